@@ -1,0 +1,12 @@
+# sonorell_module(NAME DIR [DEPS ...]): a static library of every .cpp in DIR (not below it).
+function(sonorell_module name dir)
+  cmake_parse_arguments(M "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_link_libraries(${name} PUBLIC ${M_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE ${M_DEPS})
+  endif()
+endfunction()

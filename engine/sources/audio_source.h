@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace sonorell {
+
+// Frames per block delivered by Read; every caller's buffers hold this many samples.
+inline constexpr int BlockFrames = 1152;
+
+// A decoder. Read delivers planar blocks: one caller-owned buffer per output channel
+// (left, and right only when GetOutputChannels is 2), 16-bit signed little-endian or
+// 8-bit unsigned with 128 as silence, 1 .. BlockFrames frames per call; 0 or less ends the
+// data. A short block is not the end.
+class AudioSource {
+ public:
+  AudioSource() = default;
+  AudioSource(const AudioSource&) = delete;
+  AudioSource& operator=(const AudioSource&) = delete;
+  virtual ~AudioSource() = default;
+
+  // Releases every decoder resource and resets all properties; safe on a closed source.
+  virtual void Close() = 0;
+  // Closes first if open. The rendering rate matters only to synthesised sound.
+  virtual bool Open(const std::string& path, int renderingRate) = 0;
+  virtual int Read(void* left, void* right) = 0;
+
+  virtual uint64_t GetLength() const { return length_; }
+  virtual uint64_t GetPosition() const { return position_; }
+  virtual int GetDuration() const { return duration_; }
+  virtual int GetChannels() const { return channels_; }
+  virtual int GetOutputChannels() const { return outputChannels_; }
+  virtual int GetSampleRate() const { return sampleRate_; }
+  virtual int GetBitsPerSample() const { return bitsPerSample_; }
+  virtual int GetChannelMode() const { return channelMode_; }
+  virtual int GetBitrate() const { return bitrate_; }
+
+  // Raw ID3 blocks of an MP3 file, owned by the source until Close; none by default.
+  virtual const uint8_t* GetId3v1Tag() const { return nullptr; }
+  virtual const uint8_t* GetId3v2Tag(size_t& size) const {
+    size = 0;
+    return nullptr;
+  }
+  // Assigns the tag fields the source knows and returns true; false means no tags.
+  virtual bool ReadTags(std::string& /*title*/, std::string& /*artist*/, std::string& /*album*/,
+                        std::string& /*year*/, std::string& /*genre*/, std::string& /*comment*/,
+                        std::string& /*track*/, std::string& /*composer*/,
+                        std::string& /*copyright*/) {
+    return false;
+  }
+
+ protected:
+  // Called by Close and by a failed Open.
+  void ResetProperties();
+  // Sets channels, output channels (1 or 2), width in bits (8 or 16) and rate together.
+  void SetFormat(int channels, int bitsPerSample, int sampleRate);
+
+  uint64_t length_ = 0;
+  uint64_t position_ = 0;
+  int duration_ = 0;
+  int sampleRate_ = 0;
+  int channels_ = 0;
+  int outputChannels_ = 0;
+  int bitsPerSample_ = 0;
+  int bytesPerSample_ = 0;
+  int bitrate_ = 0;
+  int channelMode_ = 4;
+};
+
+}  // namespace sonorell

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "settings/tag_defaults.h"
+
+namespace sonorell {
+
+// Values of DestOutputFolderOpt and TargetExistsOpt as the option pages write them.
+inline constexpr int kOutputToSourceFolder = 199;
+inline constexpr int kOutputToCustomFolder = 399;
+inline constexpr int kTargetExistsRename = 11;
+inline constexpr int kTargetExistsOverwrite = 22;
+inline constexpr int kTargetExistsSkip = 33;
+
+// Every persisted option, named exactly as its registry value. Numbers are stored as
+// 32-bit values; a plain default-constructed record holds the defaults that do not depend
+// on the user's documents folder (see CreateDefaultSettings).
+struct Settings {
+  // General
+  std::string Folder;
+  int DestOutputFolderOpt = kOutputToSourceFolder;
+  std::string DestSpecifiedFolder;
+  int CreateDirs = 0;
+  int BrowseOutputFolder = 1;
+  int OutputFiles2MyDocuments = 1;
+  int TargetExistsOpt = kTargetExistsRename;
+  int MonoType = 0;
+  int EnableExtFilter = 0;
+  std::string FilterExts;
+  int OutputFormat = 1000;
+  int OptStartPageIndex = 0;
+
+  // MP3
+  int AutoDestMP3EncodingParam = 1;
+  int MP3BitRate = 128;
+  int MP3SampleRate = 44100;
+  int MP3ChannelMode = 1;
+  int MP3ID3TagType = 1;
+  int MP3WriteID3Version = 1;
+  int AmplifyMp3 = 0;
+  int AmplifyMp3Coeff = 100;
+
+  // WAV
+  int AutoDestWAVEncodingParam = 1;
+  int WAVBitsPerSample = 16;
+  int WAVSampleRate = 44100;
+  int WAVChannelNum = 2;
+  int AmplifyWav = 0;
+  int AmplifyWavCoeff = 100;
+
+  // WMA
+  int AutoDestWMAEncodingParam = 1;
+  int WMABitRate = 128000;
+  int WMASampleRate = 44100;
+  int WMAChannels = 2;
+  int WMAID3TagType = 1;
+  int AmplifyWMA = 0;
+  int AmplifyWMACoeff = 100;
+
+  // Ogg Vorbis
+  int AutoDestOGGEncodingParam = 1;
+  int OGGBitRate = 128;
+  int OGGSampleRate = 44100;
+  int OGGChannels = 2;
+  int OGGID3TagType = 1;
+  int AmplifyOGG = 0;
+  int AmplifyOGGCoeff = 100;
+
+  // Raw AAC
+  int AutoDestAACEncodingParam = 1;
+  int AACVBR = 1;
+  int AACVBRQuality = 100;
+  int AACABRBitRate = 128;
+  int AACMpegVersion = 0;
+  int AACEnableTNS = 0;
+  int AACEnableMidside = 1;
+  int AACBlockType = 0;
+  int AmplifyAAC = 0;
+  int AmplifyAACCoef = 100;
+
+  // MP4 family (M4A, MP4, M4B)
+  int AutoDestM4AEncodingParam = 1;
+  int M4AVBR = 1;
+  int M4AVBRQuality = 100;
+  int M4AABRBitRate = 128;
+  int M4AEnableTNS = 0;
+  int M4AEnableMidside = 1;
+  int M4ABlockType = 0;
+  int AmplifyM4A = 0;
+  int AmplifyM4ACoef = 100;
+  int M4AID3TagType = 1;
+
+  // AMR and AWB
+  int AMRMode = 6;
+  int AMRWBMode = 6;
+  int AMRDTX = 0;
+  int AMRType = 0;
+  int AWBMode = 6;
+  int AWBDTX = 0;
+  int AmplifyAMR = 0;
+  int AmplifyAMRCoef = 100;
+
+  // Default tags, one set per tagging family.
+  TagDefaults Mp3Tags;
+  TagDefaults OggTags;
+  TagDefaults WmaTags;
+  TagDefaults M4aTags;
+
+  // Derived from EnableExtFilter and FilterExts; never stored.
+  std::vector<std::string> ExtensionFilter;
+
+  bool operator==(const Settings&) const = default;
+};
+
+}  // namespace sonorell
