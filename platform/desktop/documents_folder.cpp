@@ -17,7 +17,8 @@ std::string EnvOrEmpty(const char* name) {
 // the forms xdg-user-dirs writes: a quoted absolute path or one starting with $HOME.
 std::string FromUserDirs(const std::string& home) {
   std::string configHome = EnvOrEmpty("XDG_CONFIG_HOME");
-  if (configHome.empty()) {
+  // A relative value is invalid by the XDG rules and ignored.
+  if (configHome.empty() || configHome.front() != '/') {
     if (home.empty()) return {};
     configHome = home + "/.config";
   }

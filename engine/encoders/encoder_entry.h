@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/encoders/convert_progress.h"
+#include "engine/sources/input_type_code.h"
+#include "settings/settings.h"
+
+namespace sonorell {
+
+// What an encoder knows of the run besides its file: the options as they stood when the
+// run started (a change made meanwhile cannot alter a file half-way) and the 1-based number
+// of the file within the run, used for track numbering.
+struct EncodeContext {
+  const Settings& settings;
+  int runFileNumber = 1;
+};
+
+// Converts one file. Non-zero when the output file was completed under targetPath; 0 on
+// failure or Cancel, in which case nothing of the output remains and an existing target is
+// untouched.
+using EncoderEntry = int (*)(InputTypeCode inputType, const std::string& sourcePath,
+                             const std::string& targetPath, ConvertProgress& progress,
+                             const EncodeContext& context);
+
+// The same, as an object: tests put their own encoders behind it.
+using EncoderFunction =
+    std::function<int(InputTypeCode, const std::string&, const std::string&, ConvertProgress&,
+                      const EncodeContext&)>;
+
+}  // namespace sonorell

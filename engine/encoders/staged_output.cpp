@@ -1,0 +1,154 @@
+#include "engine/encoders/staged_output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include "engine/paths/path_rules.h"
+
+namespace sonorell {
+namespace {
+
+constexpr size_t kBufferSize = 256 * 1024;
+
+// Short hidden names stay valid however long the target's own name is.
+std::string TemporaryName(const std::string& folder) {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned seed = std::random_device{}();
+  char name[64];
+  std::snprintf(name, sizeof name, ".sonorell-%d-%08x-%u.part", static_cast<int>(getpid()), seed,
+                counter++);
+  return folder + name;
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {};
+  struct stat sb {};
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+StagedOutput::~StagedOutput() { Discard(); }
+
+bool StagedOutput::Open(const std::string& targetPath) {
+  Discard();
+  targetPath_ = targetPath;
+  const std::string folder = FolderPart(targetPath);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = TemporaryName(folder);
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          0666);
+    if (fd >= 0) {
+      fd_ = fd;
+      tempPath_ = std::move(candidate);
+      failed_ = false;
+      handedOver_ = false;
+      size_ = 0;
+      buffer_.clear();
+      buffer_.reserve(kBufferSize);
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  return false;
+}
+
+bool StagedOutput::FlushBuffer() {
+  if (buffer_.empty()) return !failed_;
+  if (!failed_ && !WriteAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
+  buffer_.clear();
+  return !failed_;
+}
+
+bool StagedOutput::Write(const void* data, size_t size) {
+  if (fd_ < 0 || failed_) return false;
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  if (buffer_.size() + size > kBufferSize && !FlushBuffer()) return false;
+  if (size >= kBufferSize) {
+    if (!WriteAll(fd_, bytes, size)) failed_ = true;
+  } else {
+    buffer_.insert(buffer_.end(), bytes, bytes + size);
+  }
+  if (!failed_) size_ += size;
+  return !failed_;
+}
+
+bool StagedOutput::WriteAt(uint64_t offset, const void* data, size_t size) {
+  if (fd_ < 0 || failed_ || offset + size > size_ || !FlushBuffer()) {
+    failed_ = true;
+    return false;
+  }
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed_ = true;
+      return false;
+    }
+    bytes += n;
+    size -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+void StagedOutput::HandOverToLibrary() {
+  FlushBuffer();
+  CloseHandle();
+  handedOver_ = true;
+}
+
+void StagedOutput::CloseHandle() {
+  if (fd_ >= 0) {
+    if (::close(fd_) != 0) failed_ = true;
+    fd_ = -1;
+  }
+}
+
+bool StagedOutput::Commit(const std::string& protectedPath) {
+  if (tempPath_.empty()) return false;
+  bool ok = FlushBuffer();
+  if (fd_ >= 0 && ::fsync(fd_) != 0) ok = false;
+  CloseHandle();
+  ok = ok && !failed_;
+  if (ok && !protectedPath.empty() && SameFile(targetPath_, protectedPath)) ok = false;
+  if (ok && ::rename(tempPath_.c_str(), targetPath_.c_str()) != 0) ok = false;
+  if (!ok) {
+    Discard();
+    return false;
+  }
+  tempPath_.clear();
+  return true;
+}
+
+void StagedOutput::Discard() {
+  buffer_.clear();
+  CloseHandle();
+  if (!tempPath_.empty()) {
+    ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+  }
+  handedOver_ = false;
+}
+
+}  // namespace sonorell

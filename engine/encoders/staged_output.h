@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sonorell {
+
+// An output file written under a temporary name in the target's folder and renamed over
+// the target only when it is complete. A failed or cancelled encode therefore never leaves
+// a half file under the target name and never loses a file the user already had there.
+// The first failed write (a full disk, a removed folder) is remembered and makes Commit
+// fail.
+class StagedOutput {
+ public:
+  StagedOutput() = default;
+  StagedOutput(const StagedOutput&) = delete;
+  StagedOutput& operator=(const StagedOutput&) = delete;
+  ~StagedOutput();  // discards an uncommitted file
+
+  // Creates the temporary file beside targetPath. False when the folder takes no new file.
+  bool Open(const std::string& targetPath);
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Appends bytes at the end. False once any write has failed.
+  bool Write(const void* data, size_t size);
+  // Overwrites bytes already written (header fields patched at the end).
+  bool WriteAt(uint64_t offset, const void* data, size_t size);
+  // Bytes written so far.
+  uint64_t Size() const { return size_; }
+  bool Failed() const { return failed_; }
+  // Marks the output as failed for a reason found by its writer (an encoder error).
+  void MarkFailed() { failed_ = true; }
+
+  // For libraries that open the output by path themselves: our handle is closed and the
+  // temporary file stays reserved for them; the library writes TempPath().
+  void HandOverToLibrary();
+  const std::string& TempPath() const { return tempPath_; }
+
+  // Flushes, syncs and renames over the target. Refuses to replace a file that is the same
+  // file as protectedPath (the source). False on any failure; the temporary file is gone.
+  bool Commit(const std::string& protectedPath);
+  // Removes the temporary file; the target is untouched.
+  void Discard();
+
+ private:
+  bool FlushBuffer();
+  void CloseHandle();
+
+  int fd_ = -1;
+  bool handedOver_ = false;
+  bool failed_ = false;
+  uint64_t size_ = 0;
+  std::string targetPath_;
+  std::string tempPath_;
+  std::vector<uint8_t> buffer_;
+};
+
+}  // namespace sonorell

@@ -1,0 +1,174 @@
+#include "engine/jobs/conversion_job.h"
+
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "engine/jobs/output_formats.h"
+#include "engine/jobs/target_path.h"
+#include "engine/paths/path_rules.h"
+#include "engine/sources/failure_note.h"
+#include "platform/desktop/program_folder.h"
+#include "platform/wmf/wm_runtime.h"
+
+namespace sonorell {
+namespace {
+
+// The help shipped beside the program explains what to install; there is no vendor
+// download here.
+constexpr const char* kHelpFileName = "sonorell.html";
+
+bool IsNonEmptyFile(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
+class WaitCursor {
+ public:
+  explicit WaitCursor(RunHost& host) : host_(host) { host_.SetWaitCursor(true); }
+  ~WaitCursor() { host_.SetWaitCursor(false); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  RunHost& host_;
+};
+
+// False when the run must end before anything is shown.
+bool PrepareWindowsMedia(const Settings& settings, RunHost& host, const RunServices& services) {
+  if (settings.OutputFormat != kOutputWma || services.wmRuntimeLoaded()) return true;
+  if (!services.loadWmRuntime()) {
+    if (host.AskYesNo(kWmRuntimeQuestion)) host.OpenWithShell(services.wmRuntimeHelpAddress);
+    return false;
+  }
+  if (services.fillWmaProfileList) services.fillWmaProfileList();
+  return true;
+}
+
+bool PrepareSoundFont(std::span<SourceFile* const> entries, RunState& state, RunHost& host,
+                      const RunServices& services) {
+  if (state.SoundFontReady) return true;
+  bool anyMidi = false;
+  for (const SourceFile* e : entries) anyMidi = anyMidi || e->InputType == kInputMidi;
+  if (!anyMidi) return true;
+  state.SoundFontReady = services.loadDefaultSoundFont(services.programFolder + kSoundFontFileName);
+  if (state.SoundFontReady) return true;
+  if (host.AskYesNo(SoundFontQuestion(services.programFolder))) {
+    host.OpenWithShell(services.programFolder);
+    host.OpenWithShell(services.soundFontHelpAddress);
+    return false;
+  }
+  return true;  // MIDI rows fail one by one, the others convert
+}
+
+std::string RunLine(int number, int count, const std::string& formatName) {
+  return "Converting " + std::to_string(number) + " of " + std::to_string(count) +
+         " file(s) to " + formatName + "...";
+}
+
+}  // namespace
+
+RunServices DefaultRunServices() {
+  RunServices s;
+  s.wmRuntimeLoaded = [] { return platform::WmRuntimeLoaded(); };
+  s.loadWmRuntime = [] { return platform::LoadWmRuntime(); };
+  s.fillWmaProfileList = [] {};
+  // No MIDI renderer is part of this build yet: the font cannot be set.
+  s.loadDefaultSoundFont = [](const std::string&) { return false; };
+  s.encoderFor = [](int code) -> EncoderFunction {
+    EncoderEntry entry = EncoderFor(code);
+    return entry ? EncoderFunction(entry) : EncoderFunction();
+  };
+  s.programFolder = platform::ProgramFolder();
+  s.wmRuntimeHelpAddress = s.programFolder + kHelpFileName + "#windows-media";
+  s.soundFontHelpAddress = s.programFolder + kHelpFileName + "#sound-font";
+  return s;
+}
+
+std::string SoundFontQuestion(const std::string& programFolder) {
+  return "Dear user, to decode MIDI file, file \"ct4mgm.sf2\" is required.\nUnfortunately, the "
+         "file isn't available on your computer.\n\nDo you want to download the file from our "
+         "website for free now?\n\nOnce download completes, please copy the file to folder:\n\"" +
+         programFolder + "\"\nAnd then convert your MIDI file again. Thank you.";
+}
+
+void ConvertFiles(std::span<SourceFile* const> entries, std::span<const int> rows,
+                  const Settings& settings, RunState& state, RunHost& host,
+                  const RunServices& services) {
+  const WaitCursor waitCursor(host);
+  if (!PrepareWindowsMedia(settings, host, services)) return;
+  if (!PrepareSoundFont(entries, state, host, services)) return;
+
+  host.SetMainWindowEnabled(false);
+  std::unique_ptr<ConvertProgress> progress = host.OpenConvertProgress();
+  const int count = static_cast<int>(entries.size());
+  progress->SetOverallBarRange(count);
+  progress->PumpMessages();
+
+  const std::string formatName = FormatName(settings.OutputFormat);
+  const EncoderFunction encoder = services.encoderFor(settings.OutputFormat);
+
+  state.RunFileNumber = 1;
+  for (size_t i = 0; i < entries.size(); ++i, ++state.RunFileNumber) {
+    SourceFile& e = *entries[i];
+    const int row = i < rows.size() ? rows[i] : static_cast<int>(i);
+    std::string status;
+
+    if (e.InputType == kInputMidi && !state.SoundFontReady) {
+      status = kStatusNeedsSoundFont;
+    } else {
+      host.EnsureRowVisible(row);
+      host.SetRowStatus(row, kStatusConverting);
+      progress->SetOverallLine(RunLine(state.RunFileNumber, count, formatName));
+      progress->StepOverallBar();
+      progress->SetFileLine("Converting " + FileNamePart(e.SourcePath) + "...");
+      progress->SetFileBarPos(0);
+
+      if (ResolveTargetPath(e, status, settings)) {
+        ClearFailureNote();
+        int result = 0;
+        if (encoder) {
+          const EncodeContext context{settings, state.RunFileNumber};
+          result = encoder(e.InputType, e.SourcePath, e.TargetPath, *progress, context);
+        } else {
+          SetFailureNote("this build cannot write " + formatName + " files");
+        }
+        if (result != 0 && IsNonEmptyFile(e.TargetPath)) {
+          host.SetRowStatus(row, FileNamePart(e.TargetPath));
+          progress->PumpMessages();
+          if (progress->CancelRequested()) break;
+          continue;
+        }
+        status = kStatusConversionFailure;
+        if (const std::string& note = GetFailureNote(); !note.empty()) {
+          status += " (" + note + ")";
+          if (state.StatusColumnWidth < kWideStatusColumn) {
+            state.StatusColumnWidth = kWideStatusColumn;
+            host.SetStatusColumnWidth(kWideStatusColumn);
+          }
+        }
+      }
+    }
+
+    e.TargetPath.clear();
+    if (progress->CancelRequested()) {
+      host.SetRowStatus(row, kStatusCancelled);
+      break;
+    }
+    host.SetRowStatus(row, status);
+  }
+
+  const bool cancelled = progress->CancelRequested();
+  progress.reset();
+  host.SetMainWindowEnabled(true);
+
+  if (cancelled || !settings.BrowseOutputFolder) return;
+  for (const SourceFile* e : entries) {
+    if (IsNonEmptyFile(e->TargetPath)) {
+      host.SelectInFileBrowser(e->TargetPath);
+      return;
+    }
+  }
+}
+
+}  // namespace sonorell

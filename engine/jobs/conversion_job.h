@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+
+#include "engine/encoders/encoder_entry.h"
+#include "engine/jobs/run_host.h"
+#include "engine/jobs/source_file.h"
+#include "settings/settings.h"
+
+namespace sonorell {
+
+// Status texts of a row after a run.
+inline constexpr const char* kStatusConverting = "Converting...";
+inline constexpr const char* kStatusConversionFailure = "Conversion Failure";
+inline constexpr const char* kStatusCancelled = "Cancelled";
+inline constexpr const char* kStatusNeedsSoundFont = "Failure. Requires file \"ct4mgm.sf2\".";
+inline constexpr const char* kSoundFontFileName = "ct4mgm.sf2";
+
+inline constexpr const char* kWmRuntimeQuestion =
+    "Dear user, WMA file requires Windows Media Format 9 Series Runtime.\nUnfortunately, the "
+    "component isn't available on your computer.\n\nDo you want to download and install it now?";
+
+// The Status column is widened once to this many pixels when a failure carries a note.
+inline constexpr int kWideStatusColumn = 500;
+inline constexpr int kInitialStatusColumn = 145;
+
+// State of the list window that outlives a run.
+struct RunState {
+  bool SoundFontReady = false;
+  int RunFileNumber = 0;
+  int StatusColumnWidth = kInitialStatusColumn;
+};
+
+// The libraries and files a run prepares, and the encoders it calls. The defaults are the
+// real ones; tests replace them.
+struct RunServices {
+  std::function<bool()> wmRuntimeLoaded;
+  std::function<bool()> loadWmRuntime;
+  std::function<void()> fillWmaProfileList;
+  // Loads a MIDI sound font file and makes it the default of every MIDI stream.
+  std::function<bool(const std::string& path)> loadDefaultSoundFont;
+  std::function<EncoderFunction(int outputFormat)> encoderFor;
+  std::string programFolder;         // ends in "/"
+  std::string wmRuntimeHelpAddress;  // opened when the user wants the Windows Media runtime
+  std::string soundFontHelpAddress;  // opened when the user wants the sound font
+};
+
+RunServices DefaultRunServices();
+
+// The sound-font question, with the folder the user should copy the file into.
+std::string SoundFontQuestion(const std::string& programFolder);
+
+// Converts the given entries, shown at the parallel list rows, to settings.OutputFormat.
+// Every row's outcome goes to its Status cell; nothing is asked during the loop.
+void ConvertFiles(std::span<SourceFile* const> entries, std::span<const int> rows,
+                  const Settings& settings, RunState& state, RunHost& host,
+                  const RunServices& services);
+
+}  // namespace sonorell

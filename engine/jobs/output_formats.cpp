@@ -1,0 +1,84 @@
+#include "engine/jobs/output_formats.h"
+
+#include <array>
+
+#include "engine/paths/path_rules.h"
+
+namespace sonorell {
+namespace {
+
+constexpr std::array<OutputFormatRow, 11> kRows{{
+    {kOutputMp3, "mp3", nullptr},
+    {kOutputWav, "wav", nullptr},
+    {kOutputWma, "wma", nullptr},
+    {kOutputOgg, "ogg", nullptr},
+    {kOutputAac, "aac", nullptr},
+    {kOutputM4a, "m4a", "AAC for iPod / iTunes"},
+    {kOutputMp4, "mp4", "MP4 (Audio only)"},
+    {kOutputM4a, "m4a", "M4A (MPEG-4 Audio)"},
+    {kOutputM4b, "m4b", "M4B (MPEG-4 Audiobook)"},
+    {kOutputAmr, "amr", nullptr},
+    {kOutputAwb, "awb", nullptr},
+}};
+
+// Per-format dispatch. An entry stays null until its encoder is part of the build.
+struct Dispatch {
+  OutputFormatCode code;
+  const char* name;
+  EncoderEntry encoder;
+};
+
+constexpr std::array<Dispatch, 10> kDispatch{{
+    {kOutputMp3, "MP3", nullptr},
+    {kOutputWav, "WAV", nullptr},
+    {kOutputOgg, "OGG", nullptr},
+    {kOutputAmr, "AMR", nullptr},
+    {kOutputAwb, "AWB", nullptr},
+    {kOutputAac, "AAC", nullptr},
+    {kOutputM4a, "M4A", nullptr},
+    {kOutputMp4, "MP4", nullptr},
+    {kOutputM4b, "M4B", nullptr},
+    {kOutputWma, "WMA", nullptr},
+}};
+
+const Dispatch* FindDispatch(OutputFormatCode code) {
+  for (const Dispatch& d : kDispatch) {
+    if (d.code == code) return &d;
+  }
+  return nullptr;
+}
+
+std::string AsciiUpper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+}  // namespace
+
+std::span<const OutputFormatRow> OutputFormatTable() { return kRows; }
+
+std::string OutputFormatItemText(const OutputFormatRow& row) {
+  return std::string(" to ") + (row.label ? std::string(row.label) : AsciiUpper(row.extension));
+}
+
+std::string FormatName(OutputFormatCode code) {
+  const Dispatch* d = FindDispatch(code);
+  return d ? d->name : "";
+}
+
+EncoderEntry EncoderFor(OutputFormatCode code) {
+  const Dispatch* d = FindDispatch(code);
+  return d ? d->encoder : nullptr;
+}
+
+OutputFormatCode OutputFormatForExtension(const std::string& extension) {
+  const std::string wanted = AsciiLower(extension);
+  for (const OutputFormatRow& row : kRows) {
+    if (wanted == row.extension) return row.code;
+  }
+  return -1;
+}
+
+}  // namespace sonorell

@@ -1,0 +1,303 @@
+#include "engine/jobs/target_path.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/paths/path_rules.h"
+#include "platform/desktop/documents_folder.h"
+
+namespace sonorell {
+namespace {
+
+// Owns a file descriptor for the short life of a creation test.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+// Creates a new file at path without following a link or touching anything already there,
+// then removes it again. Returns the errno of the failed creation, 0 on success.
+int CreateAndRemove(const std::string& path) {
+  {
+    const UniqueFd fd(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!fd.valid()) return errno;
+  }
+  ::unlink(path.c_str());
+  return 0;
+}
+
+// Proves that a new file can be created in the folder of target, which holds an old file the
+// encoder will later replace. The old file is never opened: a uniquely named probe is used.
+bool CanCreateFileBeside(const std::string& target) {
+  const std::string folder = FolderPart(target);
+  const auto seed =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  for (int attempt = 0; attempt < 32; ++attempt) {
+    const std::string probe = folder + ".sonorell-probe-" + std::to_string(::getpid()) + "-" +
+                              std::to_string(seed + static_cast<unsigned long long>(attempt)) +
+                              ".tmp";
+    const int error = CreateAndRemove(probe);
+    if (error == 0) return true;
+    if (error != EEXIST) return false;
+  }
+  return false;
+}
+
+struct FileIdentity {
+  dev_t device;
+  ino_t inode;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identities a path can stand for: the entry itself and, for a link, what it leads to.
+std::vector<FileIdentity> IdentitiesOf(const std::string& path) {
+  std::vector<FileIdentity> ids;
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0) ids.push_back({info.st_dev, info.st_ino});
+  if (::stat(path.c_str(), &info) == 0) ids.push_back({info.st_dev, info.st_ino});
+  return ids;
+}
+
+// True when the two paths reach the same file, through hard links or symbolic links alike.
+bool IsSameFile(const std::string& a, const std::string& b) {
+  const auto idsA = IdentitiesOf(a);
+  const auto idsB = IdentitiesOf(b);
+  for (const auto& idA : idsA) {
+    for (const auto& idB : idsB) {
+      if (idA == idB) return true;
+    }
+  }
+  return false;
+}
+
+bool IsFolderEntry(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The folder part of a source path as a relative sub-path ending in "/": repeated "/" and
+// "." collapse and ".." steps back, so the mirrored tree never climbs out of the output
+// folder. Colons are ordinary name characters here and stay.
+std::string MirroredSubPath(std::string_view sourcePath) {
+  const std::string folder = FolderPart(sourcePath);
+  std::vector<std::string_view> parts;
+  std::string_view rest = folder;
+  while (!rest.empty()) {
+    const auto slash = rest.find('/');
+    const std::string_view part = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  std::string sub;
+  for (const auto part : parts) {
+    sub.append(part);
+    sub.push_back('/');
+  }
+  return sub;
+}
+
+std::string FolderFailure(const std::string& folder) {
+  return "Failed to create folder \"" + folder + "\"";
+}
+
+std::string FileFailure(const std::string& target) {
+  return "Failed to create file \"" + target + "\"";
+}
+
+// Where one attempt puts its output.
+struct Destination {
+  int folderMode;
+  std::string folder;
+  bool mirror;
+};
+
+enum class Outcome {
+  kResolved,
+  kRefused,  // a decision of the user's policy: no fallback
+  kFailed,   // something could not be created: the documents folder may help
+};
+
+Outcome TryDestination(const std::string& sourcePath, const Destination& dest, int existsPolicy,
+                       const std::string& extension, std::string& target, std::string& status) {
+  std::string base;
+  if (dest.folderMode == kOutputToCustomFolder) {
+    if (dest.folder.empty() || (!FolderExists(dest.folder) && !CreateFolderChain(dest.folder))) {
+      status = FolderFailure(dest.folder);
+      return Outcome::kFailed;
+    }
+    base = dest.folder;
+    if (base.back() != '/') base.push_back('/');
+    if (dest.mirror) {
+      base += MirroredSubPath(sourcePath);
+      if (!FolderExists(base) && !CreateFolderChain(base)) {
+        status = FolderFailure(base);
+        return Outcome::kFailed;
+      }
+    }
+    base += StemOf(FileNamePart(sourcePath));
+  } else {
+    base = StemOf(sourcePath);
+  }
+
+  std::string candidate = base + extension;
+  bool replacesExisting = false;
+  if (FileExists(candidate)) {
+    if (existsPolicy == kTargetExistsOverwrite) {
+      // The encoder reads the source while it writes the target: replacing one with the
+      // other would destroy the user's file.
+      if (IsSameFile(candidate, sourcePath)) {
+        status =
+            "Target file name is same as original file that can't be overwritten. Please output "
+            "files to a custom folder.";
+        return Outcome::kRefused;
+      }
+      // A finished output cannot be renamed over a folder.
+      if (IsFolderEntry(candidate)) {
+        status = FileFailure(candidate);
+        return Outcome::kFailed;
+      }
+      replacesExisting = true;
+    } else if (existsPolicy == kTargetExistsSkip) {
+      status = "Target exists and skipped";
+      return Outcome::kRefused;
+    } else {
+      const std::optional<std::string> free = FreeNumberedPath(base, extension, kMaxRenameNumber);
+      if (!free) {
+        status = FileFailure(candidate);
+        return Outcome::kFailed;
+      }
+      candidate = *free;
+    }
+  }
+
+  const bool creatable =
+      replacesExisting ? CanCreateFileBeside(candidate) : CreateAndRemove(candidate) == 0;
+  if (!creatable) {
+    status = FileFailure(candidate);
+    return Outcome::kFailed;
+  }
+  target = candidate;
+  return Outcome::kResolved;
+}
+
+}  // namespace
+
+std::string OutputExtension(int outputFormatCode) {
+  switch (outputFormatCode) {
+    case 1000:
+      return ".mp3";
+    case 2000:
+      return ".wav";
+    case 4000:
+      return ".ogg";
+    case 5500:
+      return ".amr";
+    case 5600:
+      return ".awb";
+    case 6000:
+      return ".aac";
+    case 6500:
+      return ".m4a";
+    case 6600:
+      return ".mp4";
+    case 6700:
+      return ".m4b";
+    case 7000:
+      return ".wma";
+    default:
+      return {};
+  }
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+}
+
+bool FolderExists(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool CreateFolderChain(const std::string& path) {
+  if (path.empty()) return false;
+  std::string prefix = path.front() == '/' ? "/" : "";
+  std::string_view rest = path;
+  while (!rest.empty()) {
+    const auto slash = rest.find('/');
+    const std::string_view part = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (part.empty()) continue;
+    if (!prefix.empty() && prefix.back() != '/') prefix.push_back('/');
+    prefix.append(part);
+    if (FolderExists(prefix)) continue;
+    if (FileExists(prefix)) return false;  // a file or a dangling link is in the way
+    if (::mkdir(prefix.c_str(), 0777) != 0 && !(errno == EEXIST && FolderExists(prefix))) {
+      return false;
+    }
+  }
+  return FolderExists(prefix);
+}
+
+std::optional<std::string> FreeNumberedPath(const std::string& base, const std::string& extension,
+                                            int maxNumber) {
+  for (int n = 1; n <= maxNumber; ++n) {
+    std::string candidate = base + "_" + std::to_string(n) + extension;
+    if (!FileExists(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+bool ResolveTargetPath(SourceFile& file, std::string& status, const Settings& settings) {
+  const std::string extension = OutputExtension(settings.OutputFormat);
+  Destination dest{settings.DestOutputFolderOpt, settings.DestSpecifiedFolder,
+                   settings.CreateDirs != 0};
+  bool fallbackUsed = false;
+  std::string reason;
+  for (;;) {
+    std::string target;
+    const Outcome outcome =
+        TryDestination(file.SourcePath, dest, settings.TargetExistsOpt, extension, target, reason);
+    if (outcome == Outcome::kResolved) {
+      file.TargetPath = std::move(target);
+      return true;
+    }
+    if (outcome == Outcome::kRefused || settings.OutputFiles2MyDocuments == 0 || fallbackUsed) {
+      break;
+    }
+    fallbackUsed = true;
+    const std::optional<std::string> documents = platform::UserDocumentsFolder(true);
+    if (!documents) break;
+    dest = Destination{
+        kOutputToCustomFolder, *documents,
+        settings.DestOutputFolderOpt == kOutputToCustomFolder && settings.CreateDirs != 0};
+  }
+  status = std::move(reason);
+  return false;
+}
+
+}  // namespace sonorell

@@ -1,1 +1,0 @@
-#include "engine/paths/path_rules.h"
