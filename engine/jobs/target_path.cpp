@@ -6,12 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "engine/encoders/staged_output.h"
+#include "engine/jobs/output_formats.h"
 #include "engine/paths/path_rules.h"
 #include "platform/desktop/documents_folder.h"
 
@@ -45,21 +46,11 @@ int CreateAndRemove(const std::string& path) {
   return 0;
 }
 
-// Proves that a new file can be created in the folder of target, which holds an old file the
-// encoder will later replace. The old file is never opened: a uniquely named probe is used.
+// Proves that the encoder will be able to stage its output beside target, which holds an old
+// file it will later replace. The old file itself is never opened.
 bool CanCreateFileBeside(const std::string& target) {
-  const std::string folder = FolderPart(target);
-  const auto seed =
-      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-  for (int attempt = 0; attempt < 32; ++attempt) {
-    const std::string probe = folder + ".sonorell-probe-" + std::to_string(::getpid()) + "-" +
-                              std::to_string(seed + static_cast<unsigned long long>(attempt)) +
-                              ".tmp";
-    const int error = CreateAndRemove(probe);
-    if (error == 0) return true;
-    if (error != EEXIST) return false;
-  }
-  return false;
+  StagedOutput probe;
+  return probe.Open(target);  // the probe goes with the object
 }
 
 struct FileIdentity {
@@ -207,30 +198,10 @@ Outcome TryDestination(const std::string& sourcePath, const Destination& dest, i
 }  // namespace
 
 std::string OutputExtension(int outputFormatCode) {
-  switch (outputFormatCode) {
-    case 1000:
-      return ".mp3";
-    case 2000:
-      return ".wav";
-    case 4000:
-      return ".ogg";
-    case 5500:
-      return ".amr";
-    case 5600:
-      return ".awb";
-    case 6000:
-      return ".aac";
-    case 6500:
-      return ".m4a";
-    case 6600:
-      return ".mp4";
-    case 6700:
-      return ".m4b";
-    case 7000:
-      return ".wma";
-    default:
-      return {};
+  for (const OutputFormatRow& row : OutputFormatTable()) {
+    if (row.code == outputFormatCode) return std::string(".") + row.extension;
   }
+  return {};
 }
 
 bool FileExists(const std::string& path) {

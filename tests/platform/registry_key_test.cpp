@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/temp_profile.h"
+#include "tests/support/temp_profile.h"
 
 namespace platform {
 namespace {
@@ -13,7 +13,7 @@ namespace {
 constexpr char kKey[] = "Software\\Quillmark\\Sonorell\\Options";
 constexpr char kSubKey[] = "Software\\Quillmark\\Sonorell\\Options\\MP3Tag";
 
-class RegistryKeyTest : public testing_support::TempProfileTest {
+class RegistryKeyTest : public sonorell::testing::TempProfileTest {
  protected:
   // A well-formed store file holding a few values, as the key itself writes it.
   std::string WriteSampleStore() {
@@ -194,7 +194,7 @@ TEST_F(RegistryKeyTest, AFailedWriteLeavesTheOldFileAndNoTemporary) {
     ASSERT_TRUE(key.has_value());
     key->SetString("Big", std::string(4096, 'b'));
     {
-      testing_support::FileSizeLimit limit(64);
+      sonorell::testing::FileSizeLimit limit(64);
       EXPECT_FALSE(key->Flush());
     }
     EXPECT_EQ(ReadBytes(OptionsFile()), before);
@@ -207,7 +207,7 @@ TEST_F(RegistryKeyTest, AFailedWriteLeavesTheOldFileAndNoTemporary) {
 TEST_F(RegistryKeyTest, ADestructorWriteThatFailsLeavesTheOldFile) {
   const std::string before = WriteSampleStore();
   {
-    testing_support::FileSizeLimit limit(64);
+    sonorell::testing::FileSizeLimit limit(64);
     auto key = RegistryKey::Create(kKey);
     ASSERT_TRUE(key.has_value());
     key->SetString("Big", std::string(4096, 'b'));

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry/registry_key.h"
-#include "tests/platform/temp_profile.h"
+#include "tests/support/temp_profile.h"
 
 namespace sonorell {
 namespace {
@@ -178,7 +178,7 @@ Settings NonDefaultSettings() {
   return s;
 }
 
-class SettingsStoreTest : public testing_support::TempProfileTest {
+class SettingsStoreTest : public sonorell::testing::TempProfileTest {
  protected:
   static void StoreNumber(const std::string& name, uint32_t value) {
     auto key = RegistryKey::Create(kOptionsKeyPath);
@@ -516,7 +516,7 @@ TEST_F(SettingsStoreTest, ASaveThatFailsHalfWayLeavesTheOldStore) {
   Settings second = CreateDefaultSettings();
   second.Mp3Tags.Comment = std::string(20000, 'z');
   {
-    testing_support::FileSizeLimit limit(64);
+    sonorell::testing::FileSizeLimit limit(64);
     EXPECT_EQ(SaveSettings(second, kSaveEverything), 1);
   }
   EXPECT_EQ(ReadBytes(OptionsFile()), options);

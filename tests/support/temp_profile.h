@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-namespace testing_support {
+namespace sonorell::testing {
 
 // Points HOME and XDG_CONFIG_HOME at a fresh folder for one test and puts them back after,
 // so no test sees the real user's store or another test's leftovers.
@@ -108,4 +108,4 @@ class FileSizeLimit {
   sighandler_t savedHandler_ = SIG_DFL;
 };
 
-}  // namespace testing_support
+}  // namespace sonorell::testing

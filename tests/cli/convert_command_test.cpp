@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/temp_folder.h"
+
+namespace sonorell {
+namespace {
+
+using testing::TempFolder;
+using testing::WriteFileBytes;
+
+struct CliResult {
+  int status = -1;
+  std::string out;  // standard output and standard error together
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// Runs the batch command with its own empty option store.
+CliResult RunCli(const TempFolder& profile, const std::string& args) {
+  const std::string cmd = "HOME=" + Quote(profile.path()) +
+                          " XDG_CONFIG_HOME=" + Quote(profile / "config") + " " +
+                          Quote(SONORELL_CLI_PATH) + " " + args + " 2>&1";
+  CliResult r;
+  FILE* pipe = ::popen(cmd.c_str(), "r");
+  if (!pipe) return r;
+  std::array<char, 4096> buf{};
+  size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
+  const int raw = ::pclose(pipe);
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return r;
+}
+
+TEST(ConvertCommand, UsageErrorsExitWithTwo) {
+  TempFolder profile;
+  EXPECT_EQ(RunCli(profile, "").status, 2);
+  EXPECT_EQ(RunCli(profile, "transmogrify x").status, 2);
+  const CliResult noFormat = RunCli(profile, "convert a.wav");
+  EXPECT_EQ(noFormat.status, 2);
+  EXPECT_NE(noFormat.out.find("--format is required"), std::string::npos);
+  const CliResult badFormat = RunCli(profile, "convert --format flac a.wav");
+  EXPECT_EQ(badFormat.status, 2);
+  EXPECT_NE(badFormat.out.find("unknown output format \"flac\""), std::string::npos);
+  EXPECT_EQ(RunCli(profile, "convert --format mp3 --loud a.wav").status, 2);
+  EXPECT_EQ(RunCli(profile, "convert --format mp3 --out").status, 2);
+  EXPECT_EQ(RunCli(profile, "convert --format mp3").status, 2);
+  EXPECT_EQ(RunCli(profile, "--help").status, 0);
+}
+
+TEST(ConvertCommand, MissingInputIsAFailure) {
+  TempFolder profile;
+  TempFolder out;
+  const CliResult r = RunCli(profile, "convert --format wav --out " + Quote(out.path()) +
+                                          " /nonexistent/sonorell/x.wav");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("no such file or folder"), std::string::npos);
+}
+
+TEST(ConvertCommand, EveryFileOfAFolderTreeGetsALineAndAnHonestOutcome) {
+  TempFolder profile;
+  TempFolder in;
+  TempFolder out;
+  std::filesystem::create_directories(in / "sub dir");
+  WriteFileBytes(in / "a.wav", "not really audio");
+  WriteFileBytes(in / "sub dir/Ünïcødé.aiff", "not really audio");
+  const CliResult r = RunCli(profile, "convert --format mp3 --out " + Quote(out.path()) + " " +
+                                          Quote(in.path()) + " " + Quote(in / "a.wav"));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find(in / "a.wav" + " -> (none): Conversion Failure"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find(in / "sub dir/Ünïcødé.aiff" + " -> (none): Conversion Failure"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("0 of 2 file(s) converted"), std::string::npos) << r.out;  // a.wav once
+  EXPECT_EQ(testing::ListFolder(out.path()), "");
+}
+
+TEST(ConvertCommand, WindowsMediaWithoutTheRuntimeConvertsNothing) {
+  TempFolder profile;
+  TempFolder in;
+  WriteFileBytes(in / "a.wav", "x");
+  const CliResult r = RunCli(profile, "convert --format wma " + Quote(in / "a.wav"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Windows Media Format 9 Series Runtime"), std::string::npos);
+  EXPECT_NE(r.out.find("0 of 1 file(s) converted"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sonorell

@@ -1,0 +1,156 @@
+#include "engine/encoders/staged_output.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "tests/support/temp_folder.h"
+#include "tests/support/temp_profile.h"
+
+namespace sonorell {
+namespace {
+
+using testing::ListFolder;
+using testing::ReadFileBytes;
+using testing::TempFolder;
+using testing::WriteFileBytes;
+
+TEST(StagedOutput, TargetAppearsOnlyWhenCommitted) {
+  TempFolder dir;
+  const std::string target = dir / "out put.wav";
+  {
+    StagedOutput out;
+    ASSERT_TRUE(out.Open(target));
+    ASSERT_TRUE(out.Write("RIFF", 4));
+    ASSERT_TRUE(out.Write("0000data", 8));
+    EXPECT_FALSE(std::filesystem::exists(target));
+    ASSERT_TRUE(out.WriteAt(4, "1234", 4));
+    EXPECT_EQ(out.Size(), 12u);
+    ASSERT_TRUE(out.Commit(""));
+  }
+  EXPECT_EQ(ReadFileBytes(target), "RIFF1234data");
+  EXPECT_EQ(ListFolder(dir.path()), "out put.wav\n");
+  // Outputs get ordinary permissions, not those of a private temporary file.
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & S_IRGRP, 0u);
+}
+
+TEST(StagedOutput, DiscardedOrAbandonedOutputLeavesTheOldFileAlone) {
+  TempFolder dir;
+  const std::string target = dir / "song.mp3";
+  WriteFileBytes(target, "the user's file");
+  {
+    StagedOutput out;
+    ASSERT_TRUE(out.Open(target));
+    out.Write("partial", 7);
+  }  // abandoned without Commit
+  {
+    StagedOutput out;
+    ASSERT_TRUE(out.Open(target));
+    out.Write("partial", 7);
+    out.Discard();
+  }
+  EXPECT_EQ(ReadFileBytes(target), "the user's file");
+  EXPECT_EQ(ListFolder(dir.path()), "song.mp3\n");
+}
+
+TEST(StagedOutput, CommitReplacesAnOlderTargetWhole) {
+  TempFolder dir;
+  const std::string target = dir / "song.mp3";
+  WriteFileBytes(target, std::string(100000, 'x'));
+  StagedOutput out;
+  ASSERT_TRUE(out.Open(target));
+  out.Write("new", 3);
+  ASSERT_TRUE(out.Commit(""));
+  EXPECT_EQ(ReadFileBytes(target), "new");
+}
+
+TEST(StagedOutput, NeverReplacesTheSourceEvenThroughALink) {
+  TempFolder dir;
+  const std::string source = dir / "song.wav";
+  WriteFileBytes(source, "precious");
+  const std::string link = dir / "link.wav";
+  std::filesystem::create_hard_link(source, link);
+  for (const std::string& target : {source, link}) {
+    StagedOutput out;
+    ASSERT_TRUE(out.Open(target));
+    out.Write("overwritten", 11);
+    EXPECT_FALSE(out.Commit(source));
+  }
+  EXPECT_EQ(ReadFileBytes(source), "precious");
+  EXPECT_EQ(ListFolder(dir.path()), "link.wav\nsong.wav\n");
+}
+
+TEST(StagedOutput, FullDiskMakesTheWholeFileAFailureAndLeavesNothing) {
+  TempFolder dir;
+  const std::string target = dir / "big.wav";
+  StagedOutput out;
+  ASSERT_TRUE(out.Open(target));
+  {
+    testing::FileSizeLimit limit(300 * 1024);
+    const std::string block(4608, 's');
+    bool allWritten = true;
+    for (int i = 0; i < 200; ++i) allWritten = out.Write(block.data(), block.size()) && allWritten;
+    EXPECT_FALSE(allWritten);
+    EXPECT_TRUE(out.Failed());
+    EXPECT_FALSE(out.Commit(""));
+  }
+  EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_EQ(ListFolder(dir.path()), "");
+}
+
+TEST(StagedOutput, PatchingPastTheEndIsAFailure) {
+  TempFolder dir;
+  StagedOutput out;
+  ASSERT_TRUE(out.Open(dir / "a.wav"));
+  out.Write("1234", 4);
+  EXPECT_FALSE(out.WriteAt(2, "xyz", 3));
+  EXPECT_FALSE(out.Commit(""));
+  EXPECT_EQ(ListFolder(dir.path()), "");
+}
+
+TEST(StagedOutput, FolderThatTakesNoFileFailsToOpen) {
+  StagedOutput out;
+  EXPECT_FALSE(out.Open("/proc/sonorell-nowhere/a.wav"));
+  TempFolder dir;
+  WriteFileBytes(dir / "file", "x");
+  EXPECT_FALSE(out.Open(dir / "file/a.wav"));
+  EXPECT_FALSE(out.Commit(""));
+}
+
+TEST(StagedOutput, VeryLongTargetNameStillStagesAndFailsOnlyAtTheRename) {
+  TempFolder dir;
+  const std::string target = dir / (std::string(300, 'n') + ".wav");  // longer than a name may be
+  StagedOutput out;
+  ASSERT_TRUE(out.Open(target));
+  out.Write("x", 1);
+  EXPECT_FALSE(out.Commit(""));
+  EXPECT_EQ(ListFolder(dir.path()), "");
+}
+
+TEST(StagedOutput, LibraryWritesTheReservedFileByPath) {
+  TempFolder dir;
+  const std::string target = dir / "lib.m4a";
+  StagedOutput out;
+  ASSERT_TRUE(out.Open(target));
+  out.HandOverToLibrary();
+  WriteFileBytes(out.TempPath(), "written by a library");
+  EXPECT_FALSE(std::filesystem::exists(target));
+  ASSERT_TRUE(out.Commit(""));
+  EXPECT_EQ(ReadFileBytes(target), "written by a library");
+}
+
+TEST(StagedOutput, MarkedFailureIsNeverCommitted) {
+  TempFolder dir;
+  StagedOutput out;
+  ASSERT_TRUE(out.Open(dir / "a.ogg"));
+  out.Write("x", 1);
+  out.MarkFailed();
+  EXPECT_FALSE(out.Commit(""));
+  EXPECT_EQ(ListFolder(dir.path()), "");
+}
+
+}  // namespace
+}  // namespace sonorell
