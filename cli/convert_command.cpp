@@ -1,10 +1,10 @@
 #include "cli/convert_command.h"
 
+#include <sys/stat.h>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <set>
-#include <sys/stat.h>
 
 #include <system_error>
 
@@ -78,8 +78,7 @@ bool CollectInputs(const std::vector<std::string>& paths, const Settings& settin
     const std::string absolute = fs::absolute(given, ec).lexically_normal().string();
     std::vector<std::string> found;
     if (fs::is_directory(absolute, ec)) {
-      CollectFolderFiles(found, absolute, settings.EnableExtFilter != 0,
-                         settings.ExtensionFilter);
+      CollectFolderFiles(found, absolute, settings.EnableExtFilter != 0, settings.ExtensionFilter);
     } else if (fs::exists(absolute, ec)) {
       found.push_back(absolute);
     } else {

@@ -29,14 +29,18 @@ TerminalProgress::~TerminalProgress() {
   std::signal(SIGINT, SIG_DFL);
 }
 
-bool TerminalProgress::CancelRequested() const { return gCancel != 0; }
+bool TerminalProgress::CancelRequested() const {
+  return gCancel != 0;
+}
 
 void TerminalProgress::SetFileLine(const std::string& text) {
   fileLine_ = text;
   Redraw();
 }
 
-void TerminalProgress::SetFileBarRange(int maximum) { fileMax_ = std::max(1, maximum); }
+void TerminalProgress::SetFileBarRange(int maximum) {
+  fileMax_ = std::max(1, maximum);
+}
 
 void TerminalProgress::SetFileBarPos(int position) {
   const int clamped = std::clamp(position, 0, fileMax_);
@@ -55,7 +59,9 @@ void TerminalProgress::SetOverallBarRange(int maximum) {
   overallPos_ = 0;
 }
 
-void TerminalProgress::StepOverallBar() { overallPos_ = std::min(overallMax_, overallPos_ + 1); }
+void TerminalProgress::StepOverallBar() {
+  overallPos_ = std::min(overallMax_, overallPos_ + 1);
+}
 
 void TerminalProgress::ClearLine() {
   if (!enabled_ || !drawn_) return;

@@ -2,9 +2,9 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 
 namespace sonorell {
 
@@ -31,7 +31,9 @@ void CaptionLessDialog::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-void CaptionLessDialog::closeEvent(QCloseEvent* event) { event->ignore(); }
+void CaptionLessDialog::closeEvent(QCloseEvent* event) {
+  event->ignore();
+}
 
 void CaptionLessDialog::mousePressEvent(QMouseEvent* event) {
   if (draggable_ && event->button() == Qt::LeftButton) {

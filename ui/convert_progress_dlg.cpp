@@ -58,11 +58,17 @@ void CConvertProgressDlg::SetFileLine(const std::string& text) {
   fileLine_->setText(QString::fromStdString(text));
 }
 
-int CConvertProgressDlg::FileBarWidth() const { return fileBar_->width(); }
+int CConvertProgressDlg::FileBarWidth() const {
+  return fileBar_->width();
+}
 
-void CConvertProgressDlg::SetFileBarRange(int maximum) { fileBar_->setRange(0, maximum); }
+void CConvertProgressDlg::SetFileBarRange(int maximum) {
+  fileBar_->setRange(0, maximum);
+}
 
-void CConvertProgressDlg::SetFileBarPos(int position) { fileBar_->setValue(position); }
+void CConvertProgressDlg::SetFileBarPos(int position) {
+  fileBar_->setValue(position);
+}
 
 void CConvertProgressDlg::SetOverallLine(const std::string& text) {
   overallLine_->setText(QString::fromStdString(text));
@@ -77,6 +83,8 @@ void CConvertProgressDlg::StepOverallBar() {
   overallBar_->setValue(std::min(overallBar_->maximum(), overallBar_->value() + 1));
 }
 
-void CConvertProgressDlg::PumpMessages() { sonorell::PumpMessages(); }
+void CConvertProgressDlg::PumpMessages() {
+  sonorell::PumpMessages();
+}
 
 }  // namespace sonorell

@@ -4,6 +4,8 @@
 
 namespace sonorell {
 
-void PumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void PumpMessages() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 }  // namespace sonorell

@@ -36,15 +36,21 @@ CProgressDlg::CProgressDlg(QWidget* parent) : CaptionLessDialog(parent, /*dragga
 
 CProgressDlg::~CProgressDlg() = default;
 
-void CProgressDlg::SetLine(const std::string& text) { line_->setText(QString::fromStdString(text)); }
+void CProgressDlg::SetLine(const std::string& text) {
+  line_->setText(QString::fromStdString(text));
+}
 
 void CProgressDlg::SetBarRange(int maximum) {
   bar_->setRange(0, std::max(1, maximum));
   bar_->setValue(0);
 }
 
-void CProgressDlg::StepBar() { bar_->setValue(std::min(bar_->maximum(), bar_->value() + 1)); }
+void CProgressDlg::StepBar() {
+  bar_->setValue(std::min(bar_->maximum(), bar_->value() + 1));
+}
 
-void CProgressDlg::PumpMessages() { sonorell::PumpMessages(); }
+void CProgressDlg::PumpMessages() {
+  sonorell::PumpMessages();
+}
 
 }  // namespace sonorell

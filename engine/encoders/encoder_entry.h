@@ -25,8 +25,7 @@ using EncoderEntry = int (*)(InputTypeCode inputType, const std::string& sourceP
                              const EncodeContext& context);
 
 // The same, as an object: tests put their own encoders behind it.
-using EncoderFunction =
-    std::function<int(InputTypeCode, const std::string&, const std::string&, ConvertProgress&,
-                      const EncodeContext&)>;
+using EncoderFunction = std::function<int(InputTypeCode, const std::string&, const std::string&,
+                                          ConvertProgress&, const EncodeContext&)>;
 
 }  // namespace sonorell

@@ -7,8 +7,7 @@
 
 namespace sonorell {
 
-FileProgress::FileProgress(ConvertProgress& window, const std::string& sourcePath,
-                           uint64_t length)
+FileProgress::FileProgress(ConvertProgress& window, const std::string& sourcePath, uint64_t length)
     : window_(window), fileName_(FileNamePart(sourcePath)) {
   const uint64_t total = length == 0 ? 1 : length;
   // A bar that reports no width still gets a range of one step, so no division by zero.

@@ -9,13 +9,14 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <utility>
 
 #include "engine/paths/path_rules.h"
 
 namespace sonorell {
 namespace {
 
-constexpr size_t kBufferSize = 256 * 1024;
+constexpr size_t kBufferSize = size_t{256} * 1024;
 
 // Short hidden names stay valid however long the target's own name is.
 std::string TemporaryName(const std::string& folder) {
@@ -47,7 +48,9 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-StagedOutput::~StagedOutput() { Discard(); }
+StagedOutput::~StagedOutput() {
+  Discard();
+}
 
 bool StagedOutput::Open(const std::string& targetPath) {
   Discard();
@@ -55,13 +58,12 @@ bool StagedOutput::Open(const std::string& targetPath) {
   const std::string folder = FolderPart(targetPath);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = TemporaryName(folder);
-    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          0666);
-    if (fd >= 0) {
-      fd_ = fd;
+    platform::UniqueFd fd(
+        ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd.valid()) {
+      fd_ = std::move(fd);
       tempPath_ = std::move(candidate);
       failed_ = false;
-      handedOver_ = false;
       size_ = 0;
       buffer_.clear();
       buffer_.reserve(kBufferSize);
@@ -74,17 +76,17 @@ bool StagedOutput::Open(const std::string& targetPath) {
 
 bool StagedOutput::FlushBuffer() {
   if (buffer_.empty()) return !failed_;
-  if (!failed_ && !WriteAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
+  if (!failed_ && !WriteAll(fd_.get(), buffer_.data(), buffer_.size())) failed_ = true;
   buffer_.clear();
   return !failed_;
 }
 
 bool StagedOutput::Write(const void* data, size_t size) {
-  if (fd_ < 0 || failed_) return false;
+  if (!fd_.valid() || failed_) return false;
   const auto* bytes = static_cast<const uint8_t*>(data);
   if (buffer_.size() + size > kBufferSize && !FlushBuffer()) return false;
   if (size >= kBufferSize) {
-    if (!WriteAll(fd_, bytes, size)) failed_ = true;
+    if (!WriteAll(fd_.get(), bytes, size)) failed_ = true;
   } else {
     buffer_.insert(buffer_.end(), bytes, bytes + size);
   }
@@ -93,13 +95,13 @@ bool StagedOutput::Write(const void* data, size_t size) {
 }
 
 bool StagedOutput::WriteAt(uint64_t offset, const void* data, size_t size) {
-  if (fd_ < 0 || failed_ || offset + size > size_ || !FlushBuffer()) {
+  if (!fd_.valid() || failed_ || offset + size > size_ || !FlushBuffer()) {
     failed_ = true;
     return false;
   }
   const auto* bytes = static_cast<const uint8_t*>(data);
   while (size > 0) {
-    const ssize_t n = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
+    const ssize_t n = ::pwrite(fd_.get(), bytes, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       failed_ = true;
@@ -115,20 +117,16 @@ bool StagedOutput::WriteAt(uint64_t offset, const void* data, size_t size) {
 void StagedOutput::HandOverToLibrary() {
   FlushBuffer();
   CloseHandle();
-  handedOver_ = true;
 }
 
 void StagedOutput::CloseHandle() {
-  if (fd_ >= 0) {
-    if (::close(fd_) != 0) failed_ = true;
-    fd_ = -1;
-  }
+  if (fd_.valid() && !fd_.Close()) failed_ = true;
 }
 
 bool StagedOutput::Commit(const std::string& protectedPath) {
   if (tempPath_.empty()) return false;
   bool ok = FlushBuffer();
-  if (fd_ >= 0 && ::fsync(fd_) != 0) ok = false;
+  if (fd_.valid() && ::fsync(fd_.get()) != 0) ok = false;
   CloseHandle();
   ok = ok && !failed_;
   if (ok && !protectedPath.empty() && SameFile(targetPath_, protectedPath)) ok = false;
@@ -148,7 +146,6 @@ void StagedOutput::Discard() {
     ::unlink(tempPath_.c_str());
     tempPath_.clear();
   }
-  handedOver_ = false;
 }
 
 }  // namespace sonorell

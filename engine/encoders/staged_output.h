@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/files/unique_fd.h"
+
 namespace sonorell {
 
 // An output file written under a temporary name in the target's folder and renamed over
@@ -21,7 +23,7 @@ class StagedOutput {
 
   // Creates the temporary file beside targetPath. False when the folder takes no new file.
   bool Open(const std::string& targetPath);
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return fd_.valid(); }
 
   // Appends bytes at the end. False once any write has failed.
   bool Write(const void* data, size_t size);
@@ -48,8 +50,7 @@ class StagedOutput {
   bool FlushBuffer();
   void CloseHandle();
 
-  int fd_ = -1;
-  bool handedOver_ = false;
+  platform::UniqueFd fd_;
   bool failed_ = false;
   uint64_t size_ = 0;
   std::string targetPath_;

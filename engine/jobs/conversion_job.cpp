@@ -34,17 +34,6 @@ class WaitCursor {
   RunHost& host_;
 };
 
-// False when the run must end before anything is shown.
-bool PrepareWindowsMedia(const Settings& settings, RunHost& host, const RunServices& services) {
-  if (settings.OutputFormat != kOutputWma || services.wmRuntimeLoaded()) return true;
-  if (!services.loadWmRuntime()) {
-    if (host.AskYesNo(kWmRuntimeQuestion)) host.OpenWithShell(services.wmRuntimeHelpAddress);
-    return false;
-  }
-  if (services.fillWmaProfileList) services.fillWmaProfileList();
-  return true;
-}
-
 bool PrepareSoundFont(std::span<SourceFile* const> entries, RunState& state, RunHost& host,
                       const RunServices& services) {
   if (state.SoundFontReady) return true;
@@ -62,8 +51,8 @@ bool PrepareSoundFont(std::span<SourceFile* const> entries, RunState& state, Run
 }
 
 std::string RunLine(int number, int count, const std::string& formatName) {
-  return "Converting " + std::to_string(number) + " of " + std::to_string(count) +
-         " file(s) to " + formatName + "...";
+  return "Converting " + std::to_string(number) + " of " + std::to_string(count) + " file(s) to " +
+         formatName + "...";
 }
 
 }  // namespace
@@ -85,6 +74,16 @@ RunServices DefaultRunServices() {
   return s;
 }
 
+bool CheckWindowsMediaRuntime(RunHost& host, const RunServices& services) {
+  if (services.wmRuntimeLoaded()) return true;
+  if (!services.loadWmRuntime()) {
+    if (host.AskYesNo(kWmRuntimeQuestion)) host.OpenWithShell(services.wmRuntimeHelpAddress);
+    return false;
+  }
+  if (services.fillWmaProfileList) services.fillWmaProfileList();
+  return true;
+}
+
 std::string SoundFontQuestion(const std::string& programFolder) {
   return "Dear user, to decode MIDI file, file \"ct4mgm.sf2\" is required.\nUnfortunately, the "
          "file isn't available on your computer.\n\nDo you want to download the file from our "
@@ -96,7 +95,7 @@ void ConvertFiles(std::span<SourceFile* const> entries, std::span<const int> row
                   const Settings& settings, RunState& state, RunHost& host,
                   const RunServices& services) {
   const WaitCursor waitCursor(host);
-  if (!PrepareWindowsMedia(settings, host, services)) return;
+  if (settings.OutputFormat == kOutputWma && !CheckWindowsMediaRuntime(host, services)) return;
   if (!PrepareSoundFont(entries, state, host, services)) return;
 
   host.SetMainWindowEnabled(false);

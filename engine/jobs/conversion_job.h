@@ -49,6 +49,11 @@ struct RunServices {
 
 RunServices DefaultRunServices();
 
+// True when the Windows Media runtime is there for WMA work. Loads it on first use (and
+// then fills the WMA format list); when it is missing, asks whether the user wants to
+// install it and returns false.
+bool CheckWindowsMediaRuntime(RunHost& host, const RunServices& services);
+
 // The sound-font question, with the folder the user should copy the file into.
 std::string SoundFontQuestion(const std::string& programFolder);
 

@@ -46,8 +46,8 @@ bool PassesExtensionFilter(std::string& path, bool filterOn,
   return true;
 }
 
-void CollectFolderFiles(std::vector<std::string>& paths, const std::string& folder,
-                        bool filterOn, const std::vector<std::string>& extensionFilter) {
+void CollectFolderFiles(std::vector<std::string>& paths, const std::string& folder, bool filterOn,
+                        const std::vector<std::string>& extensionFilter) {
   std::vector<fs::path> folders;
   GatherFolders(fs::path(folder), folders, 0);
   for (const fs::path& f : folders) {

@@ -14,7 +14,7 @@ bool PassesExtensionFilter(std::string& path, bool filterOn,
 // Appends the files of a folder tree that pass the filter: the folder itself first, then
 // depth first each sub-folder followed by its own sub-folders. Symbolic links to folders
 // are not entered, so a link loop cannot make the search endless.
-void CollectFolderFiles(std::vector<std::string>& paths, const std::string& folder,
-                        bool filterOn, const std::vector<std::string>& extensionFilter);
+void CollectFolderFiles(std::vector<std::string>& paths, const std::string& folder, bool filterOn,
+                        const std::vector<std::string>& extensionFilter);
 
 }  // namespace sonorell

@@ -57,7 +57,9 @@ std::string AsciiUpper(std::string text) {
 
 }  // namespace
 
-std::span<const OutputFormatRow> OutputFormatTable() { return kRows; }
+std::span<const OutputFormatRow> OutputFormatTable() {
+  return kRows;
+}
 
 std::string OutputFormatItemText(const OutputFormatRow& row) {
   return std::string(" to ") + (row.label ? std::string(row.label) : AsciiUpper(row.extension));

@@ -15,30 +15,16 @@
 #include "engine/jobs/output_formats.h"
 #include "engine/paths/path_rules.h"
 #include "platform/desktop/documents_folder.h"
+#include "platform/files/unique_fd.h"
 
 namespace sonorell {
 namespace {
-
-// Owns a file descriptor for the short life of a creation test.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 // Creates a new file at path without following a link or touching anything already there,
 // then removes it again. Returns the errno of the failed creation, 0 on success.
 int CreateAndRemove(const std::string& path) {
   {
-    const UniqueFd fd(
+    const platform::UniqueFd fd(
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!fd.valid()) return errno;
   }

@@ -12,8 +12,14 @@ std::string& Note() {
 
 }  // namespace
 
-const std::string& GetFailureNote() { return Note(); }
-void SetFailureNote(std::string note) { Note() = std::move(note); }
-void ClearFailureNote() { Note().clear(); }
+const std::string& GetFailureNote() {
+  return Note();
+}
+void SetFailureNote(std::string note) {
+  Note() = std::move(note);
+}
+void ClearFailureNote() {
+  Note().clear();
+}
 
 }  // namespace sonorell

@@ -88,12 +88,11 @@ bool OpenWithDesktop(const std::string& pathOrAddress) {
 
 bool ShowInFileBrowser(const std::string& path) {
   // Commas are escaped by FileUri, so dbus-send cannot split the address into two items.
-  const bool shown = RunAndWait({"dbus-send", "--session", "--print-reply",
-                                 "--dest=org.freedesktop.FileManager1", "--type=method_call",
-                                 "/org/freedesktop/FileManager1",
-                                 "org.freedesktop.FileManager1.ShowItems",
-                                 "array:string:" + FileUri(path), "string:"},
-                                std::chrono::milliseconds(3000));
+  const bool shown = RunAndWait(
+      {"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.FileManager1",
+       "--type=method_call", "/org/freedesktop/FileManager1",
+       "org.freedesktop.FileManager1.ShowItems", "array:string:" + FileUri(path), "string:"},
+      std::chrono::milliseconds(3000));
   if (shown) return true;
   const auto slash = path.rfind('/');
   return OpenWithDesktop(slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1));

@@ -14,6 +14,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/files/unique_fd.h"
+
 namespace platform {
 namespace {
 
@@ -23,26 +25,6 @@ constexpr std::string_view kHeader = "REGKEY 1\n";
 constexpr std::string_view kTrailer = "end";
 // Far above anything a settings key holds; a larger file is not one of ours.
 constexpr size_t kMaxFileSize = 64u << 20;
-
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closes now so the caller sees the result (a deferred write error can surface here).
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 std::string WithoutTrailingSlashes(std::string path) {
   while (!path.empty() && path.back() == '/') path.pop_back();

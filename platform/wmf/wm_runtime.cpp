@@ -7,7 +7,9 @@ namespace {
 
 // This build has no Windows Media backend yet, so the runtime is always absent: WMA work
 // is refused and WMA inputs take the other decoders. Absence is an ordinary state.
-bool BackendPresent() { return false; }
+bool BackendPresent() {
+  return false;
+}
 
 bool& Loaded() {
   static bool loaded = false;
@@ -23,6 +25,8 @@ bool LoadWmRuntime() {
   return Loaded();
 }
 
-bool WmRuntimeLoaded() { return Loaded(); }
+bool WmRuntimeLoaded() {
+  return Loaded();
+}
 
 }  // namespace platform

@@ -60,8 +60,8 @@ TEST(ConvertCommand, UsageErrorsExitWithTwo) {
 TEST(ConvertCommand, MissingInputIsAFailure) {
   TempFolder profile;
   TempFolder out;
-  const CliResult r = RunCli(profile, "convert --format wav --out " + Quote(out.path()) +
-                                          " /nonexistent/sonorell/x.wav");
+  const CliResult r = RunCli(
+      profile, "convert --format wav --out " + Quote(out.path()) + " /nonexistent/sonorell/x.wav");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("no such file or folder"), std::string::npos);
 }

@@ -33,7 +33,8 @@ class GeneratedSource : public AudioSource {
   bool Open(const std::string&, int) override {
     Close();
     SetFormat(shape_.channels, shape_.bits, shape_.sampleRate);
-    const uint64_t bytes = static_cast<uint64_t>(shape_.frames) * shape_.channels * (shape_.bits / 8);
+    const uint64_t bytes =
+        static_cast<uint64_t>(shape_.frames) * shape_.channels * (shape_.bits / 8);
     length_ = shape_.reportNoLength ? 0 : bytes;
     duration_ = static_cast<int>(shape_.frames / shape_.sampleRate);
     return true;

@@ -48,7 +48,6 @@ class RecordingHost : public RunHost {
   bool answerYes = false;
   int progressWindowsOpened = 0;
   int progressWindowsClosed = 0;
-
 };
 
 }  // namespace sonorell::testing

@@ -12,7 +12,8 @@ namespace sonorell::testing {
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sonorell-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "sonorell-test-XXXXXX").string();
     path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
   }
   ~TempFolder() {

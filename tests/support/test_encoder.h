@@ -12,10 +12,10 @@ namespace sonorell::testing {
 // and writes interleaved raw PCM through a staged output, as the real encoders do.
 struct TestEncoderPlan {
   GeneratedSource::Shape shape;
-  int failAfterBlocks = -1;     // an encoder error after this many blocks
-  bool succeedEmpty = false;    // claims success but writes nothing
+  int failAfterBlocks = -1;   // an encoder error after this many blocks
+  bool succeedEmpty = false;  // claims success but writes nothing
   bool failToOpenSource = false;
-  std::string failureNote;      // left when the source cannot be opened
+  std::string failureNote;  // left when the source cannot be opened
 };
 
 // Calls of the encoder, for the tests to look at.

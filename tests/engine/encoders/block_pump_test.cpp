@@ -75,8 +75,7 @@ TEST(BlockPump, EncoderErrorFailsTheFile) {
   RecordingProgress progress;
   CountingConsumer consumer;
   consumer.failAtBlock = 4;
-  EXPECT_EQ(PumpSourceBlocks(source, kInputWav, "a.wav", progress, consumer),
-            PumpResult::kFailed);
+  EXPECT_EQ(PumpSourceBlocks(source, kInputWav, "a.wav", progress, consumer), PumpResult::kFailed);
   EXPECT_EQ(consumer.blocks, 4);
 }
 
@@ -107,8 +106,7 @@ TEST(BlockPump, DecoderClaimingAnOverlongBlockIsAFailureNotAnOverrun) {
   ASSERT_TRUE(source.Open("", 0));
   RecordingProgress progress;
   CountingConsumer consumer;
-  EXPECT_EQ(PumpSourceBlocks(source, kInputWav, "a.wav", progress, consumer),
-            PumpResult::kFailed);
+  EXPECT_EQ(PumpSourceBlocks(source, kInputWav, "a.wav", progress, consumer), PumpResult::kFailed);
   EXPECT_EQ(consumer.blocks, 0);
 }
 
@@ -119,7 +117,7 @@ TEST(FileProgress, PercentAndBarFollowThePositionAndNeverOvershoot) {
   fp.Update(5);  // below one percent: nothing to rewrite
   EXPECT_TRUE(progress.fileLines.empty());
   fp.Update(10);
-  fp.Update(15);  // same whole percent: no rewrite
+  fp.Update(15);    // same whole percent: no rewrite
   fp.Update(2000);  // past the end: capped
   EXPECT_EQ(progress.fileLines,
             (std::vector<std::string>{"Converting a b.mp3...1%", "Converting a b.mp3...100%"}));

@@ -362,10 +362,10 @@ TEST(OutputFormatTable, BoxListsElevenEntriesInOrderWithTheirTexts) {
   ASSERT_EQ(table.size(), 11u);
   std::vector<std::string> texts;
   for (const auto& row : table) texts.push_back(OutputFormatItemText(row));
-  EXPECT_EQ(texts, (std::vector<std::string>{
-                       " to MP3", " to WAV", " to WMA", " to OGG", " to AAC",
-                       " to AAC for iPod / iTunes", " to MP4 (Audio only)", " to M4A (MPEG-4 Audio)",
-                       " to M4B (MPEG-4 Audiobook)", " to AMR", " to AWB"}));
+  EXPECT_EQ(texts, (std::vector<std::string>{" to MP3", " to WAV", " to WMA", " to OGG", " to AAC",
+                                             " to AAC for iPod / iTunes", " to MP4 (Audio only)",
+                                             " to M4A (MPEG-4 Audio)", " to M4B (MPEG-4 Audiobook)",
+                                             " to AMR", " to AWB"}));
   EXPECT_EQ(table[5].code, table[7].code);
   EXPECT_EQ(FormatName(kOutputAwb), "AWB");
   EXPECT_EQ(FormatName(1234), "");
