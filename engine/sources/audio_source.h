@@ -9,6 +9,12 @@ namespace sonorell {
 // Frames per block delivered by Read; every caller's buffers hold this many samples.
 inline constexpr int BlockFrames = 1152;
 
+// Sample rates a decoder may report: later stages divide by the rate and keep it in 32
+// bits, so anything below 1 Hz, non-finite or beyond 32-bit range makes a file unusable.
+inline bool UsableSampleRate(double hz) {
+  return hz >= 1.0 && hz <= 2147483647.0;  // false for NaN too
+}
+
 // A decoder. Read delivers planar blocks: one caller-owned buffer per output channel
 // (left, and right only when GetOutputChannels is 2), 16-bit signed little-endian or
 // 8-bit unsigned with 128 as silence, 1 .. BlockFrames frames per call; 0 or less ends the

@@ -1,0 +1,99 @@
+#include "engine/sources/source_factory.h"
+
+#include <iterator>
+
+#include "engine/sources/failure_note.h"
+#include "platform/wmf/wm_runtime.h"
+
+namespace sonorell {
+namespace {
+
+struct PlanRow {
+  InputTypeCode code;
+  DecoderPlan plan;
+};
+
+using D = DecoderKind;
+
+// Which decoder goes first for each input type, and which others may try after it.
+constexpr PlanRow kPlans[] = {
+    {kInputMp3, {D::kBass, false, true, false}},
+    {kInputTrackerModule, {D::kBass, false, true, false}},
+    {kInputMidi, {D::kBass, false, true, false}},
+    {kInputCdAudio, {D::kBass, false, true, false}},
+    {kInputFlac, {D::kBass, false, true, false}},
+    {kInputWavPack, {D::kBass, false, true, false}},
+    {kInputAdx, {D::kBass, false, true, false}},
+    {kInputMonkeysAudio, {D::kBass, false, true, false}},
+    {kInputMusepack, {D::kBass, false, true, false}},
+    {kInputTta, {D::kBass, false, true, false}},
+    {kInputAac, {D::kBass, false, true, false}},
+    {kInputM4a, {D::kBass, false, true, false}},
+    {kInputMp4, {D::kBass, false, true, false}},
+    {kInputWav, {D::kBass, false, true, true}},
+    {kInputSpeex, {D::kFfmpeg, true, false, false}},
+    {kInputOgg, {D::kOggVorbis, true, true, false}},
+    {kInputSunAudio, {D::kAu, false, true, false}},
+    {kInputAiff, {D::kAiff, true, true, false}},
+};
+
+constexpr DecoderPlan kWindowsMediaPresent{D::kWindowsMedia, false, true, false};
+constexpr DecoderPlan kWindowsMediaAbsent{D::kBass, false, true, false};
+constexpr DecoderPlan kAnythingElse{D::kFfmpeg, false, false, false};
+
+// The decoders this build has; the others are skipped like a decoder that refuses.
+std::unique_ptr<AudioSource> MakeBuiltInDecoder(DecoderKind, bool) { return nullptr; }
+
+std::unique_ptr<AudioSource> TryOpen(const DecoderMaker& make, DecoderKind kind,
+                                     bool forConversion, const std::string& path,
+                                     int renderingRate) {
+  std::unique_ptr<AudioSource> source = make(kind, forConversion);
+  if (source && source->Open(path, renderingRate)) return source;
+  return nullptr;
+}
+
+}  // namespace
+
+DecoderPlan PlanFor(InputTypeCode code, bool wmRuntimePresent) {
+  if (code == kInputWindowsMedia) return wmRuntimePresent ? kWindowsMediaPresent : kWindowsMediaAbsent;
+  for (const PlanRow& row : kPlans) {
+    if (row.code == code) return row.plan;
+  }
+  return kAnythingElse;
+}
+
+std::unique_ptr<AudioSource> CreateAudioSourceWith(const DecoderMaker& makeDecoder,
+                                                   const std::string& path, InputTypeCode code,
+                                                   int renderingRate, bool forConversion,
+                                                   const SourceFactoryHooks& hooks) {
+  bool wmPresent = false;
+  if (code == kInputWindowsMedia) {
+    wmPresent = platform::WmRuntimeLoaded();
+    if (!wmPresent) {
+      wmPresent = platform::LoadWmRuntime();
+      if (wmPresent && hooks.onWmRuntimeLoaded) hooks.onWmRuntimeLoaded();
+      if (!wmPresent && hooks.askForWmRuntime) hooks.askForWmRuntime();
+    }
+  }
+
+  const DecoderPlan plan = PlanFor(code, wmPresent);
+  const DecoderKind order[] = {plan.first, D::kBass, D::kFfmpeg, D::kWav};
+  const bool tried[] = {true, plan.thenBass, plan.thenFfmpeg, plan.thenWav};
+  for (size_t i = 0; i < std::size(order); ++i) {
+    if (!tried[i]) continue;
+    if (auto source = TryOpen(makeDecoder, order[i], forConversion, path, renderingRate)) {
+      return source;
+    }
+  }
+  if (forConversion) SetFailureNote(kNoDecoderNote);
+  return nullptr;
+}
+
+std::unique_ptr<AudioSource> CreateAudioSource(const std::string& path, InputTypeCode code,
+                                               int renderingRate, bool forConversion,
+                                               const SourceFactoryHooks& hooks) {
+  return CreateAudioSourceWith(MakeBuiltInDecoder, path, code, renderingRate, forConversion,
+                               hooks);
+}
+
+}  // namespace sonorell
