@@ -1,13 +1,16 @@
 #include "cli/convert_command.h"
 
 #include <sys/stat.h>
+
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
-
 #include <system_error>
 
+#include "cli/format_overrides.h"
 #include "cli/terminal_progress.h"
 #include "engine/encoders/forwarding_progress.h"
 #include "engine/jobs/conversion_job.h"
@@ -21,9 +24,20 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kUsage =
-    "usage: sonorell-cli convert --format FMT [--out DIR] PATH...\n"
+    "usage: sonorell-cli convert --format FMT [--out DIR] [--rate HZ] [--bits 8|16]\n"
+    "                            [--mono|--stereo] [--gain PERCENT] PATH...\n"
     "  FMT: wav, mp3, ogg, aac, m4a, mp4, m4b, amr, awb, wma\n"
+    "  --rate, --bits, --mono/--stereo and --gain replace the stored options of FMT\n"
+    "  for this run\n"
     "  PATH: files, or folders whose whole tree is converted\n";
+
+std::optional<int> ParseWholeNumber(const std::string& text) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || text.empty()) return std::nullopt;
+  return value;
+}
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "sonorell-cli: %s\n%s", message.c_str(), kUsage);
@@ -103,11 +117,19 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   std::string format;
   std::string outFolder;
   std::vector<std::string> paths;
+  FormatOverrides overrides;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--format" || a == "--out") {
       if (i + 1 >= args.size()) return UsageError(a + " needs a value");
       (a == "--format" ? format : outFolder) = args[++i];
+    } else if (a == "--rate" || a == "--bits" || a == "--gain") {
+      if (i + 1 >= args.size()) return UsageError(a + " needs a value");
+      const std::optional<int> value = ParseWholeNumber(args[++i]);
+      if (!value) return UsageError(a + " needs a whole number, not \"" + args[i] + "\"");
+      (a == "--rate" ? overrides.rate : a == "--bits" ? overrides.bits : overrides.gain) = value;
+    } else if (a == "--mono" || a == "--stereo") {
+      overrides.channels = a == "--mono" ? 1 : 2;
     } else if (a == "--") {
       paths.insert(paths.end(), args.begin() + static_cast<long>(i) + 1, args.end());
       break;
@@ -126,6 +148,9 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   LoadSettings(settings);
   settings.OutputFormat = code;
   settings.BrowseOutputFolder = 0;
+  if (std::string error; !ApplyFormatOverrides(settings, code, overrides, error)) {
+    return UsageError(error);
+  }
   if (!outFolder.empty()) {
     std::error_code ec;
     settings.DestOutputFolderOpt = kOutputToCustomFolder;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "engine/encoders/wav/wav_encoder.h"
 #include "engine/paths/path_rules.h"
 
 namespace sonorell {
@@ -30,7 +31,7 @@ struct Dispatch {
 
 constexpr std::array<Dispatch, 10> kDispatch{{
     {kOutputMp3, "MP3", nullptr},
-    {kOutputWav, "WAV", nullptr},
+    {kOutputWav, "WAV", EncodeWavFile},
     {kOutputOgg, "OGG", nullptr},
     {kOutputAmr, "AMR", nullptr},
     {kOutputAwb, "AWB", nullptr},

@@ -2,7 +2,10 @@
 
 #include <iterator>
 
+#include "engine/sources/aiff/aiff_reader.h"
+#include "engine/sources/au/au_reader.h"
 #include "engine/sources/failure_note.h"
+#include "engine/sources/wav/wav_reader.h"
 #include "platform/wmf/wm_runtime.h"
 
 namespace sonorell {
@@ -42,11 +45,21 @@ constexpr DecoderPlan kWindowsMediaAbsent{D::kBass, false, true, false};
 constexpr DecoderPlan kAnythingElse{D::kFfmpeg, false, false, false};
 
 // The decoders this build has; the others are skipped like a decoder that refuses.
-std::unique_ptr<AudioSource> MakeBuiltInDecoder(DecoderKind, bool) { return nullptr; }
+std::unique_ptr<AudioSource> MakeBuiltInDecoder(DecoderKind kind, bool) {
+  switch (kind) {
+    case D::kWav:
+      return std::make_unique<WavReader>();
+    case D::kAu:
+      return std::make_unique<AuReader>();
+    case D::kAiff:
+      return std::make_unique<AiffReader>();
+    default:
+      return nullptr;
+  }
+}
 
-std::unique_ptr<AudioSource> TryOpen(const DecoderMaker& make, DecoderKind kind,
-                                     bool forConversion, const std::string& path,
-                                     int renderingRate) {
+std::unique_ptr<AudioSource> TryOpen(const DecoderMaker& make, DecoderKind kind, bool forConversion,
+                                     const std::string& path, int renderingRate) {
   std::unique_ptr<AudioSource> source = make(kind, forConversion);
   if (source && source->Open(path, renderingRate)) return source;
   return nullptr;
@@ -55,7 +68,8 @@ std::unique_ptr<AudioSource> TryOpen(const DecoderMaker& make, DecoderKind kind,
 }  // namespace
 
 DecoderPlan PlanFor(InputTypeCode code, bool wmRuntimePresent) {
-  if (code == kInputWindowsMedia) return wmRuntimePresent ? kWindowsMediaPresent : kWindowsMediaAbsent;
+  if (code == kInputWindowsMedia)
+    return wmRuntimePresent ? kWindowsMediaPresent : kWindowsMediaAbsent;
   for (const PlanRow& row : kPlans) {
     if (row.code == code) return row.plan;
   }
@@ -92,8 +106,7 @@ std::unique_ptr<AudioSource> CreateAudioSourceWith(const DecoderMaker& makeDecod
 std::unique_ptr<AudioSource> CreateAudioSource(const std::string& path, InputTypeCode code,
                                                int renderingRate, bool forConversion,
                                                const SourceFactoryHooks& hooks) {
-  return CreateAudioSourceWith(MakeBuiltInDecoder, path, code, renderingRate, forConversion,
-                               hooks);
+  return CreateAudioSourceWith(MakeBuiltInDecoder, path, code, renderingRate, forConversion, hooks);
 }
 
 }  // namespace sonorell

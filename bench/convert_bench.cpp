@@ -1,0 +1,105 @@
+// Whole conversions through the batch command against sox on the same input, in one run:
+// wall time and peak memory of both. Usage: sonorell_bench_convert CLI_PATH [minutes]
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Measured {
+  double seconds = -1;
+  long peakKb = 0;
+};
+
+// Runs a program (no shell) and measures it with wait4's resource usage.
+Measured RunMeasured(std::vector<std::string> args, const std::string& home) {
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  Measured m;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.peakKb = usage.ru_maxrss;
+  }
+  return m;
+}
+
+Measured BestOf3(const std::vector<std::string>& args, const std::string& home) {
+  Measured best;
+  for (int i = 0; i < 3; ++i) {
+    const Measured m = RunMeasured(args, home);
+    if (m.seconds < 0) return m;
+    if (best.seconds < 0 || m.seconds < best.seconds) best.seconds = m.seconds;
+    best.peakKb = std::max(best.peakKb, m.peakKb);
+  }
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s CLI_PATH [minutes]\n", argv[0]);
+    return 2;
+  }
+  const std::string cli = argv[1];
+  const int minutes = argc > 2 ? std::atoi(argv[2]) : 10;
+  const std::string dir = (std::filesystem::temp_directory_path() / "sonorell-bench").string();
+  std::filesystem::create_directories(dir + "/ours");
+  std::filesystem::create_directories(dir + "/home");
+
+  std::printf("%-34s %10s %10s %7s %10s %10s\n", "job", "sonorell s", "sox s", "ratio", "ours KiB",
+              "sox KiB");
+  long shortPeak = 0;
+  for (int length : {1, minutes}) {
+    const std::string input = dir + "/in-" + std::to_string(length) + "min.wav";
+    if (!std::filesystem::exists(input)) {
+      const Measured made =
+          RunMeasured({"sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", input, "synth",
+                       std::to_string(length * 60), "pinknoise", "vol", "0.5"},
+                      dir + "/home");
+      if (made.seconds < 0) {
+        std::fprintf(stderr, "sox could not make the input\n");
+        return 1;
+      }
+    }
+    const Measured ours = BestOf3(
+        {cli, "convert", "--format", "wav", "--rate", "48000", "--out", dir + "/ours", input},
+        dir + "/home");
+    const Measured sox =
+        BestOf3({"sox", "-D", input, "-r", "48000", dir + "/sox.wav"}, dir + "/home");
+    if (ours.seconds < 0 || sox.seconds < 0) {
+      std::fprintf(stderr, "a conversion failed\n");
+      return 1;
+    }
+    const std::string job = std::to_string(length) + " min 44.1 kHz stereo -> 48 kHz WAV";
+    // Ratio below 1: we are faster than sox.
+    std::printf("%-34s %10.3f %10.3f %6.2fx %10ld %10ld\n", job.c_str(), ours.seconds, sox.seconds,
+                ours.seconds / sox.seconds, ours.peakKb, sox.peakKb);
+    if (length == 1)
+      shortPeak = ours.peakKb;
+    else
+      std::printf("peak memory, %d min against 1 min: %+ld KiB\n", length, ours.peakKb - shortPeak);
+    std::filesystem::remove_all(dir + "/ours");
+    std::filesystem::create_directories(dir + "/ours");
+  }
+  return 0;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "settings/settings.h"
+
+namespace sonorell {
+
+// Output options given on the command line; they replace the stored options of the chosen
+// format for one run and are never saved.
+struct FormatOverrides {
+  std::optional<int> rate;      // Hz
+  std::optional<int> bits;      // 8 or 16
+  std::optional<int> channels;  // 1 mono, 2 stereo
+  std::optional<int> gain;      // percent
+  bool Any() const { return rate || bits || channels || gain; }
+};
+
+// Checks the values against the limits of the format's option page and applies them.
+// False with a message when a value is refused.
+bool ApplyFormatOverrides(Settings& settings, int outputFormat, const FormatOverrides& overrides,
+                          std::string& error);
+
+}  // namespace sonorell

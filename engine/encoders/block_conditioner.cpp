@@ -1,0 +1,80 @@
+#include "engine/encoders/block_conditioner.h"
+
+#include <cstring>
+
+#include "engine/dsp/gain.h"
+#include "engine/sources/audio_source.h"
+
+namespace sonorell {
+
+bool BlockConditioner::Open(const ConditioningPlan& plan, PcmSink& sink) {
+  plan_ = plan;
+  sink_ = &sink;
+  if (plan_.convert) {
+    PcmFormat in = plan_.source;
+    if (plan_.pickedChannel != 0) in.channels = 1;
+    if (!converter_.Open(in, plan_.output)) return false;
+    capacity_ = SampleConverter::OutputCapacity(in.rate, plan_.output.rate, BlockFrames);
+    // 16-bit cells hold either width.
+    convertedLeft_.assign(static_cast<size_t>(capacity_), 0);
+    if (plan_.output.channels == 2) convertedRight_.assign(static_cast<size_t>(capacity_), 0);
+  } else if (plan_.gain) {
+    // Gain works in place; the source's buffers are not ours to change.
+    passLeft_.assign(BlockFrames, 0);
+    if (plan_.output.channels == 2) passRight_.assign(BlockFrames, 0);
+  }
+  return true;
+}
+
+bool BlockConditioner::Deliver(void* left, void* right, int frames) {
+  if (frames < 0) return false;  // the converter could not take the block
+  if (frames == 0) return true;
+  if (plan_.gain) {
+    if (plan_.output.bits == 16) {
+      AmplifyBlock16(static_cast<int16_t*>(left), static_cast<int16_t*>(right), frames,
+                     plan_.output.channels, plan_.gainFactor);
+    } else {
+      AmplifyBlock8(static_cast<uint8_t*>(left), static_cast<uint8_t*>(right), frames,
+                    plan_.output.channels, plan_.gainFactor);
+    }
+  }
+  return sink_->WritePcm(left, plan_.output.channels == 2 ? right : nullptr, frames);
+}
+
+bool BlockConditioner::Consume(const void* left, const void* right, int frames) {
+  // A picked channel travels alone; the right one takes the left's place.
+  const void* first = plan_.pickedChannel == 2 ? right : left;
+  const void* second = plan_.pickedChannel != 0 ? nullptr : right;
+  if (first == nullptr) return false;
+
+  if (plan_.convert) {
+    const int n = converter_.Process(first, second, frames, convertedLeft_.data(),
+                                     convertedRight_.empty() ? nullptr : convertedRight_.data());
+    return Deliver(convertedLeft_.data(),
+                   convertedRight_.empty() ? nullptr : convertedRight_.data(), n);
+  }
+  if (!plan_.gain) {
+    return sink_->WritePcm(first, plan_.output.channels == 2 ? second : nullptr, frames);
+  }
+  const size_t bytes = static_cast<size_t>(frames) * (plan_.output.bits / 8);
+  std::memcpy(passLeft_.data(), first, bytes);
+  if (plan_.output.channels == 2 && second) std::memcpy(passRight_.data(), second, bytes);
+  return Deliver(passLeft_.data(), passRight_.empty() ? nullptr : passRight_.data(), frames);
+}
+
+bool BlockConditioner::Finish() {
+  if (!plan_.convert) return true;
+  for (int guard = 0; guard < 1024; ++guard) {
+    const int n =
+        converter_.Flush(convertedLeft_.data(),
+                         convertedRight_.empty() ? nullptr : convertedRight_.data(), capacity_);
+    if (n == 0) return true;
+    if (!Deliver(convertedLeft_.data(), convertedRight_.empty() ? nullptr : convertedRight_.data(),
+                 n)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace sonorell

@@ -1,0 +1,24 @@
+#include "engine/encoders/conditioning_plan.h"
+
+#include "engine/dsp/gain.h"
+
+namespace sonorell {
+
+ConditioningPlan PlanConditioning(const PcmFormat& source, const PcmFormat& wanted, int monoType,
+                                  bool amplify, int coefficientPercent) {
+  ConditioningPlan plan;
+  plan.source = source;
+  plan.output.rate = wanted.rate > 0 ? wanted.rate : source.rate;
+  plan.output.channels = wanted.channels > 0 ? wanted.channels : source.channels;
+  plan.output.bits = wanted.bits > 0 ? wanted.bits : source.bits;
+  const bool reduces = source.channels > plan.output.channels;
+  const bool picks = reduces && (monoType == 1 || monoType == 2);
+  plan.pickedChannel = picks ? monoType : 0;
+  plan.convert = plan.output.rate != source.rate || plan.output.bits != source.bits ||
+                 source.channels < plan.output.channels || (reduces && !picks);
+  plan.gain = GainApplies(amplify, coefficientPercent);
+  plan.gainFactor = GainFactor(coefficientPercent);
+  return plan;
+}
+
+}  // namespace sonorell

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "engine/dsp/sample_converter.h"
+
+namespace sonorell {
+
+// How the blocks of one file are conditioned between source and writer, decided once
+// when the file is opened.
+struct ConditioningPlan {
+  PcmFormat source;       // as the source delivers it (its output channels)
+  PcmFormat output;       // as the writer receives it
+  int pickedChannel = 0;  // 1 left, 2 right: one channel of a stereo source, unmixed
+  bool convert = false;   // rate, width or channel count change through the converter
+  bool gain = false;
+  float gainFactor = 1.0f;
+};
+
+// The plan for an output of the wanted format, whose zero fields mean "as the source".
+// A stereo source becomes mono by the user's MonoType: 1 and 2 pick the left or right
+// channel, anything else mixes (L+R)/2 in the converter.
+ConditioningPlan PlanConditioning(const PcmFormat& source, const PcmFormat& wanted, int monoType,
+                                  bool amplify, int coefficientPercent);
+
+}  // namespace sonorell

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/encoders/conditioning_plan.h"
+#include "engine/encoders/convert_progress.h"
+#include "engine/encoders/pcm_sink.h"
+#include "engine/encoders/staged_output.h"
+#include "engine/sources/audio_source.h"
+#include "engine/sources/input_type_code.h"
+
+namespace sonorell {
+
+// What one output format adds to the shared encode loop: the rate synthesised inputs are
+// rendered at, how the output is decided from the opened source, and its writer.
+struct EncodeRecipe {
+  int renderingRate = 44100;
+  // False refuses the file (after leaving a failure note when there is a reason to tell).
+  std::function<bool(AudioSource& source, ConditioningPlan& plan)> plan;
+  // Opens the format's writer on the staged output; null fails the file.
+  std::function<std::unique_ptr<FormatWriter>(StagedOutput& out, const ConditioningPlan& plan,
+                                              AudioSource& source)>
+      openWriter;
+};
+
+// The one encode loop: open the source, decide the output, open the writer, pump the blocks
+// through the conditioning, finish the writer and put the file in place. 1 on success; 0 on
+// failure or Cancel, when nothing of the output remains and an old target is untouched.
+int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::string& sourcePath,
+              const std::string& targetPath, ConvertProgress& progress);
+
+}  // namespace sonorell

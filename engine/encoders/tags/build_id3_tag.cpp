@@ -1,0 +1,241 @@
+#include "engine/encoders/tags/build_id3_tag.h"
+
+#include <id3/tag.h>
+#include <id3/writers.h>
+
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "engine/encoders/tags/genre_names.h"
+#include "engine/encoders/tags/track_number.h"
+#include "platform/text/text_conversion.h"
+
+namespace sonorell {
+namespace {
+
+constexpr int kOtherGenre = 12;
+
+// Field widths of the 128-byte ID3v1.1 tag.
+constexpr size_t kV1TextWidth = 30;
+constexpr size_t kV1YearWidth = 4;
+constexpr size_t kV1CommentWidthWithTrack = 28;
+
+constexpr size_t kV2HeaderSize = 10;
+constexpr size_t kV2FrameHeaderSize = 10;
+
+// A text as one frame holds it: Latin-1 bytes, or UTF-16 units for anything beyond Latin-1.
+struct FrameText {
+  bool utf16 = false;
+  std::string latin1;
+  std::u16string units;
+};
+
+std::optional<std::string> LocaleTextAsUtf8(std::string_view text) {
+  return platform::AnsiToUtf8(text);
+}
+
+FrameText ForId3v2(std::string_view text) {
+  FrameText out;
+  const auto utf8 = LocaleTextAsUtf8(text);
+  if (!utf8) return out;
+  const auto codePoints = platform::DecodeUtf8(*utf8);
+  if (!codePoints) return out;
+  bool fitsLatin1 = true;
+  for (const char32_t cp : *codePoints) fitsLatin1 = fitsLatin1 && cp <= 0xFF;
+  if (fitsLatin1) {
+    out.latin1 = platform::Utf8ToLatin1(*utf8, '?').value_or(std::string());
+  } else {
+    out.utf16 = true;
+    out.units = platform::Utf8ToUtf16(*utf8).value_or(std::u16string());
+  }
+  return out;
+}
+
+// Latin-1 has one byte per character, so cutting the converted text never splits one.
+FrameText ForId3v1(std::string_view text, size_t width) {
+  FrameText out;
+  if (const auto utf8 = LocaleTextAsUtf8(text)) {
+    out.latin1 = platform::Utf8ToLatin1(*utf8, '?').value_or(std::string());
+    if (out.latin1.size() > width) out.latin1.resize(width);
+  }
+  return out;
+}
+
+FrameText Plain(std::string text) {
+  FrameText out;
+  out.latin1 = std::move(text);
+  return out;
+}
+
+// id3lib builds each UTF-16 unit it writes from the unit's two bytes in memory read high
+// byte first, and writes the result after a byte order mark, both in the machine's order.
+// Laying every unit out high byte first makes the written text agree with its mark.
+std::vector<unicode_t> Id3libUnits(std::u16string_view text) {
+  std::vector<unicode_t> units;
+  units.reserve(text.size() + 1);
+  for (const char16_t unit : text) {
+    const unsigned char bytes[2] = {static_cast<unsigned char>(unit >> 8),
+                                    static_cast<unsigned char>(unit & 0xFF)};
+    unicode_t laidOut = 0;
+    std::memcpy(&laidOut, bytes, sizeof laidOut);
+    units.push_back(laidOut);
+  }
+  units.push_back(0);
+  return units;
+}
+
+void SetText(ID3_Frame& frame, ID3_FieldID fieldId, const FrameText& text) {
+  ID3_Field* field = frame.GetField(fieldId);
+  if (!field) return;
+  if (text.utf16) {
+    field->SetEncoding(ID3TE_UTF16);
+    const auto units = Id3libUnits(text.units);
+    field->Set(units.data());
+  } else {
+    field->SetEncoding(ID3TE_ISO8859_1);
+    field->Set(text.latin1.c_str());
+  }
+}
+
+void SetFrameEncoding(ID3_Frame& frame, bool utf16) {
+  if (ID3_Field* encoding = frame.GetField(ID3FN_TEXTENC)) {
+    encoding->Set(static_cast<uint32>(utf16 ? ID3TE_UTF16 : ID3TE_ISO8859_1));
+  }
+}
+
+// Frames belong to the tag once attached; until then to the unique_ptr.
+void Attach(ID3_Tag& tag, std::unique_ptr<ID3_Frame> frame) {
+  if (tag.AttachFrame(frame.get())) frame.release();
+}
+
+void AttachTextFrame(ID3_Tag& tag, ID3_FrameID id, const FrameText& text) {
+  auto frame = std::make_unique<ID3_Frame>(id);
+  SetFrameEncoding(*frame, text.utf16);
+  SetText(*frame, ID3FN_TEXT, text);
+  Attach(tag, std::move(frame));
+}
+
+void AttachComment(ID3_Tag& tag, const FrameText& text) {
+  auto frame = std::make_unique<ID3_Frame>(ID3FID_COMMENT);
+  SetFrameEncoding(*frame, text.utf16);
+  if (ID3_Field* language = frame->GetField(ID3FN_LANGUAGE)) language->Set("XXX");
+  FrameText description;  // empty, in the frame's encoding
+  description.utf16 = text.utf16;
+  SetText(*frame, ID3FN_DESCRIPTION, description);
+  SetText(*frame, ID3FN_TEXT, text);
+  Attach(tag, std::move(frame));
+}
+
+uint32_t ReadBigEndian32(const std::string& bytes, size_t pos) {
+  return (static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos])) << 24) |
+         (static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos + 1])) << 16) |
+         (static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos + 2])) << 8) |
+         static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos + 3]));
+}
+
+void WriteBigEndian32(std::string& bytes, size_t pos, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[pos + i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
+}
+
+// The tag size of an ID3v2 header: four 7-bit bytes. nullopt when a byte has its top bit.
+std::optional<uint32_t> SyncSafeSize(const std::string& bytes) {
+  uint32_t size = 0;
+  for (size_t i = 6; i < 10; ++i) {
+    const auto b = static_cast<uint8_t>(bytes[i]);
+    if (b & 0x80) return std::nullopt;
+    size = (size << 7) | b;
+  }
+  return size;
+}
+
+void WriteSyncSafeSize(std::string& bytes, uint32_t size) {
+  for (size_t i = 0; i < 4; ++i) bytes[6 + i] = static_cast<char>((size >> (21 - 7 * i)) & 0x7F);
+}
+
+bool IsWellFormedId3v2(const std::string& bytes) {
+  if (bytes.size() < kV2HeaderSize || bytes.compare(0, 3, "ID3") != 0) return false;
+  const auto size = SyncSafeSize(bytes);
+  const bool footer = (static_cast<uint8_t>(bytes[5]) & 0x10) != 0;
+  return size && kV2HeaderSize + *size + (footer ? kV2HeaderSize : 0) == bytes.size();
+}
+
+// id3lib writes an empty UTF-16 string without its byte order mark, which strict readers
+// (FFmpeg's among them) take for a broken frame and drop: a UTF-16 comment would be lost. The
+// comment's empty description gets its mark here, paid for from the padding when there is
+// any. Only the plain layout id3lib writes by default is touched (ID3v2.3, no header or
+// frame flags); anything else is left as rendered.
+void MarkEmptyUtf16Descriptions(std::string& bytes) {
+  if (bytes[3] != 3 || bytes[5] != 0) return;
+  size_t pos = kV2HeaderSize;
+  bool changed = false;
+  while (pos + kV2FrameHeaderSize <= bytes.size() && bytes[pos] != '\0') {
+    const uint32_t frameSize = ReadBigEndian32(bytes, pos + 4);
+    const size_t data = pos + kV2FrameHeaderSize;
+    if (frameSize > bytes.size() - data) return;  // not the layout expected: leave it
+    const bool plainFlags = bytes[pos + 8] == 0 && bytes[pos + 9] == 0;
+    // encoding 1 (UTF-16), language (3 bytes), then an empty description: 00 00 at once
+    if (plainFlags && bytes.compare(pos, 4, "COMM") == 0 && frameSize >= 6 && bytes[data] == 1 &&
+        bytes[data + 4] == 0 && bytes[data + 5] == 0) {
+      bytes.insert(data + 4, "\xFF\xFE", 2);
+      WriteBigEndian32(bytes, pos + 4, frameSize + 2);
+      changed = true;
+      pos = data + frameSize + 2;
+    } else {
+      pos = data + frameSize;
+    }
+  }
+  if (!changed) return;
+  // pos is now where the padding starts; keep the tag's length when the padding allows.
+  size_t padding = 0;
+  while (pos + padding < bytes.size() && bytes[pos + padding] == '\0') ++padding;
+  if (pos + padding == bytes.size() && padding >= 2) bytes.resize(bytes.size() - 2);
+  WriteSyncSafeSize(bytes, static_cast<uint32_t>(bytes.size() - kV2HeaderSize));
+}
+
+std::string GenreNumberText(std::string_view genre) {
+  return "(" + std::to_string(GenreIndexOf(genre).value_or(kOtherGenre)) + ")";
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& tags) {
+  const bool v1 = version == kId3v1;
+  const uint8_t track = Id3TrackNumber(tags.track);
+
+  ID3_Tag tag;
+  const auto text = [&](const std::string& field, size_t v1Width) {
+    return v1 ? ForId3v1(field, v1Width) : ForId3v2(field);
+  };
+  AttachTextFrame(tag, ID3FID_TITLE, text(tags.title, kV1TextWidth));
+  AttachTextFrame(tag, ID3FID_LEADARTIST, text(tags.artist, kV1TextWidth));
+  AttachTextFrame(tag, ID3FID_ALBUM, text(tags.album, kV1TextWidth));
+  AttachTextFrame(tag, ID3FID_YEAR, text(tags.year, kV1YearWidth));
+  AttachTextFrame(tag, ID3FID_CONTENTTYPE,
+                  v1 ? Plain(GenreNumberText(tags.genre)) : ForId3v2(tags.genre));
+  if (!tags.composer.empty()) {
+    AttachTextFrame(tag, ID3FID_COMPOSER, text(tags.composer, kV1TextWidth));
+  }
+  if (!tags.copyright.empty()) {
+    AttachTextFrame(tag, ID3FID_COPYRIGHT, text(tags.copyright, kV1TextWidth));
+  }
+  AttachComment(tag, text(tags.comment, track != 0 ? kV1CommentWidthWithTrack : kV1TextWidth));
+  if (track != 0) AttachTextFrame(tag, ID3FID_TRACKNUM, Plain(std::to_string(track)));
+
+  std::ostringstream stream;
+  ID3_OStreamWriter writer(stream);
+  tag.Render(writer, v1 ? ID3TT_ID3V1 : ID3TT_ID3V2);
+  std::string bytes = stream.str();
+
+  if (v1) {
+    if (bytes.size() != 128 || bytes.compare(0, 3, "TAG") != 0) return std::nullopt;
+  } else {
+    if (!IsWellFormedId3v2(bytes)) return std::nullopt;
+    MarkEmptyUtf16Descriptions(bytes);
+  }
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+}  // namespace sonorell

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/encoders/tags/tag_record.h"
+
+namespace sonorell {
+
+// BuildId3Tag's version argument: 1 asks for an ID3v1 tag, any other value for ID3v2.
+inline constexpr int kId3v1 = 1;
+inline constexpr int kId3v2 = 2;
+
+// Renders one ID3 tag of the record through id3lib: frames TIT2, TPE1, TALB, TYER, TCON,
+// TCOM (only when the composer is not empty), TCOP (only when the copyright is not empty),
+// COMM (language "XXX", empty description) and TRCK (only when the track number is not 0).
+// The track number is Id3TrackNumber(tags.track).
+//
+// ID3v1: exactly the 128-byte trailing tag. Texts are written as Latin-1 with "?" for what
+// Latin-1 cannot hold, each cut to its field's width (a character is never split); the genre
+// is its number in GenreNames, matched whole without regard to case, or 12 ("Other") when no
+// row matches.
+// ID3v2 (version 2.3.0, with id3lib's padding): the leading tag. A text that Latin-1 can hold
+// is written as Latin-1, any other as UTF-16 with a byte order mark; the genre text is kept
+// as it is.
+// A text that is not valid in the locale's code set is written empty. nullopt when rendering
+// produced no well-formed tag of the asked kind.
+std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& tags);
+
+}  // namespace sonorell

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace sonorell {
+
+// The nine tag texts that travel from a source file, or from the user's defaults, to an
+// encoder's tag writer. Every text is in the locale's code set (the same "ANSI" text the
+// sources deliver) and any of them may be empty. The order is the order in which
+// AudioSource::ReadTags fills them.
+struct TagRecord {
+  std::string title;
+  std::string artist;
+  std::string album;
+  std::string year;   // free text
+  std::string genre;  // a genre name as free text
+  std::string comment;
+  std::string track;  // "3" in Add mode; whatever the source holds in Transfer mode ("3/12")
+  std::string composer;
+  std::string copyright;
+
+  bool operator==(const TagRecord&) const = default;
+};
+
+}  // namespace sonorell
