@@ -24,10 +24,12 @@ Measured RunMeasured(std::vector<std::string> args, const std::string& home) {
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   const auto start = std::chrono::steady_clock::now();
+  std::fflush(stdout);
   const pid_t pid = fork();
   if (pid == 0) {
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) _exit(126);
     execvp(argv[0], argv.data());
     _exit(127);
   }

@@ -64,13 +64,21 @@ int main(int argc, char** argv) {
 
   const Case cases[] = {
       {"PCM 16-bit stereo WAV", "pcm16.wav", "-r 44100 -c 2 -b 16",
-       []() -> std::unique_ptr<sonorell::AudioSource> { return std::make_unique<sonorell::WavReader>(); }},
+       []() -> std::unique_ptr<sonorell::AudioSource> {
+         return std::make_unique<sonorell::WavReader>();
+       }},
       {"IMA ADPCM stereo WAV", "ima.wav", "-r 44100 -c 2 -e ima-adpcm",
-       []() -> std::unique_ptr<sonorell::AudioSource> { return std::make_unique<sonorell::WavReader>(); }},
+       []() -> std::unique_ptr<sonorell::AudioSource> {
+         return std::make_unique<sonorell::WavReader>();
+       }},
       {"PCM 24-bit stereo AIFF", "pcm24.aiff", "-r 48000 -c 2 -b 24",
-       []() -> std::unique_ptr<sonorell::AudioSource> { return std::make_unique<sonorell::AiffReader>(); }},
+       []() -> std::unique_ptr<sonorell::AudioSource> {
+         return std::make_unique<sonorell::AiffReader>();
+       }},
       {"mu-law mono AU", "ulaw.au", "-r 8000 -c 1 -e u-law",
-       []() -> std::unique_ptr<sonorell::AudioSource> { return std::make_unique<sonorell::AuReader>(); }},
+       []() -> std::unique_ptr<sonorell::AudioSource> {
+         return std::make_unique<sonorell::AuReader>();
+       }},
   };
 
   std::printf("%-26s %10s %10s %8s\n", "input", "sonorell s", "sox s", "ratio");

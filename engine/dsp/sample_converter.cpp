@@ -165,24 +165,33 @@ int SampleConverter::Resample(const void* inLeft, const void* inRight, int frame
     left = mixed;
     right = nullptr;
   }
-  float* samples = Grow(floatIn_, static_cast<size_t>(frames));
-  ToFloat(left, in_.bits, frames, samples);
-  if (!Feed(lanes_[0], frames, false)) return -1;
-  if (right) {
-    ToFloat(right, in_.bits, frames, samples);
-    if (!Feed(lanes_[1], frames, false)) return -1;
-  }
+  ToFloat(left, in_.bits, frames, Grow(lanes_[0].input, static_cast<size_t>(frames)));
+  if (right) ToFloat(right, in_.bits, frames, Grow(lanes_[1].input, static_cast<size_t>(frames)));
+  if (!FeedLanes(frames, false)) return -1;
   framesIn_ += frames;
   return Emit(outLeft, outRight, OutputCapacity(in_.rate, out_.rate, frames));
 }
 
-// Runs the floats in floatIn_ through one channel's filter until the library has taken
+bool SampleConverter::FeedLanes(int frames, bool last) {
+  bool ok = true;
+  if (FilteredLanes() == 2) {
+    sideWorker_.Start([this, frames, last] { return Feed(lanes_[1], frames, last); });
+    ok = Feed(lanes_[0], frames, last);
+    ok = sideWorker_.Wait() && ok;
+  } else {
+    ok = Feed(lanes_[0], frames, last);
+  }
+  if (!ok) open_ = false;
+  return ok;
+}
+
+// Runs the floats of the lane's input through its channel's filter until the library has taken
 // all of them. It takes input only while it has room to put the output, and stops early
 // when that room runs out, so the pending output grows as needed rather than input being
 // left behind. With last set the filter is drained to the end of the data.
-bool SampleConverter::Feed(Lane& lane, int frames, bool last) {
-  float* input = Grow(floatIn_, 1);  // never null, even for a drain without input
-  const int room = std::max(OutputCapacity(in_.rate, out_.rate, std::max(frames, 1)), 4096);
+bool SampleConverter::Feed(Lane& lane, int frames, bool last) const {
+  float* input = Grow(lane.input, 1);  // never null, even for a drain without input
+  const int room = FeedRoom(frames);
   int used = 0;
   for (;;) {
     const size_t needed = static_cast<size_t>(lane.pendingFrames) + static_cast<size_t>(room);
@@ -192,17 +201,13 @@ bool SampleConverter::Feed(Lane& lane, int frames, bool last) {
     const int produced = resample_process(lane.handle.get(), ratio_, input + used, frames - used,
                                           last ? 1 : 0, &usedNow, out, space);
     if (produced < 0 || produced > space || usedNow < 0 || usedNow > frames - used) {
-      open_ = false;
       return false;
     }
     used += usedNow;
     lane.pendingFrames += produced;
     if (produced == space) continue;  // more may be waiting inside the filter
     if (used == frames) return true;
-    if (usedNow == 0 && produced == 0) {  // no progress: refuse rather than spin
-      open_ = false;
-      return false;
-    }
+    if (usedNow == 0 && produced == 0) return false;  // no progress: refuse rather than spin
   }
 }
 
@@ -240,9 +245,7 @@ int SampleConverter::Flush(void* outLeft, void* outRight, int capacityFrames) {
   try {
     if (!flushed_) {
       flushed_ = true;
-      for (int i = 0; i < FilteredLanes(); ++i) {
-        if (!Feed(lanes_[i], 0, true)) return -1;
-      }
+      if (!FeedLanes(0, true)) return -1;
     }
     return Emit(outLeft, outRight, capacityFrames);
   } catch (const std::bad_alloc&) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "engine/dsp/side_worker.h"
 
 namespace sonorell {
 
@@ -72,6 +75,7 @@ class SampleConverter {
   // One filtered channel and the output it produced that no caller has taken yet.
   struct Lane {
     ResamplerHandle handle;
+    std::vector<float> input;  // this block's samples as floats
     std::vector<float> pending;
     int pendingFrames = 0;
   };
@@ -80,8 +84,14 @@ class SampleConverter {
   int ProcessAtSameRate(const void* inLeft, const void* inRight, int frames, void* outLeft,
                         void* outRight);
   int Resample(const void* inLeft, const void* inRight, int frames, void* outLeft, void* outRight);
-  bool Feed(Lane& lane, int frames, bool last);
+  // Both lanes of the block (or of the drain), the second beside the first.
+  bool FeedLanes(int frames, bool last);
+  bool Feed(Lane& lane, int frames, bool last) const;
   int Emit(void* outLeft, void* outRight, int capacityFrames);
+  // Output space offered to the filter per call.
+  int FeedRoom(int frames) const {
+    return std::max(OutputCapacity(in_.rate, out_.rate, std::max(frames, 1)), 4096);
+  }
   int FilteredLanes() const { return in_.channels == 2 && out_.channels == 2 ? 2 : 1; }
 
   PcmFormat in_;
@@ -97,7 +107,8 @@ class SampleConverter {
   std::vector<unsigned char> mix_;
   std::vector<unsigned char> widthLeft_;
   std::vector<unsigned char> widthRight_;
-  std::vector<float> floatIn_;
+  // Filters the right channel beside the left one.
+  SideWorker sideWorker_;
 };
 
 }  // namespace sonorell

@@ -3,9 +3,11 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "tests/support/decoding.h"
 #include "tests/support/temp_folder.h"
 
 namespace sonorell {
@@ -92,6 +94,56 @@ TEST(ConvertCommand, WindowsMediaWithoutTheRuntimeConvertsNothing) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("Windows Media Format 9 Series Runtime"), std::string::npos);
   EXPECT_NE(r.out.find("0 of 1 file(s) converted"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sonorell
+
+namespace sonorell {
+namespace {
+
+TEST(ConvertCommand, WavOptionsOnTheCommandLineShapeTheOutput) {
+  SONORELL_REQUIRE_TOOL("sox");
+  TempFolder profile;
+  TempFolder in;
+  TempFolder out;
+  const std::string source = in / "tone.wav";
+  ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 16 " + source + " synth 1 sine 440").c_str()), 0);
+  const CliResult r = RunCli(profile, "convert --format wav --rate 22050 --mono --bits 8 "
+                                      "--gain 150 --out " + Quote(out.path()) + " " + Quote(source));
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find(source + " -> " + out / "tone.wav" + ": tone.wav"), std::string::npos)
+      << r.out;
+  const auto probe = testing::CommandOutput(
+      "ffprobe -v error -show_entries stream=sample_rate,channels,bits_per_sample -of csv=p=0 " +
+      Quote(out / "tone.wav"));
+  ASSERT_TRUE(probe);
+  EXPECT_EQ(*probe, "22050,1,8\n");
+}
+
+TEST(ConvertCommand, OptionValuesAreCheckedAgainstThePageLimits) {
+  TempFolder profile;
+  const CliResult gain = RunCli(profile, "convert --format wav --gain 5 x.wav");
+  EXPECT_EQ(gain.status, 2);
+  EXPECT_NE(gain.out.find("Invalid amplification coefficient. It's betwen 10 and 3000."),
+            std::string::npos);
+  EXPECT_EQ(RunCli(profile, "convert --format wav --gain 3001 x.wav").status, 2);
+  EXPECT_EQ(RunCli(profile, "convert --format wav --rate 12345 x.wav").status, 2);
+  EXPECT_EQ(RunCli(profile, "convert --format wav --rate fast x.wav").status, 2);
+  EXPECT_EQ(RunCli(profile, "convert --format wav --bits 24 x.wav").status, 2);
+}
+
+TEST(ConvertCommand, UnwritableOutputFolderFallsBackToDocuments) {
+  SONORELL_REQUIRE_TOOL("sox");
+  TempFolder profile;
+  TempFolder in;
+  const std::string source = in / "a.wav";
+  ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 " + source + " synth 0.2 sine 440").c_str()), 0);
+  const CliResult r =
+      RunCli(profile, "convert --format wav --out /proc/sonorell-nowhere " + Quote(source));
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(std::filesystem::exists(profile / "Documents/a.wav")) << r.out;
+  EXPECT_EQ(testing::ReadFileBytes(source).empty(), false);
 }
 
 }  // namespace
