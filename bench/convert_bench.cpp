@@ -1,61 +1,15 @@
 // Whole conversions through the batch command against sox on the same input, in one run:
 // wall time and peak memory of both. Usage: sonorell_bench_convert CLI_PATH [minutes]
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <vector>
 
-namespace {
+#include "bench/bench_support.h"
 
-struct Measured {
-  double seconds = -1;
-  long peakKb = 0;
-};
-
-// Runs a program (no shell) and measures it with wait4's resource usage.
-Measured RunMeasured(std::vector<std::string> args, const std::string& home) {
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const auto start = std::chrono::steady_clock::now();
-  std::fflush(stdout);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-    if (std::freopen("/dev/null", "w", stdout) == nullptr) _exit(126);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  Measured m;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peakKb = usage.ru_maxrss;
-  }
-  return m;
-}
-
-Measured BestOf3(const std::vector<std::string>& args, const std::string& home) {
-  Measured best;
-  for (int i = 0; i < 3; ++i) {
-    const Measured m = RunMeasured(args, home);
-    if (m.seconds < 0) return m;
-    if (best.seconds < 0 || m.seconds < best.seconds) best.seconds = m.seconds;
-    best.peakKb = std::max(best.peakKb, m.peakKb);
-  }
-  return best;
-}
-
-}  // namespace
+using bench::BestOf3;
+using bench::Measured;
+using bench::RunMeasured;
 
 int main(int argc, char** argv) {
   if (argc < 2) {

@@ -25,10 +25,12 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: sonorell-cli convert --format FMT [--out DIR] [--rate HZ] [--bits 8|16]\n"
-    "                            [--mono|--stereo] [--gain PERCENT] PATH...\n"
+    "                            [--mono|--stereo] [--bitrate KBPS] [--quality Q]\n"
+    "                            [--gain PERCENT] PATH...\n"
     "  FMT: wav, mp3, ogg, aac, m4a, mp4, m4b, amr, awb, wma\n"
-    "  --rate, --bits, --mono/--stereo and --gain replace the stored options of FMT\n"
-    "  for this run\n"
+    "  --rate, --bits, --mono/--stereo, --bitrate, --quality and --gain replace the\n"
+    "  stored options of FMT for this run\n"
+    "  --bitrate (mp3, ogg): kbit/s; --quality (mp3, ogg): auto, low, ok, medium, cd\n"
     "  PATH: files, or folders whose whole tree is converted\n";
 
 std::optional<int> ParseWholeNumber(const std::string& text) {
@@ -123,11 +125,17 @@ int RunConvertCommand(const std::vector<std::string>& args) {
     if (a == "--format" || a == "--out") {
       if (i + 1 >= args.size()) return UsageError(a + " needs a value");
       (a == "--format" ? format : outFolder) = args[++i];
-    } else if (a == "--rate" || a == "--bits" || a == "--gain") {
+    } else if (a == "--rate" || a == "--bits" || a == "--gain" || a == "--bitrate") {
       if (i + 1 >= args.size()) return UsageError(a + " needs a value");
       const std::optional<int> value = ParseWholeNumber(args[++i]);
       if (!value) return UsageError(a + " needs a whole number, not \"" + args[i] + "\"");
-      (a == "--rate" ? overrides.rate : a == "--bits" ? overrides.bits : overrides.gain) = value;
+      (a == "--rate"      ? overrides.rate
+       : a == "--bits"    ? overrides.bits
+       : a == "--bitrate" ? overrides.bitrate
+                          : overrides.gain) = value;
+    } else if (a == "--quality") {
+      if (i + 1 >= args.size()) return UsageError(a + " needs a value");
+      overrides.quality = args[++i];
     } else if (a == "--mono" || a == "--stereo") {
       overrides.channels = a == "--mono" ? 1 : 2;
     } else if (a == "--") {

@@ -1,7 +1,11 @@
 #include "cli/format_overrides.h"
 
 #include <algorithm>
+#include <array>
+#include <span>
 
+#include "engine/encoders/mp3/mp3_options.h"
+#include "engine/encoders/ogg/ogg_options.h"
 #include "engine/encoders/option_limits.h"
 #include "engine/encoders/wav/wav_options.h"
 #include "engine/jobs/output_formats.h"
@@ -9,12 +13,36 @@
 namespace sonorell {
 namespace {
 
+bool Listed(std::span<const int> values, int v) {
+  return std::find(values.begin(), values.end(), v) != values.end();
+}
+
+std::string ListText(std::span<const int> values) {
+  std::string text;
+  for (const int v : values) text += (text.empty() ? "" : ", ") + std::to_string(v);
+  return text;
+}
+
+// The "Encoding Options" entry --quality names: 0 Auto, 1 .. 4 the presets from the
+// smallest files to the best sound. nullopt for anything else.
+std::optional<int> QualityEntry(const std::string& q) {
+  static constexpr std::array<const char*, 5> kNames{"auto", "low", "ok", "medium", "cd"};
+  for (size_t i = 0; i < kNames.size(); ++i) {
+    if (q == kNames[i] || q == std::to_string(i)) return static_cast<int>(i);
+  }
+  return std::nullopt;
+}
+
+constexpr const char* kQualityChoices = "--quality must be auto, low, ok, medium or cd (or 0 to 4)";
+
 bool ApplyWav(Settings& s, const FormatOverrides& o, std::string& error) {
-  if (o.rate &&
-      std::find(kWavPageRates.begin(), kWavPageRates.end(), *o.rate) == kWavPageRates.end()) {
-    error = "--rate " + std::to_string(*o.rate) +
-            " is not one of the WAV rates (6000, 8000, 11025, 12000, 16000, 22050, 24000, "
-            "32000, 44100, 48000, 88200, 96000)";
+  if (o.bitrate || o.quality) {
+    error = "--bitrate and --quality are not available for WAV";
+    return false;
+  }
+  if (o.rate && !Listed(kWavPageRates, *o.rate)) {
+    error = "--rate " + std::to_string(*o.rate) + " is not one of the WAV rates (" +
+            ListText(kWavPageRates) + ")";
     return false;
   }
   if (o.bits && *o.bits != 8 && *o.bits != 16) {
@@ -40,6 +68,103 @@ bool ApplyWav(Settings& s, const FormatOverrides& o, std::string& error) {
   return true;
 }
 
+// Both pages list Auto first.
+constexpr int kQualityAuto = 0;
+static_assert(opt_mp3_page::kAuto == kQualityAuto && opt_ogg_page::kAuto == kQualityAuto);
+
+// What MP3 and Ogg Vorbis share: --bits has no meaning, rates and bit rates come from the
+// page's lists, --quality names an encoding option.
+bool CheckCompressed(const FormatOverrides& o, const char* format, std::span<const int> rates,
+                     std::span<const int> bitrates, std::optional<int>& qualityEntry,
+                     std::string& error) {
+  if (o.bits) {
+    error = std::string("--bits is not available for ") + format + " (it is always 16-bit)";
+    return false;
+  }
+  if (o.rate && !Listed(rates, *o.rate)) {
+    error = "--rate " + std::to_string(*o.rate) + " is not one of the " + format + " rates (" +
+            ListText(rates) + ")";
+    return false;
+  }
+  if (o.bitrate && !Listed(bitrates, *o.bitrate)) {
+    error = "--bitrate " + std::to_string(*o.bitrate) + " is not one of the " + format +
+            " bit rates (" + ListText(bitrates) + ")";
+    return false;
+  }
+  if (o.quality) {
+    qualityEntry = QualityEntry(*o.quality);
+    if (!qualityEntry) {
+      error = kQualityChoices;
+      return false;
+    }
+    if (*qualityEntry == kQualityAuto && (o.rate || o.bitrate || o.channels)) {
+      error = "--quality auto cannot be combined with --rate, --bitrate, --mono or --stereo";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ApplyMp3(Settings& s, const FormatOverrides& o, std::string& error) {
+  std::optional<int> entry;
+  if (!CheckCompressed(o, "MP3", kMp3SampleRates, kMp3Bitrates, entry, error)) {
+    return false;
+  }
+  if (entry) {
+    opt_mp3_page::Model page = opt_mp3_page::Model::FromSettings(s);
+    page.SelectEncodingOption(*entry);
+    page.StoreInto(s);
+  }
+  if (o.rate || o.bitrate || o.channels) {
+    // Options left out follow the source, unless the user had chosen fixed ones.
+    if (s.AutoDestMP3EncodingParam) {
+      s.MP3SampleRate = 0;
+      s.MP3BitRate = 0;
+      s.MP3ChannelMode = kMp3ModeSameAsSource;
+    }
+    s.AutoDestMP3EncodingParam = 0;
+    if (o.rate) s.MP3SampleRate = *o.rate;
+    if (o.bitrate) s.MP3BitRate = *o.bitrate;
+    // Stereo is the page's first choice, joint stereo.
+    if (o.channels) s.MP3ChannelMode = *o.channels == 1 ? kMp3ModeMono : kMp3ModeJointStereo;
+  }
+  if (o.gain) {
+    s.AmplifyMp3 = 1;
+    s.AmplifyMp3Coeff = *o.gain;
+  }
+  return true;
+}
+
+bool ApplyOgg(Settings& s, const FormatOverrides& o, std::string& error) {
+  std::optional<int> entry;
+  if (!CheckCompressed(o, "Ogg Vorbis", kOggSampleRates, kOggBitrates, entry, error)) {
+    return false;
+  }
+  if (entry) {
+    opt_ogg_page::Model page = opt_ogg_page::Model::FromSettings(s);
+    page.SelectEncodingOption(*entry);
+    page.StoreInto(s);
+  }
+  if (o.rate || o.bitrate || o.channels) {
+    if (s.AutoDestOGGEncodingParam) {
+      s.OGGSampleRate = 0;
+      s.OGGBitRate = 0;
+      s.OGGChannels = 0;
+    }
+    s.AutoDestOGGEncodingParam = 0;
+    if (o.rate) s.OGGSampleRate = *o.rate;
+    // A bit rate libvorbis cannot reach at the rate is moved into its range when the file
+    // is converted, as the page does.
+    if (o.bitrate) s.OGGBitRate = *o.bitrate;
+    if (o.channels) s.OGGChannels = *o.channels;
+  }
+  if (o.gain) {
+    s.AmplifyOGG = 1;
+    s.AmplifyOGGCoeff = *o.gain;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ApplyFormatOverrides(Settings& settings, int outputFormat, const FormatOverrides& overrides,
@@ -51,9 +176,15 @@ bool ApplyFormatOverrides(Settings& settings, int outputFormat, const FormatOver
   switch (outputFormat) {
     case kOutputWav:
       return ApplyWav(settings, overrides, error);
+    case kOutputMp3:
+      return ApplyMp3(settings, overrides, error);
+    case kOutputOgg:
+      return ApplyOgg(settings, overrides, error);
     default:
       if (overrides.Any()) {
-        error = "--rate, --bits, --mono, --stereo and --gain are not available for this format";
+        error =
+            "--rate, --bits, --mono, --stereo, --bitrate, --quality and --gain are not available "
+            "for this format";
         return false;
       }
       return true;

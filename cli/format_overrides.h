@@ -14,7 +14,11 @@ struct FormatOverrides {
   std::optional<int> bits;      // 8 or 16
   std::optional<int> channels;  // 1 mono, 2 stereo
   std::optional<int> gain;      // percent
-  bool Any() const { return rate || bits || channels || gain; }
+  std::optional<int> bitrate;   // kbps (MP3: constant, Ogg Vorbis: nominal)
+  // An entry of the page's "Encoding Options" list: "auto", "low", "ok", "medium", "cd",
+  // or its number 0 .. 4 in that order.
+  std::optional<std::string> quality;
+  bool Any() const { return rate || bits || channels || gain || bitrate || quality; }
 };
 
 // Checks the values against the limits of the format's option page and applies them.

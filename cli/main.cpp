@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/convert_command.h"
+#include "engine/jobs/decoding_libraries.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -13,7 +14,15 @@ int main(int argc, char** argv) {
     return args.empty() ? sonorell::kExitUsage : sonorell::kExitConverted;
   }
   if (args[0] == "convert") {
-    return sonorell::RunConvertCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    std::string error;
+    if (!sonorell::StartDecodingLibraries(error)) {
+      std::fprintf(stderr, "sonorell-cli: %s\n", error.c_str());
+      return sonorell::kExitSomeFailed;
+    }
+    const int status =
+        sonorell::RunConvertCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    sonorell::StopDecodingLibraries();
+    return status;
   }
   std::fprintf(stderr, "sonorell-cli: unknown command \"%s\"\n", args[0].c_str());
   return sonorell::kExitUsage;

@@ -62,8 +62,10 @@ RunServices DefaultRunServices() {
   s.wmRuntimeLoaded = [] { return platform::WmRuntimeLoaded(); };
   s.loadWmRuntime = [] { return platform::LoadWmRuntime(); };
   s.fillWmaProfileList = [] {};
-  // No MIDI renderer is part of this build yet: the font cannot be set.
-  s.loadDefaultSoundFont = [](const std::string&) { return false; };
+  // ct4mgm.sf2 beside the program, else the system's General MIDI font.
+  s.loadDefaultSoundFont = [](const std::string& fontPath) {
+    return LoadDefaultSoundFont(FolderPart(fontPath));
+  };
   s.encoderFor = [](int code) -> EncoderFunction {
     EncoderEntry entry = EncoderFor(code);
     return entry ? EncoderFunction(entry) : EncoderFunction();

@@ -7,6 +7,7 @@
 #include "engine/encoders/encoder_entry.h"
 #include "engine/jobs/run_host.h"
 #include "engine/jobs/source_file.h"
+#include "engine/sources/bass/default_sound_font.h"
 #include "settings/settings.h"
 
 namespace sonorell {
@@ -16,7 +17,6 @@ inline constexpr const char* kStatusConverting = "Converting...";
 inline constexpr const char* kStatusConversionFailure = "Conversion Failure";
 inline constexpr const char* kStatusCancelled = "Cancelled";
 inline constexpr const char* kStatusNeedsSoundFont = "Failure. Requires file \"ct4mgm.sf2\".";
-inline constexpr const char* kSoundFontFileName = "ct4mgm.sf2";
 
 inline constexpr const char* kWmRuntimeQuestion =
     "Dear user, WMA file requires Windows Media Format 9 Series Runtime.\nUnfortunately, the "

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "engine/encoders/mp3/mp3_encoder.h"
+#include "engine/encoders/ogg/ogg_encoder.h"
 #include "engine/encoders/wav/wav_encoder.h"
 #include "engine/paths/path_rules.h"
 
@@ -30,9 +32,9 @@ struct Dispatch {
 };
 
 constexpr std::array<Dispatch, 10> kDispatch{{
-    {kOutputMp3, "MP3", nullptr},
+    {kOutputMp3, "MP3", EncodeMp3File},
     {kOutputWav, "WAV", EncodeWavFile},
-    {kOutputOgg, "OGG", nullptr},
+    {kOutputOgg, "OGG", EncodeOggFile},
     {kOutputAmr, "AMR", nullptr},
     {kOutputAwb, "AWB", nullptr},
     {kOutputAac, "AAC", nullptr},

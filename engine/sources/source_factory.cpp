@@ -4,7 +4,11 @@
 
 #include "engine/sources/aiff/aiff_reader.h"
 #include "engine/sources/au/au_reader.h"
+#include "engine/sources/bass/bass_source.h"
 #include "engine/sources/failure_note.h"
+#include "engine/sources/ffmpeg/ffmpeg_probe.h"
+#include "engine/sources/ffmpeg/ffmpeg_source.h"
+#include "engine/sources/ogg/ogg_vorbis_source.h"
 #include "engine/sources/wav/wav_reader.h"
 #include "platform/wmf/wm_runtime.h"
 
@@ -45,14 +49,21 @@ constexpr DecoderPlan kWindowsMediaAbsent{D::kBass, false, true, false};
 constexpr DecoderPlan kAnythingElse{D::kFfmpeg, false, false, false};
 
 // The decoders this build has; the others are skipped like a decoder that refuses.
-std::unique_ptr<AudioSource> MakeBuiltInDecoder(DecoderKind kind, bool) {
+std::unique_ptr<AudioSource> MakeBuiltInDecoder(DecoderKind kind, bool forConversion) {
   switch (kind) {
+    case D::kFfmpeg:
+      if (forConversion) return std::make_unique<FfmpegSource>();
+      return std::make_unique<FfmpegProbe>();
+    case D::kBass:
+      return std::make_unique<BassSource>();
     case D::kWav:
       return std::make_unique<WavReader>();
     case D::kAu:
       return std::make_unique<AuReader>();
     case D::kAiff:
       return std::make_unique<AiffReader>();
+    case D::kOggVorbis:
+      return std::make_unique<OggVorbisSource>();
     default:
       return nullptr;
   }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/engine/encoders/tags/locale_guard.h"
+
 #include <clocale>
 #include <string>
 #include <vector>
@@ -11,23 +13,7 @@ namespace {
 
 using namespace std::string_literals;
 
-// Switches the program's locale for one test and puts the old one back.
-class LocaleGuard {
- public:
-  explicit LocaleGuard(const char* name) {
-    const char* old = std::setlocale(LC_ALL, nullptr);
-    old_ = old ? old : "C";
-    ok_ = std::setlocale(LC_ALL, name) != nullptr;
-  }
-  ~LocaleGuard() { std::setlocale(LC_ALL, old_.c_str()); }
-  LocaleGuard(const LocaleGuard&) = delete;
-  LocaleGuard& operator=(const LocaleGuard&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  std::string old_;
-  bool ok_ = false;
-};
+using sonorell::testing::LocaleGuard;
 
 #define REQUIRE_LOCALE(guard, name) \
   LocaleGuard guard(name);          \

@@ -1,0 +1,85 @@
+#pragma once
+
+// Measuring whole programs for the benchmarks: wall time and peak memory of a child process
+// run without a shell, with its own HOME so no user options colour the result.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct Measured {
+  double seconds = -1;  // -1: the program failed
+  long peakKb = 0;
+};
+
+// Runs a program and measures it with wait4's resource usage.
+inline Measured RunMeasured(std::vector<std::string> args, const std::string& home) {
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) _exit(126);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  Measured m;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.peakKb = usage.ru_maxrss;
+  }
+  return m;
+}
+
+// The fastest of three runs (and the largest peak), so a busy moment does not decide.
+inline Measured BestOf3(const std::vector<std::string>& args, const std::string& home) {
+  Measured best;
+  for (int i = 0; i < 3; ++i) {
+    const Measured m = RunMeasured(args, home);
+    if (m.seconds < 0) return m;
+    if (best.seconds < 0 || m.seconds < best.seconds) best.seconds = m.seconds;
+    best.peakKb = std::max(best.peakKb, m.peakKb);
+  }
+  return best;
+}
+
+// Two programs on the same job, their runs taken in turns so that both see the machine in
+// the same state; best of three each. prepare runs before every run (to clear outputs).
+template <typename Prepare>
+inline void BestOf3InTurns(const std::vector<std::string>& ours,
+                           const std::vector<std::string>& peer, const std::string& home,
+                           Prepare prepare, Measured& oursBest, Measured& peerBest) {
+  oursBest = Measured();
+  peerBest = Measured();
+  for (int i = 0; i < 3; ++i) {
+    for (int which = 0; which < 2; ++which) {
+      prepare();
+      const Measured m = RunMeasured(which == 0 ? ours : peer, home);
+      Measured& best = which == 0 ? oursBest : peerBest;
+      if (m.seconds < 0) {
+        best.seconds = -1;
+        return;
+      }
+      if (best.seconds < 0 || m.seconds < best.seconds) best.seconds = m.seconds;
+      best.peakKb = std::max(best.peakKb, m.peakKb);
+    }
+  }
+}
+
+}  // namespace bench

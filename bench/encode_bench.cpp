@@ -1,0 +1,84 @@
+// MP3 and Ogg Vorbis output through the batch command against the reference encoders on the
+// same input, in one run: LAME's own program at the same constant bit rate, and oggenc at
+// the same nominal bit rate. Wall time and peak memory of both.
+// Usage: sonorell_bench_encode CLI_PATH [minutes]
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+
+namespace fs = std::filesystem;
+using bench::Measured;
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s CLI_PATH [minutes]\n", argv[0]);
+    return 2;
+  }
+  const std::string cli = argv[1];
+  const int minutes = argc > 2 ? std::atoi(argv[2]) : 10;
+  const std::string dir = (fs::temp_directory_path() / "sonorell-bench-encode").string();
+  const std::string home = dir + "/home";
+  const std::string ours = dir + "/ours";
+  fs::create_directories(home);
+
+  const std::string input = dir + "/in-" + std::to_string(minutes) + "min.wav";
+  if (!fs::exists(input)) {
+    // Pink noise: every band busy, so neither encoder coasts on silence.
+    const Measured made =
+        bench::RunMeasured({"sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", input, "synth",
+                            std::to_string(minutes * 60), "pinknoise", "vol", "0.5"},
+                           home);
+    if (made.seconds < 0) {
+      std::fprintf(stderr, "sox could not make the input\n");
+      return 1;
+    }
+  }
+  // Every run starts from an empty output folder, so no run renames around an old output.
+  const auto clear = [&] {
+    std::error_code ec;
+    fs::remove_all(ours, ec);
+    fs::create_directories(ours, ec);
+  };
+
+  struct Job {
+    const char* name;
+    const char* peerName;
+    std::vector<std::string> ours;
+    std::vector<std::string> peer;
+  };
+  const std::vector<Job> jobs{
+      {"-> MP3 128 kbit/s CBR",
+       "lame",
+       {cli, "convert", "--format", "mp3", "--bitrate", "128", "--out", ours, input},
+       {"lame", "--quiet", "-b", "128", "--cbr", input, ours + "/lame.mp3"}},
+      {"-> Ogg Vorbis 128 kbit/s",
+       "oggenc",
+       {cli, "convert", "--format", "ogg", "--bitrate", "128", "--out", ours, input},
+       {"oggenc", "-Q", "-b", "128", "--managed", "-o", ours + "/oggenc.ogg", input}},
+  };
+
+  std::printf("%-36s %10s %8s %10s %7s %10s %10s\n", "job", "sonorell s", "peer", "peer s", "ratio",
+              "ours KiB", "peer KiB");
+  bool allWithinTarget = true;
+  for (const Job& job : jobs) {
+    Measured oursBest;
+    Measured peerBest;
+    bench::BestOf3InTurns(job.ours, job.peer, home, clear, oursBest, peerBest);
+    if (oursBest.seconds < 0 || peerBest.seconds < 0) {
+      std::fprintf(stderr, "%s: a conversion failed\n", job.name);
+      return 1;
+    }
+    const std::string label = std::to_string(minutes) + " min 44.1 kHz stereo " + job.name;
+    const double ratio = oursBest.seconds / peerBest.seconds;  // below 1: we are faster
+    std::printf("%-36s %10.3f %8s %10.3f %6.2fx %10ld %10ld\n", label.c_str(), oursBest.seconds,
+                job.peerName, peerBest.seconds, ratio, oursBest.peakKb, peerBest.peakKb);
+    allWithinTarget = allWithinTarget && ratio <= 1.10;
+  }
+  std::printf("target: within 1.10x of the peer: %s\n", allWithinTarget ? "met" : "NOT met");
+  clear();
+  return 0;
+}

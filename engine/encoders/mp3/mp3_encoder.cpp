@@ -1,0 +1,270 @@
+#include "engine/encoders/mp3/mp3_encoder.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+
+#include "engine/encoders/auto_rate_bitrate.h"
+#include "engine/encoders/encode_pipeline.h"
+#include "engine/encoders/mp3/mp3_options.h"
+#include "engine/encoders/tags/build_id3_tag.h"
+#include "engine/encoders/tags/resolve_tags.h"
+#include "engine/encoders/tags/source_tags.h"
+#include "engine/encoders/tags/tag_mode.h"
+#include "engine/sources/failure_note.h"
+
+namespace sonorell {
+namespace {
+
+constexpr size_t kId3v1Bytes = 128;
+constexpr size_t kId3v2HeaderBytes = 10;
+
+// LAME talks to stderr unless told otherwise; failures reach the user as notes instead.
+void Silent(const char*, va_list) {}
+
+// Furthest apart source and output rates may be for LAME's resampler, as for ours.
+constexpr int kMaxRateFactor = SampleConverter::kMaxRateFactor;
+
+void NoteWriteFailure() {
+  SetFailureNote("the MP3 file could not be written; the disk may be full");
+}
+
+}  // namespace
+
+void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputType,
+                  const std::string& sourcePath, AudioSource& source, int runFileNumber) {
+  if (TagModeOf(s.MP3ID3TagType) == TagMode::kTransfer && inputType == kInputMp3) {
+    // The source's own blocks, byte for byte, whatever version the options name. Only
+    // blocks that really are ID3 tags are placed around the audio.
+    if (const uint8_t* v1 = source.GetId3v1Tag(); v1 && std::memcmp(v1, "TAG", 3) == 0) {
+      encoder.SetId3v1Tag({v1, kId3v1Bytes});
+    }
+    size_t size = 0;
+    if (const uint8_t* v2 = source.GetId3v2Tag(size);
+        v2 && size >= kId3v2HeaderBytes && std::memcmp(v2, "ID3", 3) == 0) {
+      encoder.SetId3v2Tag({v2, size});
+    }
+    return;
+  }
+  const std::optional<TagRecord> tags =
+      ResolveTags(s.MP3ID3TagType, s.Mp3Tags, sourcePath, runFileNumber,
+                  [&] { return ReadSourceTags(inputType, sourcePath, source, {}); });
+  if (!tags) return;
+  const int version = s.MP3WriteID3Version;
+  if (version == kWriteId3v1 || version == kWriteId3v1AndV2) {
+    if (const auto block = BuildId3Tag(kId3v1, *tags)) encoder.SetId3v1Tag(*block);
+  }
+  if (version == kWriteId3v2 || version == kWriteId3v1AndV2) {
+    if (const auto block = BuildId3Tag(kId3v2, *tags)) encoder.SetId3v2Tag(*block);
+  }
+}
+
+Mp3Parameters DecideMp3Parameters(const Settings& s, InputTypeCode inputType,
+                                  const Mp3SourceFacts& source) {
+  Mp3Parameters p;
+  p.inRate = source.rate;
+  if (s.AutoDestMP3EncodingParam) {
+    const RateAndBitrate automatic = AutoRateAndBitrate(source.rate, source.channels);
+    p.lameChannels = source.channels;
+    p.outRate = automatic.rate;
+    p.kbps = automatic.kbps;
+    return p;
+  }
+
+  int mode = s.MP3ChannelMode;
+  if (mode == kMp3ModeSameAsSource) {
+    const bool reported =
+        source.channelMode >= kMp3ModeStereo && source.channelMode <= kMp3ModeMono;
+    if (inputType == kInputMp3 && reported) {
+      mode = source.channelMode;
+    } else {
+      // Sources other than MP3 (and MP3 sources that do not say) keep their channel count.
+      mode = source.channels == 2 ? kMp3ModeJointStereo : kMp3ModeMono;
+    }
+  }
+  const int outputChannels = mode == kMp3ModeMono ? 1 : 2;
+  // One channel of a stereo source for mono output when the user chose left or right;
+  // otherwise LAME takes the source as it is and mixes (L+R)/2 itself.
+  const bool picks =
+      source.channels == 2 && mode == kMp3ModeMono && (s.MonoType == 1 || s.MonoType == 2);
+  p.pickedChannel = picks ? s.MonoType : 0;
+  p.lameChannels = picks ? 1 : source.channels;
+  p.mode = mode;
+  p.outRate =
+      NearestListedValue(s.MP3SampleRate != 0 ? s.MP3SampleRate : source.rate, kMp3SampleRates);
+
+  int kbps = s.MP3BitRate;
+  if (kbps == 0) {
+    kbps = (inputType == kInputMp3 || inputType == kInputOgg)
+               ? source.kbps
+               : AutoRateAndBitrate(p.outRate, outputChannels).kbps;
+  }
+  if (kbps > 0) p.kbps = LimitMp3Bitrate(NearestListedValue(kbps, kMp3Bitrates), p.outRate);
+  return p;
+}
+
+ConditioningPlan PlanMp3Conditioning(const Settings& s, const PcmFormat& source,
+                                     const Mp3Parameters& parameters) {
+  const PcmFormat wanted{source.rate, parameters.lameChannels, 16};
+  ConditioningPlan plan = PlanConditioning(source, wanted, parameters.pickedChannel,
+                                           s.AmplifyMp3 != 0, s.AmplifyMp3Coeff);
+  return plan;
+}
+
+bool Mp3Encoder::Open() {
+  lame_.reset(lame_init());
+  accepted_ = false;
+  finished_ = false;
+  if (!lame_) return false;
+  lame_set_errorf(lame_.get(), Silent);
+  lame_set_debugf(lame_.get(), Silent);
+  lame_set_msgf(lame_.get(), Silent);
+  buffer_.assign(kOutputBufferBytes, 0);
+  return true;
+}
+
+void Mp3Encoder::SetInSampleRate(int hz) {
+  lame_set_in_samplerate(lame_.get(), hz);
+}
+
+void Mp3Encoder::SetChannels(int channels) {
+  lame_set_num_channels(lame_.get(), std::clamp(channels, 1, 2));
+}
+
+void Mp3Encoder::SetOutSampleRate(int hz) {
+  lame_set_out_samplerate(lame_.get(), hz);
+}
+
+void Mp3Encoder::SetMode(int mode) {
+  const bool known = mode == kMp3ModeStereo || mode == kMp3ModeJointStereo || mode == kMp3ModeMono;
+  lame_set_mode(lame_.get(), static_cast<MPEG_mode>(known ? mode : kMp3ModeStereo));
+}
+
+void Mp3Encoder::SetBitrate(int kbps) {
+  lame_set_brate(lame_.get(), std::clamp(kbps, 8, 320));
+}
+
+bool Mp3Encoder::SetId3v1Tag(std::span<const uint8_t> block) {
+  if (block.size() != kId3v1Bytes) return false;
+  id3v1_.emplace(block.begin(), block.end());
+  return true;
+}
+
+void Mp3Encoder::SetId3v2Tag(std::span<const uint8_t> block) {
+  if (block.empty()) {
+    id3v2_.reset();
+    return;
+  }
+  id3v2_.emplace(block.begin(), block.end());
+}
+
+bool Mp3Encoder::AcceptParameters() {
+  if (!lame_) return false;
+  lame_set_bWriteVbrTag(lame_.get(), 0);
+  lame_set_VBR(lame_.get(), vbr_off);
+  if (lame_init_params(lame_.get()) < 0) return false;
+  accepted_ = true;
+  if (id3v2_ && !out_.Write(id3v2_->data(), id3v2_->size())) {
+    NoteWriteFailure();
+    return false;
+  }
+  return true;
+}
+
+bool Mp3Encoder::WriteOutput(int bytes) {
+  if (bytes <= 0) return true;
+  if (out_.Write(buffer_.data(), static_cast<size_t>(bytes))) return true;
+  NoteWriteFailure();
+  return false;
+}
+
+bool Mp3Encoder::WritePcm(const void* left, const void* right, int frames) {
+  if (!accepted_ || finished_ || left == nullptr) return false;
+  const auto* l = static_cast<const short*>(left);
+  const auto* r = static_cast<const short*>(right);
+  const bool stereo = lame_get_num_channels(lame_.get()) == 2;
+  if (stereo && r == nullptr) return false;
+  // Blocks larger than LAME's worst case for the buffer go in pieces.
+  for (int done = 0; done < frames;) {
+    const int n = std::min(frames - done, kMaxFramesPerCall);
+    const int bytes = lame_encode_buffer(lame_.get(), l + done, stereo ? r + done : nullptr, n,
+                                         buffer_.data(), static_cast<int>(buffer_.size()));
+    if (bytes < 0) {
+      SetFailureNote("the MP3 encoder failed on the audio");
+      return false;
+    }
+    if (!WriteOutput(bytes)) return false;
+    done += n;
+  }
+  return true;
+}
+
+bool Mp3Encoder::Finish() {
+  // Nothing can be flushed from an encoder that never accepted its parameters.
+  if (!accepted_ || finished_) return false;
+  finished_ = true;
+  const int bytes =
+      lame_encode_flush(lame_.get(), buffer_.data(), static_cast<int>(buffer_.size()));
+  if (bytes < 0) {
+    SetFailureNote("the MP3 encoder failed at the end of the audio");
+    return false;
+  }
+  if (!WriteOutput(bytes)) return false;
+  if (id3v1_ && id3v1_->size() == kId3v1Bytes && !out_.Write(id3v1_->data(), id3v1_->size())) {
+    NoteWriteFailure();
+    return false;
+  }
+  return !out_.Failed();
+}
+
+int EncodeMp3File(InputTypeCode inputType, const std::string& sourcePath,
+                  const std::string& targetPath, ConvertProgress& progress,
+                  const EncodeContext& context) {
+  const Settings& s = context.settings;
+  EncodeRecipe recipe;
+  recipe.renderingRate =
+      (s.AutoDestMP3EncodingParam || s.MP3SampleRate < 1) ? 44100 : s.MP3SampleRate;
+  Mp3Parameters parameters;
+  recipe.plan = [&](AudioSource& source, ConditioningPlan& plan) {
+    const PcmFormat delivered{source.GetSampleRate(), source.GetOutputChannels(),
+                              source.GetBitsPerSample()};
+    const Mp3SourceFacts facts{delivered.rate, delivered.channels, source.GetChannelMode(),
+                               source.GetBitrate()};
+    parameters = DecideMp3Parameters(s, inputType, facts);
+    const long long in = parameters.inRate;
+    const long long out = parameters.outRate;
+    if (in <= 0 || in > out * kMaxRateFactor || out > in * kMaxRateFactor) {
+      SetFailureNote("the source's sample rate " + std::to_string(in) +
+                     " Hz cannot be made into an MP3 file");
+      return false;
+    }
+    plan = PlanMp3Conditioning(s, delivered, parameters);
+    return true;
+  };
+  recipe.openWriter = [&](StagedOutput& out, const ConditioningPlan& plan,
+                          AudioSource& source) -> std::unique_ptr<FormatWriter> {
+    auto encoder = std::make_unique<Mp3Encoder>(out);
+    if (!encoder->Open()) {
+      SetFailureNote("the MP3 encoder could not be started");
+      return nullptr;
+    }
+    ApplyMp3Tags(*encoder, s, inputType, sourcePath, source, context.runFileNumber);
+    encoder->SetInSampleRate(parameters.inRate);
+    encoder->SetChannels(plan.output.channels);
+    if (parameters.mode) encoder->SetMode(*parameters.mode);
+    encoder->SetOutSampleRate(parameters.outRate);
+    if (parameters.kbps) encoder->SetBitrate(*parameters.kbps);
+    if (!encoder->AcceptParameters()) {
+      if (!encoder->Accepted()) {
+        SetFailureNote("the MP3 encoder refused " + std::to_string(parameters.outRate) + " Hz" +
+                       (parameters.kbps ? " at " + std::to_string(*parameters.kbps) + " kbps"
+                                        : std::string()));
+      }
+      return nullptr;
+    }
+    return encoder;
+  };
+  return RunEncode(recipe, inputType, sourcePath, targetPath, progress);
+}
+
+}  // namespace sonorell

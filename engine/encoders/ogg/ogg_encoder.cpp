@@ -1,0 +1,244 @@
+#include "engine/encoders/ogg/ogg_encoder.h"
+
+#include <vorbis/vorbisenc.h>
+
+#include <mutex>
+
+#include "engine/encoders/auto_rate_bitrate.h"
+#include "engine/encoders/encode_pipeline.h"
+#include "engine/encoders/ogg/ogg_options.h"
+#include "engine/encoders/tags/resolve_tags.h"
+#include "engine/encoders/tags/source_tags.h"
+#include "engine/encoders/tags/track_number.h"
+#include "engine/sources/failure_note.h"
+#include "platform/text/text_conversion.h"
+
+namespace sonorell {
+namespace {
+
+constexpr float kSampleScale = 1.0f / 32768.0f;
+
+void NoteWriteFailure() {
+  SetFailureNote("the Ogg Vorbis file could not be written; the disk may be full");
+}
+
+void AddComment(vorbis_comment& comment, const char* name, const std::string& text) {
+  if (text.empty()) return;
+  const std::optional<std::string> utf8 = platform::AnsiToUtf8(text);
+  if (!utf8 || utf8->empty()) return;
+  vorbis_comment_add_tag(&comment, name, utf8->c_str());
+}
+
+}  // namespace
+
+int OggSerialSequence::Next() {
+  state_ = state_ * 214013u + 2531011u;
+  return static_cast<int>((state_ >> 16) & 0x7FFF);
+}
+
+int NextOggStreamSerial() {
+  // One sequence for the whole process, safe to draw from on any thread.
+  static std::mutex guard;
+  static OggSerialSequence sequence;
+  const std::lock_guard<std::mutex> lock(guard);
+  return sequence.Next();
+}
+
+OggParameters DecideOggParameters(const Settings& s, InputTypeCode inputType,
+                                  const PcmFormat& source, int sourceKbps) {
+  OggParameters p;
+  if (s.AutoDestOGGEncodingParam) {
+    const RateAndBitrate automatic = AutoRateAndBitrate(source.rate, source.channels);
+    p.rate = automatic.rate;
+    p.channels = source.channels;
+    p.kbps = automatic.kbps;
+    return p;
+  }
+  p.rate =
+      NearestListedValue(s.OGGSampleRate != 0 ? s.OGGSampleRate : source.rate, kOggSampleRates);
+  // A stored channel count other than 1 or 2 means the source's, as the page shows it.
+  p.channels = (s.OGGChannels == 1 || s.OGGChannels == 2) ? s.OGGChannels : source.channels;
+  int kbps = s.OGGBitRate;
+  if (kbps == 0) {
+    kbps = (inputType == kInputMp3 || inputType == kInputOgg)
+               ? sourceKbps
+               : AutoRateAndBitrate(p.rate, p.channels).kbps;
+  }
+  kbps = NearestListedValue(kbps, kOggBitrates);
+  p.kbps = IntoVorbisBitrateRange(kbps, p.rate, p.channels != 2);
+  return p;
+}
+
+ConditioningPlan PlanOggConditioning(const Settings& s, const PcmFormat& source,
+                                     const OggParameters& parameters) {
+  const PcmFormat wanted{parameters.rate, parameters.channels, 16};
+  // With automatic parameters the channels are the source's, so nothing is picked or mixed.
+  return PlanConditioning(source, wanted, s.MonoType, s.AmplifyOGG != 0, s.AmplifyOGGCoeff);
+}
+
+VorbisEncoder::VorbisEncoder(StagedOutput& out) : out_(out) {
+  vorbis_info_init(&info_);
+  vorbis_comment_init(&comment_);
+}
+
+VorbisEncoder::~VorbisEncoder() {
+  // The stream is ended by Finish only: after a failure the file is discarded anyway.
+  if (streamReady_) ogg_stream_clear(&stream_);
+  if (blockReady_) vorbis_block_clear(&block_);
+  if (dspReady_) vorbis_dsp_clear(&dsp_);
+  vorbis_comment_clear(&comment_);
+  vorbis_info_clear(&info_);
+}
+
+bool VorbisEncoder::Configure(int rate, int channels, int kbps) {
+  if (configured_ || rate <= 0 || (channels != 1 && channels != 2) || kbps <= 0) return false;
+  channels_ = channels;
+  if (vorbis_encode_setup_managed(&info_, channels, rate, -1, static_cast<long>(kbps) * 1000, -1) !=
+      0) {
+    return false;
+  }
+  // Management off: quality-driven variable bit rate around the nominal value.
+  if (vorbis_encode_ctl(&info_, OV_ECTL_RATEMANAGE2_SET, nullptr) != 0) return false;
+  if (vorbis_encode_setup_init(&info_) != 0) return false;
+  configured_ = true;
+  return true;
+}
+
+void VorbisEncoder::AddComments(const TagRecord& tags) {
+  AddComment(comment_, "TITLE", tags.title);
+  AddComment(comment_, "ARTIST", tags.artist);
+  AddComment(comment_, "ALBUM", tags.album);
+  AddComment(comment_, "DATE", tags.year);
+  AddComment(comment_, "GENRE", tags.genre);
+  AddComment(comment_, "COMMENT", tags.comment);
+  AddComment(comment_, "COMPOSER", tags.composer);
+  AddComment(comment_, "COPYRIGHT", tags.copyright);
+  if (TrackNumberValue(tags.track) > 0) AddComment(comment_, "TRACKNUMBER", tags.track);
+}
+
+bool VorbisEncoder::WritePage(const ogg_page& page) {
+  if (out_.Write(page.header, static_cast<size_t>(page.header_len)) &&
+      out_.Write(page.body, static_cast<size_t>(page.body_len))) {
+    return true;
+  }
+  NoteWriteFailure();
+  return false;
+}
+
+bool VorbisEncoder::WriteHeaders(int serial) {
+  if (!configured_ || dspReady_) return false;
+  if (vorbis_analysis_init(&dsp_, &info_) != 0) return false;
+  dspReady_ = true;
+  if (vorbis_block_init(&dsp_, &block_) != 0) return false;
+  blockReady_ = true;
+  if (ogg_stream_init(&stream_, serial) != 0) return false;
+  streamReady_ = true;
+
+  ogg_packet identification;
+  ogg_packet comments;
+  ogg_packet setup;
+  if (vorbis_analysis_headerout(&dsp_, &comment_, &identification, &comments, &setup) != 0) {
+    return false;
+  }
+  ogg_stream_packetin(&stream_, &identification);
+  ogg_stream_packetin(&stream_, &comments);
+  ogg_stream_packetin(&stream_, &setup);
+  // The audio starts on a page of its own.
+  ogg_page page;
+  while (ogg_stream_flush(&stream_, &page) != 0) {
+    if (!WritePage(page)) return false;
+  }
+  return true;
+}
+
+bool VorbisEncoder::Drain() {
+  while (vorbis_analysis_blockout(&dsp_, &block_) == 1) {
+    if (vorbis_analysis(&block_, nullptr) != 0) return false;
+    if (vorbis_bitrate_addblock(&block_) != 0) return false;
+    ogg_packet packet;
+    while (vorbis_bitrate_flushpacket(&dsp_, &packet) == 1) {
+      ogg_stream_packetin(&stream_, &packet);
+      ogg_page page;
+      while (!endPageWritten_ && ogg_stream_pageout(&stream_, &page) != 0) {
+        if (!WritePage(page)) return false;
+        if (ogg_page_eos(&page)) endPageWritten_ = true;
+      }
+    }
+  }
+  return true;
+}
+
+bool VorbisEncoder::WritePcm(const void* left, const void* right, int frames) {
+  if (!streamReady_ || ended_ || left == nullptr) return false;
+  if (frames <= 0) return true;  // an empty block must not end the stream
+  if (channels_ == 2 && right == nullptr) return false;
+  float** buffer = vorbis_analysis_buffer(&dsp_, frames);
+  if (buffer == nullptr) return false;
+  const auto* l = static_cast<const int16_t*>(left);
+  float* out0 = buffer[0];
+  for (int i = 0; i < frames; ++i) out0[i] = static_cast<float>(l[i]) * kSampleScale;
+  if (channels_ == 2) {
+    const auto* r = static_cast<const int16_t*>(right);
+    float* out1 = buffer[1];
+    for (int i = 0; i < frames; ++i) out1[i] = static_cast<float>(r[i]) * kSampleScale;
+  }
+  if (vorbis_analysis_wrote(&dsp_, frames) != 0) return false;
+  return Drain();
+}
+
+bool VorbisEncoder::Finish() {
+  if (!streamReady_ || ended_) return false;
+  ended_ = true;
+  if (vorbis_analysis_wrote(&dsp_, 0) != 0 || !Drain()) return false;
+  // Whatever libogg still holds, the end-of-stream page included.
+  ogg_page page;
+  while (!endPageWritten_ && ogg_stream_flush(&stream_, &page) != 0) {
+    if (!WritePage(page)) return false;
+    if (ogg_page_eos(&page)) endPageWritten_ = true;
+  }
+  return endPageWritten_ && !out_.Failed();
+}
+
+int EncodeOggFile(InputTypeCode inputType, const std::string& sourcePath,
+                  const std::string& targetPath, ConvertProgress& progress,
+                  const EncodeContext& context) {
+  const Settings& s = context.settings;
+  EncodeRecipe recipe;
+  recipe.renderingRate =
+      (s.AutoDestOGGEncodingParam || s.OGGSampleRate < 1) ? 44100 : s.OGGSampleRate;
+  OggParameters parameters;
+  recipe.plan = [&](AudioSource& source, ConditioningPlan& plan) {
+    const PcmFormat delivered{source.GetSampleRate(), source.GetOutputChannels(),
+                              source.GetBitsPerSample()};
+    parameters = DecideOggParameters(s, inputType, delivered, source.GetBitrate());
+    const long long in = delivered.rate;
+    const long long out = parameters.rate;
+    const long long factor = SampleConverter::kMaxRateFactor;
+    if (in <= 0 || in > out * factor || out > in * factor) {
+      SetFailureNote("the source's sample rate " + std::to_string(in) +
+                     " Hz cannot be made into an Ogg Vorbis file");
+      return false;
+    }
+    plan = PlanOggConditioning(s, delivered, parameters);
+    return true;
+  };
+  recipe.openWriter = [&](StagedOutput& out, const ConditioningPlan&,
+                          AudioSource& source) -> std::unique_ptr<FormatWriter> {
+    auto encoder = std::make_unique<VorbisEncoder>(out);
+    if (!encoder->Configure(parameters.rate, parameters.channels, parameters.kbps)) {
+      SetFailureNote("the Ogg Vorbis encoder cannot make " + std::to_string(parameters.rate) +
+                     " Hz " + (parameters.channels == 2 ? "stereo" : "mono") + " at " +
+                     std::to_string(parameters.kbps) + " kbps");
+      return nullptr;
+    }
+    const std::optional<TagRecord> tags =
+        ResolveTags(s.OGGID3TagType, s.OggTags, sourcePath, context.runFileNumber,
+                    [&] { return ReadSourceTags(inputType, sourcePath, source, {}); });
+    if (tags) encoder->AddComments(*tags);
+    if (!encoder->WriteHeaders(NextOggStreamSerial())) return nullptr;
+    return encoder;
+  };
+  return RunEncode(recipe, inputType, sourcePath, targetPath, progress);
+}
+
+}  // namespace sonorell

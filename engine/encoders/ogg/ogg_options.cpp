@@ -1,0 +1,118 @@
+#include "engine/encoders/ogg/ogg_options.h"
+
+#include "engine/encoders/option_limits.h"
+#include "engine/encoders/option_lists.h"
+
+namespace sonorell {
+
+KbpsRange VorbisBitrateRange(int rate, bool mono) {
+  if (rate <= 8000) return mono ? KbpsRange{8, 40} : KbpsRange{16, 80};
+  if (rate <= 12000) return mono ? KbpsRange{16, 48} : KbpsRange{16, 96};
+  if (rate <= 16000) return mono ? KbpsRange{16, 80} : KbpsRange{24, 160};
+  if (rate <= 24000) return mono ? KbpsRange{16, 80} : KbpsRange{32, 160};
+  if (rate <= 32000) return mono ? KbpsRange{32, 160} : KbpsRange{40, 320};
+  return mono ? KbpsRange{32, 224} : KbpsRange{48, 480};
+}
+
+int IntoVorbisBitrateRange(int kbps, int rate, bool mono) {
+  const KbpsRange range = VorbisBitrateRange(rate, mono);
+  if (kbps < range.min) return range.min;
+  if (kbps > range.max) return range.max;
+  return kbps;
+}
+
+namespace opt_ogg_page {
+namespace {
+
+int MatchingOption(const Model& m) {
+  for (size_t i = 0; i < kPresets.size(); ++i) {
+    const Preset& p = kPresets[i];
+    if (p.kbps == m.bitrate && p.rate == m.rate && p.channelChoice == m.channelChoice) {
+      return static_cast<int>(i) + 1;
+    }
+  }
+  return kCustom;
+}
+
+}  // namespace
+
+int ChannelChoiceOf(int oggChannels) {
+  if (oggChannels == 2) return kChoiceStereo;
+  if (oggChannels == 1) return kChoiceMono;
+  return kChoiceSameAsOriginal;
+}
+
+int ChannelsOf(int channelChoice) {
+  if (channelChoice == kChoiceStereo) return 2;
+  if (channelChoice == kChoiceMono) return 1;
+  return 0;
+}
+
+Model Model::FromSettings(const Settings& s) {
+  Model m;
+  m.bitrate = ShownListValue(kOggBitrates, s.OGGBitRate);
+  m.rate = ShownListValue(kOggSampleRates, s.OGGSampleRate);
+  m.channelChoice = ChannelChoiceOf(s.OGGChannels);
+  m.tagChoice = s.OGGID3TagType;
+  m.amplify = s.AmplifyOGG != 0;
+  m.coefficient = s.AmplifyOGGCoeff;
+  m.tags = s.OggTags;
+  m.encodingOption = s.AutoDestOGGEncodingParam ? kAuto : MatchingOption(m);
+  return m;
+}
+
+void Model::StoreInto(Settings& s) const {
+  s.AutoDestOGGEncodingParam = encodingOption == kAuto ? 1 : 0;
+  if (encodingOption != kAuto) {
+    s.OGGBitRate = bitrate;
+    s.OGGSampleRate = rate;
+    s.OGGChannels = ChannelsOf(channelChoice);
+  }
+  s.OGGID3TagType = tagChoice;
+  s.AmplifyOGG = amplify ? 1 : 0;
+  s.AmplifyOGGCoeff = coefficient;
+  s.OggTags = tags;
+}
+
+void Model::SelectEncodingOption(int index) {
+  if (index < 0 || index > kCustom) return;
+  encodingOption = index;
+  if (index == kAuto || index == kCustom) return;
+  const Preset& p = kPresets[static_cast<size_t>(index - 1)];
+  bitrate = p.kbps;
+  rate = p.rate;
+  channelChoice = p.channelChoice;
+}
+
+bool Model::KeepBitrateInRange() {
+  if (rate == 0 || bitrate == 0 || channelChoice == kChoiceSameAsOriginal) return false;
+  bitrate = IntoVorbisBitrateRange(bitrate, rate, channelChoice == kChoiceMono);
+  encodingOption = kCustom;
+  return true;
+}
+
+void Model::SelectBitrate(int kbps) {
+  if (kbps == bitrate) return;
+  bitrate = kbps;
+  KeepBitrateInRange();
+}
+
+void Model::SelectRate(int hz) {
+  if (hz == rate) return;
+  rate = hz;
+  KeepBitrateInRange();
+}
+
+void Model::SelectChannel(int choice) {
+  if (choice == channelChoice) return;
+  channelChoice = choice;
+  if (!KeepBitrateInRange()) encodingOption = kCustom;
+}
+
+std::optional<std::string> Model::LeaveRefusal() const {
+  if (amplify && !ValidAmplifyCoefficient(coefficient)) return kInvalidAmplificationText;
+  return std::nullopt;
+}
+
+}  // namespace opt_ogg_page
+}  // namespace sonorell

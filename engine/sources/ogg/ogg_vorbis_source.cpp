@@ -1,0 +1,205 @@
+#include "engine/sources/ogg/ogg_vorbis_source.h"
+
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <string_view>
+
+#include "platform/text/text_conversion.h"
+
+namespace sonorell {
+namespace {
+
+// vorbisfile reads the file we own through these; it never closes it.
+size_t ReadCallback(void* buffer, size_t size, size_t count, void* file) {
+  return std::fread(buffer, size, count, static_cast<std::FILE*>(file));
+}
+
+int SeekCallback(void* file, ogg_int64_t offset, int whence) {
+  return ::fseeko(static_cast<std::FILE*>(file), static_cast<off_t>(offset), whence) == 0 ? 0 : -1;
+}
+
+long TellCallback(void* file) {
+  return static_cast<long>(::ftello(static_cast<std::FILE*>(file)));
+}
+
+constexpr ov_callbacks kCallbacks{ReadCallback, SeekCallback, nullptr, TellCallback};
+
+// Seconds truncated to whole ones; nothing for a damaged link's NaN or negative time.
+int WholeSeconds(double seconds) {
+  if (!(seconds >= 0.0)) return 0;
+  if (seconds >= static_cast<double>(std::numeric_limits<int>::max()))
+    return std::numeric_limits<int>::max();
+  return static_cast<int>(seconds);
+}
+
+int Kilobits(double bitsPerSecond) {
+  if (!(bitsPerSecond > 0.0)) return 0;
+  const double kbit = bitsPerSecond / 1000.0;
+  if (kbit >= static_cast<double>(std::numeric_limits<int>::max()))
+    return std::numeric_limits<int>::max();
+  return static_cast<int>(kbit);
+}
+
+// Comment names are ASCII; compared without regard to case, whatever the locale.
+bool StartsWithName(std::string_view text, std::string_view name) {
+  if (text.size() < name.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(text[i]) != lower(name[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+OggVorbisSource::~OggVorbisSource() {
+  Close();
+}
+
+void OggVorbisSource::Close() {
+  if (opened_) ov_clear(&vorbis_);
+  vorbis_ = OggVorbis_File{};
+  file_.reset();
+  opened_ = false;
+  ended_ = false;
+  comments_.clear();
+  ResetProperties();
+}
+
+bool OggVorbisSource::Open(const std::string& path, int /*renderingRate*/) {
+  Close();
+  file_.reset(std::fopen(path.c_str(), "rb"));
+  if (!file_) return false;
+  // On failure vorbisfile clears the record itself; the file stays ours to close.
+  if (ov_open_callbacks(file_.get(), &vorbis_, nullptr, 0, kCallbacks) < 0) {
+    Close();
+    return false;
+  }
+  opened_ = true;
+
+  const vorbis_info* info = ov_info(&vorbis_, -1);
+  // A first link whose headers were damaged past recovery reports no channels or rate.
+  if (info == nullptr || info->channels < 1 || !UsableSampleRate(static_cast<double>(info->rate))) {
+    Close();
+    return false;
+  }
+
+  if (const vorbis_comment* vc = ov_comment(&vorbis_, -1)) {
+    for (int i = 0; i < vc->comments; ++i) {
+      if (vc->user_comments[i] == nullptr || vc->comment_lengths[i] < 0) continue;
+      const std::string_view text(vc->user_comments[i],
+                                  static_cast<size_t>(vc->comment_lengths[i]));
+      if (auto local = platform::Utf8ToAnsi(text)) comments_.push_back(std::move(*local));
+    }
+  }
+
+  SetFormat(info->channels, 16, static_cast<int>(info->rate));
+
+  // Length and duration of the links Read will deliver: those that keep the first link's
+  // format. A file that cannot be sought has neither; vorbisfile then reports errors.
+  uint64_t rawBytes = 0;
+  double seconds = 0.0;
+  if (ov_seekable(&vorbis_)) {
+    const long links = ov_streams(&vorbis_);
+    for (int link = 0; link < links; ++link) {
+      const vorbis_info* linkInfo = ov_info(&vorbis_, link);
+      if (linkInfo == nullptr || linkInfo->channels != info->channels ||
+          linkInfo->rate != info->rate)
+        break;
+      const ogg_int64_t raw = ov_raw_total(&vorbis_, link);
+      const double time = ov_time_total(&vorbis_, link);
+      if (raw > 0) rawBytes += static_cast<uint64_t>(raw);
+      if (time > 0.0) seconds += time;
+    }
+  }
+  length_ = rawBytes;
+  duration_ = WholeSeconds(seconds);
+
+  // The nominal rate the encoder announced; files that leave it unset get the first
+  // link's measured average. Below a millisecond of sound there is nothing to measure.
+  if (info->bitrate_nominal > 0) {
+    bitrate_ = static_cast<int>(info->bitrate_nominal / 1000);
+  } else if (ov_seekable(&vorbis_) && ov_time_total(&vorbis_, 0) >= 0.001) {
+    bitrate_ = Kilobits(static_cast<double>(ov_bitrate(&vorbis_, 0)));
+  }
+
+  // Opening a chained file leaves vorbisfile past a first link that has only one page of
+  // sound, so that link would go unheard; a seek to the first sample puts it back. Should
+  // the seek fail, the position the open left is restored.
+  if (ov_seekable(&vorbis_) && ov_streams(&vorbis_) > 1 && ov_pcm_seek(&vorbis_, 0) != 0)
+    ov_raw_seek(&vorbis_, 0);
+  return true;
+}
+
+long OggVorbisSource::ReadDecoded(char* buffer, int bytes) {
+  if (!opened_ || ended_) return 0;
+  for (int errors = 0; errors < kMaxConsecutiveErrors; ++errors) {
+    int link = 0;
+    const long got = ov_read(&vorbis_, buffer, bytes, 0 /*little-endian*/, 2, 1 /*signed*/, &link);
+    if (got < 0) continue;  // a hole in the stream or a damaged page: read on past it
+    if (got == 0) break;
+    // A link of another format would need another rate or layout than the one reported.
+    const vorbis_info* info = ov_info(&vorbis_, link);
+    if (info == nullptr || info->channels != channels_ || info->rate != sampleRate_) break;
+    const long frameBytes = 2L * channels_;
+    const long whole = got / frameBytes * frameBytes;
+    if (whole > 0) return whole;
+  }
+  ended_ = true;
+  return 0;
+}
+
+int OggVorbisSource::Read(void* left, void* right) {
+  if (!opened_ || left == nullptr) return 0;
+  if (channels_ == 1) {
+    return static_cast<int>(
+        ReadDecoded(static_cast<char*>(left), BlockFrames * static_cast<int>(sizeof(int16_t))) / 2);
+  }
+  const long got = ReadDecoded(reinterpret_cast<char*>(interleaved_.data()),
+                               static_cast<int>(sizeof interleaved_));
+  const int frames = static_cast<int>(got / (2L * channels_));
+  auto* l = static_cast<int16_t*>(left);
+  auto* r = static_cast<int16_t*>(right);
+  const size_t step = static_cast<size_t>(channels_);
+  // Vorbis puts the centre second in its 3- and 5-to-8-channel layouts (L, C, R, ...): the
+  // front right is the third channel there, the second otherwise.
+  const size_t rightIndex = (channels_ == 3 || channels_ >= 5) ? 2 : 1;
+  for (int f = 0; f < frames; ++f) {
+    l[f] = interleaved_[static_cast<size_t>(f) * step];
+    if (r) r[f] = interleaved_[static_cast<size_t>(f) * step + rightIndex];
+  }
+  return frames;
+}
+
+uint64_t OggVorbisSource::GetPosition() const {
+  if (!opened_) return 0;
+  const ogg_int64_t at = ov_raw_tell(&vorbis_);
+  // Junk after the last page, or a link that is not delivered, lies beyond the length.
+  if (at <= 0) return 0;
+  return std::min<uint64_t>(static_cast<uint64_t>(at), length_);
+}
+
+bool OggVorbisSource::ReadTags(std::string& title, std::string& artist, std::string& album,
+                               std::string& year, std::string& genre, std::string& comment,
+                               std::string& track, std::string& composer, std::string& copyright) {
+  const struct {
+    std::string_view name;
+    std::string& field;
+  } fields[] = {
+      {"TITLE=", title},       {"ARTIST=", artist},     {"ALBUM=", album},
+      {"DATE=", year},         {"GENRE=", genre},       {"COMMENT=", comment},
+      {"TRACKNUMBER=", track}, {"COMPOSER=", composer}, {"COPYRIGHT=", copyright},
+  };
+  for (const auto& f : fields) {
+    f.field.clear();
+    for (const std::string& c : comments_) {
+      if (StartsWithName(c, f.name)) f.field = c.substr(f.name.size());
+    }
+  }
+  return true;
+}
+
+}  // namespace sonorell

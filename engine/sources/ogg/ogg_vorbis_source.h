@@ -1,0 +1,65 @@
+#pragma once
+
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/sources/audio_source.h"
+
+namespace sonorell {
+
+// Ogg Vorbis files through vorbisfile, delivered as 16-bit samples. Length and position
+// count bytes of the Ogg stream. The first link's Vorbis comments are the file's tags.
+//
+// A chained file is read through as long as its links keep the first link's rate and
+// channel count; the data ends where a link changes either, and length and duration
+// cover only the links that are delivered.
+class OggVorbisSource : public AudioSource {
+ public:
+  OggVorbisSource() = default;
+  ~OggVorbisSource() override;
+
+  void Close() override;
+  // The rendering rate is ignored.
+  bool Open(const std::string& path, int renderingRate) override;
+  int Read(void* left, void* right) override;
+  // Where vorbisfile stands in the stream, asked afresh each time.
+  uint64_t GetPosition() const override;
+  bool ReadTags(std::string& title, std::string& artist, std::string& album, std::string& year,
+                std::string& genre, std::string& comment, std::string& track, std::string& composer,
+                std::string& copyright) override;
+
+  // The first link's user comments ("NAME=value") in stream order, as locale text; those
+  // that do not convert from UTF-8 are left out.
+  const std::vector<std::string>& Comments() const { return comments_; }
+
+  // Consecutive decoder errors (holes, bad links) one Read puts up with before it takes
+  // the stream for ended.
+  static constexpr int kMaxConsecutiveErrors = 256;
+
+ private:
+  struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+
+  // One ov_read into the buffer, repeated over decoder errors within the bound; the byte
+  // count of whole frames of the first link's format, or 0 at the end of the data.
+  long ReadDecoded(char* buffer, int bytes);
+
+  std::unique_ptr<std::FILE, FileCloser> file_;
+  // vorbisfile's functions take the record by non-const pointer, asking the position too.
+  mutable OggVorbis_File vorbis_{};
+  bool opened_ = false;
+  bool ended_ = false;
+  std::vector<std::string> comments_;
+  // Interleaved samples of every channel, for files with more than one.
+  std::array<int16_t, 2048> interleaved_{};
+};
+
+}  // namespace sonorell

@@ -1,0 +1,185 @@
+#include "platform/ffmpeg/media_file.h"
+
+#include <cctype>
+#include <string_view>
+#include <utility>
+
+#include "platform/ffmpeg/owned_dictionary.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+namespace platform::ffmpeg {
+namespace detail {
+
+void FormatContextCloser::operator()(AVFormatContext* context) const {
+  avformat_close_input(&context);
+}
+
+}  // namespace detail
+
+namespace {
+
+// Well-formed UTF-8 (shortest forms, no surrogates, nothing above U+10FFFF).
+bool IsUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    int extra = 0;
+    uint32_t cp = 0;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + static_cast<size_t>(extra) >= text.size()) return false;
+    for (int k = 1; k <= extra; ++k) {
+      const auto d = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+      if ((d & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return false;
+    }
+    i += static_cast<size_t>(extra) + 1;
+  }
+  return true;
+}
+
+// Most demuxers hand out UTF-8; a few (RIFF INFO chunks, say) pass the file's bytes through.
+// Those are taken as Latin-1, so that every value reaching the caller is UTF-8.
+std::string AsUtf8(std::string_view text) {
+  if (IsUtf8(text)) return std::string(text);
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out += ch;
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string LowerCase(std::string_view key) {
+  std::string out(key);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// Adds the entries of one dictionary that the map does not hold yet.
+void AddEntries(const AVDictionary* dictionary, Metadata& out) {
+  const AVDictionaryEntry* entry = nullptr;
+  while ((entry = av_dict_get(dictionary, "", entry, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
+    if (entry->key == nullptr || entry->value == nullptr) continue;
+    out.emplace(LowerCase(entry->key), AsUtf8(entry->value));
+  }
+}
+
+}  // namespace
+
+MediaFile::MediaFile() = default;
+MediaFile::~MediaFile() = default;
+MediaFile::MediaFile(MediaFile&&) noexcept = default;
+MediaFile& MediaFile::operator=(MediaFile&&) noexcept = default;
+
+bool MediaFile::Open(const std::string& path) {
+  Close();
+  // "file:" keeps a name such as "http:x.mp3" a local file; the protocol list keeps
+  // playlists and concatenation scripts from opening anything but local files.
+  OwnedDictionary options;
+  options.Set("protocol_whitelist", "file");
+  const std::string url = "file:" + path;
+  AVFormatContext* raw = nullptr;
+  const int opened = avformat_open_input(&raw, url.c_str(), nullptr, options.Address());
+  if (opened < 0) return false;  // FFmpeg frees the context itself on failure
+  context_.reset(raw);
+  if (avformat_find_stream_info(raw, nullptr) < 0) {
+    Close();
+    return false;
+  }
+
+  for (unsigned i = 0; i < raw->nb_streams; ++i) {
+    const AVCodecParameters* par = raw->streams[i]->codecpar;
+    if (par->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    audio_.index = static_cast<int>(i);
+    audio_.sampleRate = par->sample_rate > 0 ? par->sample_rate : 0;
+    audio_.channels = par->ch_layout.nb_channels > 0 ? par->ch_layout.nb_channels : 0;
+    audio_.bitRate = par->bit_rate > 0 ? par->bit_rate : 0;
+    audio_.eightBit = par->format == AV_SAMPLE_FMT_U8 || par->format == AV_SAMPLE_FMT_U8P;
+    const char* name = avcodec_get_name(par->codec_id);
+    audio_.codecName = name ? name : "";
+    break;
+  }
+  // Only the chosen stream is read: the demuxer then skips the others' data (the pictures
+  // of a video file) instead of handing it out to be thrown away.
+  for (unsigned i = 0; i < raw->nb_streams; ++i) {
+    if (static_cast<int>(i) != audio_.index) raw->streams[i]->discard = AVDISCARD_ALL;
+  }
+  return true;
+}
+
+void MediaFile::Close() {
+  context_.reset();
+  audio_ = StreamInfo{};
+}
+
+int MediaFile::StreamCount() const {
+  return context_ ? static_cast<int>(context_->nb_streams) : 0;
+}
+
+std::string MediaFile::FormatName() const {
+  if (!context_ || !context_->iformat || !context_->iformat->name) return {};
+  return context_->iformat->name;
+}
+
+int64_t MediaFile::FileSize() const {
+  if (!context_ || !context_->pb) return 0;
+  const int64_t size = avio_size(context_->pb);
+  return size > 0 ? size : 0;
+}
+
+int64_t MediaFile::BytePosition() const {
+  if (!context_ || !context_->pb) return 0;
+  const int64_t position = avio_tell(context_->pb);
+  return position > 0 ? position : 0;
+}
+
+double MediaFile::DurationSeconds() const {
+  if (!context_ || context_->duration == AV_NOPTS_VALUE || context_->duration <= 0) return 0;
+  return static_cast<double>(context_->duration) / AV_TIME_BASE;
+}
+
+bool MediaFile::DurationFromBitRate() const {
+  return context_ && context_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+}
+
+int64_t MediaFile::BitRate() const {
+  return context_ && context_->bit_rate > 0 ? context_->bit_rate : 0;
+}
+
+Metadata MediaFile::Tags() const {
+  Metadata tags;
+  if (!context_) return tags;
+  AddEntries(context_->metadata, tags);
+  if (audio_.index >= 0) AddEntries(context_->streams[audio_.index]->metadata, tags);
+  return tags;
+}
+
+}  // namespace platform::ffmpeg

@@ -1,0 +1,137 @@
+// The batch command's MP3 and Ogg Vorbis options: --bitrate, --quality and the shared ones,
+// checked against the option pages' lists and applied for one run.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "tests/support/decoding.h"
+#include "tests/support/temp_folder.h"
+
+namespace sonorell {
+namespace {
+
+using testing::ShellQuote;
+using testing::TempFolder;
+
+struct CliResult {
+  int status = -1;
+  std::string out;
+};
+
+CliResult RunCli(const TempFolder& profile, const std::string& args) {
+  const std::string cmd = "HOME=" + ShellQuote(profile.path()) +
+                          " XDG_CONFIG_HOME=" + ShellQuote(profile / "config") + " " +
+                          ShellQuote(SONORELL_CLI_PATH) + " " + args + " 2>&1";
+  CliResult r;
+  FILE* pipe = ::popen(cmd.c_str(), "r");
+  if (!pipe) return r;
+  std::array<char, 4096> buf{};
+  size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
+  const int raw = ::pclose(pipe);
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return r;
+}
+
+std::string Probe(const std::string& path) {
+  return testing::CommandOutput(
+             "ffprobe -v error -show_entries stream=sample_rate,channels,bit_rate -of csv=p=0 " +
+             ShellQuote(path))
+      .value_or("(unreadable)");
+}
+
+TEST(CompressedOverrides, ValuesOutsideThePageListsAreRefused) {
+  TempFolder profile;
+  struct Case {
+    const char* args;
+    const char* message;
+  } cases[] = {
+      {"--format mp3 --rate 96000",
+       "--rate 96000 is not one of the MP3 rates (8000, 11025, 12000, 16000, 22050, 24000, "
+       "32000, 44100, 48000)"},
+      {"--format mp3 --bitrate 100",
+       "--bitrate 100 is not one of the MP3 bit rates (8, 16, 24, 32, 40, 48, 56, 64, 80, 96, "
+       "112, 128, 144, 160, 192, 224, 256, 320)"},
+      {"--format ogg --bitrate 500",
+       "--bitrate 500 is not one of the Ogg Vorbis bit rates (8, 16, 24, 32, 40, 48, 56, 64, 80, "
+       "96, 112, 128, 144, 160, 192, 224, 256, 320, 400, 480)"},
+      {"--format ogg --bits 16", "--bits is not available for Ogg Vorbis (it is always 16-bit)"},
+      {"--format mp3 --quality superb",
+       "--quality must be auto, low, ok, medium or cd (or 0 to 4)"},
+      {"--format ogg --quality auto --rate 22050",
+       "--quality auto cannot be combined with --rate, --bitrate, --mono or --stereo"},
+      {"--format mp3 --gain 5", "Invalid amplification coefficient. It's betwen 10 and 3000."},
+      {"--format wav --bitrate 128", "--bitrate and --quality are not available for WAV"},
+      {"--format mp3 --bitrate fast", "--bitrate needs a whole number, not \"fast\""},
+      {"--format ogg --quality", "--quality needs a value"},
+  };
+  for (const Case& c : cases) {
+    // A flag without its value must be the last word to be missing one.
+    const std::string args = c.args;
+    const bool valueMissing = args.size() > 9 && args.compare(args.size() - 9, 9, "--quality") == 0;
+    const CliResult r = RunCli(profile, "convert " + args + (valueMissing ? "" : " x.wav"));
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
+  }
+}
+
+TEST(CompressedOverrides, TheBatchCommandWritesWhatTheFlagsAsk) {
+  SONORELL_REQUIRE_TOOL("sox");
+  TempFolder profile;
+  TempFolder in;
+  const std::string source = in / "tone.wav";
+  ASSERT_TRUE(testing::CommandOutput("sox -n -r 44100 -c 2 -b 16 " + source + " synth 1 sine 440"));
+  struct Case {
+    const char* args;
+    const char* probe;  // rate, channels, bit rate
+  } cases[] = {
+      // Left out: the source's rate and channels, the bit rate automatic for them.
+      {"--format mp3 --bitrate 64", "44100,2,64000"},
+      {"--format mp3 --rate 22050 --mono --bitrate 64", "22050,1,64000"},
+      {"--format mp3 --rate 22050", "22050,2,64000"},
+      {"--format mp3 --quality low", "11025,1,16000"},
+      {"--format mp3 --quality cd --mono", "44100,1,128000"},
+      {"--format ogg --quality low", "11025,1,16000"},
+      {"--format ogg --quality 3 --bitrate 160", "32000,2,160000"},
+      {"--format ogg --mono", "44100,1,96000"},
+      // A bit rate libvorbis cannot reach at the rate is moved into its range.
+      {"--format ogg --rate 8000 --bitrate 480", "8000,2,80000"},
+  };
+  for (const Case& c : cases) {
+    TempFolder out;
+    const CliResult r = RunCli(profile, std::string("convert ") + c.args + " --out " +
+                                            ShellQuote(out.path()) + " " + ShellQuote(source));
+    ASSERT_EQ(r.status, 0) << c.args << "\n" << r.out;
+    const std::string ext = std::string(c.args).find("ogg") != std::string::npos ? "ogg" : "mp3";
+    EXPECT_EQ(Probe(out / ("tone." + ext)), std::string(c.probe) + "\n") << c.args;
+  }
+}
+
+TEST(CompressedOverrides, AProcesssOggFilesGetTheSerialsOfTheSequence) {
+  SONORELL_REQUIRE_TOOL("sox");
+  TempFolder profile;
+  TempFolder in;
+  TempFolder out;
+  ASSERT_TRUE(
+      testing::CommandOutput("sox -n -r 22050 -c 1 " + in / "a.wav" + " synth 0.3 sine 440"));
+  ASSERT_TRUE(
+      testing::CommandOutput("sox -n -r 22050 -c 1 " + in / "b.wav" + " synth 0.3 sine 440"));
+  const CliResult r =
+      RunCli(profile, "convert --format ogg --out " + ShellQuote(out.path()) + " " +
+                          ShellQuote(in / "a.wav") + " " + ShellQuote(in / "b.wav"));
+  ASSERT_EQ(r.status, 0) << r.out;
+  const auto serial = [](const std::string& path) {
+    const std::string b = testing::ReadFileBytes(path);
+    if (b.size() < 18) return -1;
+    return static_cast<int>(static_cast<uint8_t>(b[14]) | static_cast<uint8_t>(b[15]) << 8 |
+                            static_cast<uint8_t>(b[16]) << 16 | static_cast<uint8_t>(b[17]) << 24);
+  };
+  EXPECT_EQ(serial(out / "a.ogg"), 41);
+  EXPECT_EQ(serial(out / "b.ogg"), 18467);
+}
+
+}  // namespace
+}  // namespace sonorell
