@@ -274,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
 std::string MakeG72x(const TempFolder& dir, const std::string& name, int kbps, const char* signal) {
   const std::string wav = dir / (name + ".wav");
   const std::string au = dir / (name + ".au");
-  if (!Succeeds("sox -q -n -r 8000 -c 1 -b 16 " + ShellQuote(wav) + " synth " + signal) ||
+  if (!Succeeds("sox -q -D -n -r 8000 -c 1 -b 16 " + ShellQuote(wav) + " synth " + signal) ||
       !Succeeds("ffmpeg -nostdin -v error -y -i " + ShellQuote(wav) + " -c:a g726le -b:a " +
                 std::to_string(kbps) + "k " + ShellQuote(au))) {
     return {};
