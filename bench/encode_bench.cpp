@@ -59,9 +59,15 @@ int main(int argc, char** argv) {
        "oggenc",
        {cli, "convert", "--format", "ogg", "--bitrate", "128", "--out", ours, input},
        {"oggenc", "-Q", "-b", "128", "--managed", "-o", ours + "/oggenc.ogg", input}},
+      // The same libvorbis set-up as ours (nominal bit rate, management off), for a
+      // like-for-like view: oggenc's managed mode encodes every packet at several sizes.
+      {"-> Ogg Vorbis 128 kbit/s",
+       "oggenc*",
+       {cli, "convert", "--format", "ogg", "--bitrate", "128", "--out", ours, input},
+       {"oggenc", "-Q", "-b", "128", "-o", ours + "/oggenc.ogg", input}},
   };
 
-  std::printf("%-36s %10s %8s %10s %7s %10s %10s\n", "job", "sonorell s", "peer", "peer s", "ratio",
+  std::printf("%-48s %10s %8s %10s %7s %10s %10s\n", "job", "sonorell s", "peer", "peer s", "ratio",
               "ours KiB", "peer KiB");
   bool allWithinTarget = true;
   for (const Job& job : jobs) {
@@ -74,10 +80,11 @@ int main(int argc, char** argv) {
     }
     const std::string label = std::to_string(minutes) + " min 44.1 kHz stereo " + job.name;
     const double ratio = oursBest.seconds / peerBest.seconds;  // below 1: we are faster
-    std::printf("%-36s %10.3f %8s %10.3f %6.2fx %10ld %10ld\n", label.c_str(), oursBest.seconds,
+    std::printf("%-48s %10.3f %8s %10.3f %6.2fx %10ld %10ld\n", label.c_str(), oursBest.seconds,
                 job.peerName, peerBest.seconds, ratio, oursBest.peakKb, peerBest.peakKb);
     allWithinTarget = allWithinTarget && ratio <= 1.10;
   }
+  std::printf("oggenc*: without --managed, the set-up Sonorell uses\n");
   std::printf("target: within 1.10x of the peer: %s\n", allWithinTarget ? "met" : "NOT met");
   clear();
   return 0;

@@ -1,3 +1,4 @@
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -6,6 +7,9 @@
 #include "engine/jobs/decoding_libraries.h"
 
 int main(int argc, char** argv) {
+  // Tag texts and file names are the locale's text; without this every non-ASCII tag
+  // would fail its conversion.
+  std::setlocale(LC_ALL, "");
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::printf(
