@@ -16,6 +16,31 @@
 
 namespace bench {
 
+using Clock = std::chrono::steady_clock;
+
+inline double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// A shell command; true when it succeeded.
+inline bool Run(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Best time of three runs of f (false from f: -1), so a busy moment of the machine does not
+// decide the ratio.
+template <typename F>
+double BestOf3(F&& f) {
+  double best = 1e300;
+  for (int i = 0; i < 3; ++i) {
+    const auto start = Clock::now();
+    if (!f()) return -1;
+    best = std::min(best, Seconds(start));
+  }
+  return best;
+}
+
 struct Measured {
   double seconds = -1;  // -1: the program failed
   long peakKb = 0;

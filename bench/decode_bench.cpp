@@ -10,34 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
+
 #include "engine/sources/aiff/aiff_reader.h"
 #include "engine/sources/au/au_reader.h"
 #include "engine/sources/wav/wav_reader.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-bool Run(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Best of three, so a busy moment of the machine does not decide the ratio.
-template <typename F>
-double BestOf3(F&& f) {
-  double best = 1e300;
-  for (int i = 0; i < 3; ++i) {
-    const auto start = Clock::now();
-    if (!f()) return -1;
-    best = std::min(best, Seconds(start));
-  }
-  return best;
-}
+using bench::BestOf3;
+using bench::Run;
 
 bool DecodeWhole(sonorell::AudioSource& source, const std::string& path, long long& frames) {
   if (!source.Open(path, 0)) return false;
