@@ -1,12 +1,11 @@
 // The batch command's MP3 and Ogg Vorbis options: --bitrate, --quality and the shared ones,
 // checked against the option pages' lists and applied for one run.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <string>
 
+#include "tests/support/cli_runner.h"
 #include "tests/support/decoding.h"
 #include "tests/support/temp_folder.h"
 
@@ -16,25 +15,8 @@ namespace {
 using testing::ShellQuote;
 using testing::TempFolder;
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-};
-
-CliResult RunCli(const TempFolder& profile, const std::string& args) {
-  const std::string cmd = "HOME=" + ShellQuote(profile.path()) +
-                          " XDG_CONFIG_HOME=" + ShellQuote(profile / "config") + " " +
-                          ShellQuote(SONORELL_CLI_PATH) + " " + args + " 2>&1";
-  CliResult r;
-  FILE* pipe = ::popen(cmd.c_str(), "r");
-  if (!pipe) return r;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
-  const int raw = ::pclose(pipe);
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return r;
-}
+using testing::CliResult;
+using testing::RunCli;
 
 std::string Probe(const std::string& path) {
   return testing::CommandOutput(

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "tests/support/cli_runner.h"
 #include "tests/support/decoding.h"
 #include "tests/support/temp_folder.h"
 
@@ -16,32 +15,9 @@ namespace {
 using testing::TempFolder;
 using testing::WriteFileBytes;
 
-struct CliResult {
-  int status = -1;
-  std::string out;  // standard output and standard error together
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-// Runs the batch command with its own empty option store.
-CliResult RunCli(const TempFolder& profile, const std::string& args) {
-  const std::string cmd = "HOME=" + Quote(profile.path()) +
-                          " XDG_CONFIG_HOME=" + Quote(profile / "config") + " " +
-                          Quote(SONORELL_CLI_PATH) + " " + args + " 2>&1";
-  CliResult r;
-  FILE* pipe = ::popen(cmd.c_str(), "r");
-  if (!pipe) return r;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
-  const int raw = ::pclose(pipe);
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return r;
-}
+using testing::CliResult;
+using testing::RunCli;
+constexpr auto& Quote = testing::ShellQuote;
 
 TEST(ConvertCommand, UsageErrorsExitWithTwo) {
   TempFolder profile;
@@ -109,8 +85,10 @@ TEST(ConvertCommand, WavOptionsOnTheCommandLineShapeTheOutput) {
   TempFolder out;
   const std::string source = in / "tone.wav";
   ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 16 " + source + " synth 1 sine 440").c_str()), 0);
-  const CliResult r = RunCli(profile, "convert --format wav --rate 22050 --mono --bits 8 "
-                                      "--gain 150 --out " + Quote(out.path()) + " " + Quote(source));
+  const CliResult r = RunCli(profile,
+                             "convert --format wav --rate 22050 --mono --bits 8 "
+                             "--gain 150 --out " +
+                                 Quote(out.path()) + " " + Quote(source));
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find(source + " -> " + out / "tone.wav" + ": tone.wav"), std::string::npos)
       << r.out;
