@@ -31,6 +31,8 @@ constexpr const char* kUsage =
     "  --rate, --bits, --mono/--stereo, --bitrate, --quality and --gain replace the\n"
     "  stored options of FMT for this run\n"
     "  --bitrate (mp3, ogg): kbit/s; --quality (mp3, ogg): auto, low, ok, medium, cd\n"
+    "  --bitrate (aac, m4a, mp4, m4b): average kbit/s; --quality: VBR quality 10 to 500\n"
+    "  --quality (amr, awb): the codec's mode, 0 to 7 (narrow band) or 0 to 8 (wide band)\n"
     "  PATH: files, or folders whose whole tree is converted\n";
 
 std::optional<int> ParseWholeNumber(const std::string& text) {

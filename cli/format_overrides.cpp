@@ -4,6 +4,7 @@
 #include <array>
 #include <span>
 
+#include "engine/encoders/aac/aac_options.h"
 #include "engine/encoders/mp3/mp3_options.h"
 #include "engine/encoders/ogg/ogg_options.h"
 #include "engine/encoders/option_limits.h"
@@ -165,6 +166,89 @@ bool ApplyOgg(Settings& s, const FormatOverrides& o, std::string& error) {
   return true;
 }
 
+// AAC keeps the source's rate, channels and width; --bitrate chooses average bit rate mode,
+// --quality the quality (10 to 500) of variable bit rate mode.
+bool ApplyAac(Settings& s, int outputFormat, const FormatOverrides& o, std::string& error) {
+  if (o.rate || o.bits || o.channels) {
+    error = "--rate, --bits, --mono and --stereo are not available for AAC (the source's are kept)";
+    return false;
+  }
+  if (o.bitrate && o.quality) {
+    error = "--bitrate (average bit rate) and --quality (variable bit rate) exclude each other";
+    return false;
+  }
+  if (o.bitrate && !Listed(opt_aac_page::kBitrates, *o.bitrate)) {
+    error = "--bitrate " + std::to_string(*o.bitrate) + " is not one of the AAC bit rates (" +
+            ListText(opt_aac_page::kBitrates) + ")";
+    return false;
+  }
+  std::optional<int> quality;
+  if (o.quality) {
+    const std::string& q = *o.quality;
+    const bool digits = !q.empty() && q.size() <= 4 && std::all_of(q.begin(), q.end(), [](char c) {
+      return c >= '0' && c <= '9';
+    });
+    if (digits) quality = std::stoi(q);
+    if (!quality || *quality < opt_aac_page::kQualityMin || *quality > opt_aac_page::kQualityMax) {
+      error = opt_aac_page::kInvalidQualityText;
+      return false;
+    }
+  }
+  const opt_aac_page::Family family =
+      outputFormat == kOutputAac ? opt_aac_page::Family::kRawAac : opt_aac_page::Family::kMp4;
+  opt_aac_page::Model page = opt_aac_page::Model::FromSettings(s, family);
+  if (o.bitrate) {
+    page.automatic = false;
+    page.mode = opt_aac_page::kModeAbr;
+    page.bitrate = *o.bitrate;
+  }
+  if (quality) {
+    page.automatic = false;
+    page.mode = opt_aac_page::kModeVbr;
+    page.quality = *quality;
+  }
+  if (o.gain) {
+    page.amplify = true;
+    page.coefficient = *o.gain;
+  }
+  page.StoreInto(s);
+  return true;
+}
+
+// AMR and AWB are always mono speech at 8000 or 16000 Hz; --quality names the codec's mode
+// (0 to 7 for narrow band, 0 to 8 for wide band), --gain amplifies.
+bool ApplyAmr(Settings& s, int outputFormat, const FormatOverrides& o, std::string& error) {
+  if (o.rate || o.bits || o.channels || o.bitrate) {
+    error =
+        "--rate, --bits, --mono, --stereo and --bitrate are not available for AMR and AWB "
+        "(choose the mode with --quality)";
+    return false;
+  }
+  const bool wideBand = outputFormat == kOutputAwb || s.AMRType != 0;
+  if (o.quality) {
+    const int highest = wideBand ? 8 : 7;
+    const std::string& q = *o.quality;
+    if (q.size() != 1 || q[0] < '0' || q[0] > '0' + highest) {
+      error = std::string("--quality must be the ") + (wideBand ? "AMR-WB" : "AMR-NB") +
+              " mode, 0 to " + std::to_string(highest);
+      return false;
+    }
+    const int mode = q[0] - '0';
+    if (outputFormat == kOutputAwb) {
+      s.AWBMode = mode;
+    } else if (wideBand) {
+      s.AMRWBMode = mode;
+    } else {
+      s.AMRMode = mode;
+    }
+  }
+  if (o.gain) {
+    s.AmplifyAMR = 1;
+    s.AmplifyAMRCoef = *o.gain;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ApplyFormatOverrides(Settings& settings, int outputFormat, const FormatOverrides& overrides,
@@ -180,6 +264,14 @@ bool ApplyFormatOverrides(Settings& settings, int outputFormat, const FormatOver
       return ApplyMp3(settings, overrides, error);
     case kOutputOgg:
       return ApplyOgg(settings, overrides, error);
+    case kOutputAac:
+    case kOutputM4a:
+    case kOutputMp4:
+    case kOutputM4b:
+      return ApplyAac(settings, outputFormat, overrides, error);
+    case kOutputAmr:
+    case kOutputAwb:
+      return ApplyAmr(settings, outputFormat, overrides, error);
     default:
       if (overrides.Any()) {
         error =

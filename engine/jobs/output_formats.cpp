@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "engine/encoders/aac/aac_encoder.h"
 #include "engine/encoders/mp3/mp3_encoder.h"
 #include "engine/encoders/ogg/ogg_encoder.h"
 #include "engine/encoders/wav/wav_encoder.h"
@@ -37,10 +38,10 @@ constexpr std::array<Dispatch, 10> kDispatch{{
     {kOutputOgg, "OGG", EncodeOggFile},
     {kOutputAmr, "AMR", nullptr},
     {kOutputAwb, "AWB", nullptr},
-    {kOutputAac, "AAC", nullptr},
-    {kOutputM4a, "M4A", nullptr},
-    {kOutputMp4, "MP4", nullptr},
-    {kOutputM4b, "M4B", nullptr},
+    {kOutputAac, "AAC", EncodeAacFile},
+    {kOutputM4a, "M4A", EncodeMp4File},
+    {kOutputMp4, "MP4", EncodeMp4File},
+    {kOutputM4b, "M4B", EncodeMp4File},
     {kOutputWma, "WMA", nullptr},
 }};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "tests/support/cli_runner.h"
@@ -49,6 +50,18 @@ TEST(CompressedOverrides, ValuesOutsideThePageListsAreRefused) {
       {"--format wav --bitrate 128", "--bitrate and --quality are not available for WAV"},
       {"--format mp3 --bitrate fast", "--bitrate needs a whole number, not \"fast\""},
       {"--format ogg --quality", "--quality needs a value"},
+      {"--format m4a --rate 22050",
+       "--rate, --bits, --mono and --stereo are not available for AAC (the source's are kept)"},
+      {"--format aac --bitrate 100",
+       "--bitrate 100 is not one of the AAC bit rates (16, 24, 32, 40, 48, 56, 64, 80, 96, 112, "
+       "128, 144, 160, 192, 224, 256, 320)"},
+      {"--format m4b --quality 501", "Invalid quality value. It's betwen 10 and 500."},
+      {"--format mp4 --quality good", "Invalid quality value. It's betwen 10 and 500."},
+      {"--format m4a --bitrate 128 --quality 100",
+       "--bitrate (average bit rate) and --quality (variable bit rate) exclude each other"},
+      {"--format awb --quality 9", "--quality must be the AMR-WB mode, 0 to 8"},
+      {"--format amr --quality 8", "--quality must be the AMR-NB mode, 0 to 7"},
+      {"--format amr --mono", "are not available for AMR and AWB (choose the mode with --quality)"},
   };
   for (const Case& c : cases) {
     // A flag without its value must be the last word to be missing one.
@@ -90,6 +103,43 @@ TEST(CompressedOverrides, TheBatchCommandWritesWhatTheFlagsAsk) {
     const std::string ext = std::string(c.args).find("ogg") != std::string::npos ? "ogg" : "mp3";
     EXPECT_EQ(Probe(out / ("tone." + ext)), std::string(c.probe) + "\n") << c.args;
   }
+}
+
+TEST(CompressedOverrides, AacBitRateAndQualityAndAmrModesReachTheFiles) {
+  SONORELL_REQUIRE_TOOL("sox");
+  TempFolder profile;
+  TempFolder in;
+  const std::string source = in / "noise.wav";
+  ASSERT_TRUE(testing::CommandOutput("sox -n -r 44100 -c 2 -b 16 " + source +
+                                     " synth 10 pinknoise vol 0.3"));
+  const auto convert = [&](const std::string& args, const std::string& out) {
+    const CliResult r = RunCli(profile, "convert " + args + " --out " + ShellQuote(out) + " " +
+                                            ShellQuote(source));
+    EXPECT_EQ(r.status, 0) << args << "\n" << r.out;
+  };
+  const auto kbps = [](const std::string& path) {
+    std::error_code ec;
+    return static_cast<double>(std::filesystem::file_size(path, ec)) * 8 / 10 / 1000;
+  };
+  for (const int rate : {64, 192}) {
+    TempFolder out;
+    convert("--format m4a --bitrate " + std::to_string(rate), out.path());
+    EXPECT_EQ(Probe(out / "noise.m4a").substr(0, 8), "44100,2,") << rate;
+    EXPECT_NEAR(kbps(out / "noise.m4a"), rate, rate * 0.15);
+  }
+  TempFolder low;
+  TempFolder high;
+  convert("--format aac --quality 40", low.path());
+  convert("--format aac --quality 300", high.path());
+  EXPECT_LT(kbps(low / "noise.aac") * 2, kbps(high / "noise.aac"));
+
+  // Mode 0 and mode 8 of AMR-WB: 6.60 and 23.85 kbit/s, one 20 ms frame per 50th second.
+  TempFolder slow;
+  TempFolder fast;
+  convert("--format awb --quality 0", slow.path());
+  convert("--format awb --quality 8", fast.path());
+  EXPECT_NEAR(kbps(slow / "noise.awb"), 6.6 + 0.4, 1.0);
+  EXPECT_NEAR(kbps(fast / "noise.awb"), 23.85 + 0.4, 1.5);
 }
 
 TEST(CompressedOverrides, AProcesssOggFilesGetTheSerialsOfTheSequence) {

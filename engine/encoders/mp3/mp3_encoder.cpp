@@ -12,6 +12,7 @@
 #include "engine/encoders/tags/source_tags.h"
 #include "engine/encoders/tags/tag_mode.h"
 #include "engine/sources/failure_note.h"
+#include "engine/sources/mp4/read_mp4_tags.h"
 
 namespace sonorell {
 namespace {
@@ -48,7 +49,7 @@ void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputTyp
   }
   const std::optional<TagRecord> tags =
       ResolveTags(s.MP3ID3TagType, s.Mp3Tags, sourcePath, runFileNumber,
-                  [&] { return ReadSourceTags(inputType, sourcePath, source, {}); });
+                  [&] { return ReadSourceTags(inputType, sourcePath, source, ReadMp4Tags); });
   if (!tags) return;
   const int version = s.MP3WriteID3Version;
   if (version == kWriteId3v1 || version == kWriteId3v1AndV2) {

@@ -11,6 +11,7 @@
 #include "engine/encoders/tags/source_tags.h"
 #include "engine/encoders/tags/track_number.h"
 #include "engine/sources/failure_note.h"
+#include "engine/sources/mp4/read_mp4_tags.h"
 #include "platform/text/text_conversion.h"
 
 namespace sonorell {
@@ -233,7 +234,7 @@ int EncodeOggFile(InputTypeCode inputType, const std::string& sourcePath,
     }
     const std::optional<TagRecord> tags =
         ResolveTags(s.OGGID3TagType, s.OggTags, sourcePath, context.runFileNumber,
-                    [&] { return ReadSourceTags(inputType, sourcePath, source, {}); });
+                    [&] { return ReadSourceTags(inputType, sourcePath, source, ReadMp4Tags); });
     if (tags) encoder->AddComments(*tags);
     if (!encoder->WriteHeaders(NextOggStreamSerial())) return nullptr;
     return encoder;

@@ -1,0 +1,127 @@
+#include "engine/encoders/aac/aac_encoder.h"
+
+#include <memory>
+
+#include "engine/encoders/aac/aac_encoding_options.h"
+#include "engine/encoders/aac/aac_file_writer.h"
+#include "engine/encoders/aac/mp4_aac_writer.h"
+#include "engine/encoders/encode_pipeline.h"
+#include "engine/encoders/tags/resolve_tags.h"
+#include "engine/encoders/tags/source_tags.h"
+#include "engine/paths/path_rules.h"
+#include "engine/sources/failure_note.h"
+#include "engine/sources/mp4/read_mp4_tags.h"
+
+namespace sonorell {
+namespace {
+
+// Synthesised inputs (modules, MIDI) are rendered at CD rate.
+constexpr int kRenderingRate = 44100;
+
+void NoteUnsupportedFormat(const PcmFormat& format) {
+  SetFailureNote("the AAC encoder cannot take " + std::to_string(format.rate) + " Hz " +
+                 (format.channels == 2 ? "stereo" : "mono") + " audio");
+}
+
+void NoteRefusedOptions(const AacEncodingOptions& options) {
+  if (!options.automatic && options.blockType != 0) {
+    SetFailureNote(
+        "the AAC encoder of this build decides block switching itself; choose "
+        "\"Both long and short\" blocks");
+  } else {
+    SetFailureNote("the AAC encoder refuses the chosen options for this file");
+  }
+}
+
+// Everything the two AAC outputs share: the source's rate and channels at 16 bits, the
+// family's gain, and the encoder options applied between Open and Start.
+EncodeRecipe AacRecipe(const AacEncodingOptions& options) {
+  EncodeRecipe recipe;
+  recipe.renderingRate = kRenderingRate;
+  recipe.plan = [options](AudioSource& source, ConditioningPlan& plan) {
+    const PcmFormat delivered{source.GetSampleRate(), source.GetOutputChannels(),
+                              source.GetBitsPerSample()};
+    if (delivered.rate <= 0 || delivered.channels < 1 || delivered.channels > 2) {
+      NoteUnsupportedFormat(delivered);
+      return false;
+    }
+    plan = PlanConditioning(delivered, PcmFormat{delivered.rate, delivered.channels, 16},
+                            /*monoType=*/0, options.amplify, options.coefficient);
+    return true;
+  };
+  return recipe;
+}
+
+// Opens, configures and starts one of the two writers.
+template <typename Writer, typename... OpenArgs>
+std::unique_ptr<Writer> StartWriter(StagedOutput& out, const ConditioningPlan& plan,
+                                    const AacEncodingOptions& options, OpenArgs... openArgs) {
+  auto writer = std::make_unique<Writer>(out);
+  if (!writer->Open(plan.output.rate, plan.output.channels, openArgs...)) {
+    NoteUnsupportedFormat(plan.output);
+    return nullptr;
+  }
+  ApplyAacOptions(options, plan.output.channels, writer->Configuration());
+  if (!writer->Start()) {
+    NoteRefusedOptions(options);
+    return nullptr;
+  }
+  return writer;
+}
+
+void NoteWriteFailureUnlessNoted() {
+  if (GetFailureNote().empty()) {
+    SetFailureNote("the AAC output could not be encoded or written; the disk may be full");
+  }
+}
+
+int RunAac(const EncodeRecipe& recipe, InputTypeCode inputType, const std::string& sourcePath,
+           const std::string& targetPath, ConvertProgress& progress) {
+  ClearFailureNote();
+  const int result = RunEncode(recipe, inputType, sourcePath, targetPath, progress);
+  if (result == 0 && !progress.CancelRequested()) NoteWriteFailureUnlessNoted();
+  return result;
+}
+
+}  // namespace
+
+platform::Mp4Brand Mp4BrandFor(const std::string& targetPath) {
+  const std::string extension = AsciiLower(ExtensionOf(targetPath));
+  if (extension == ".m4a") return platform::Mp4Brand::kM4a;
+  if (extension == ".m4b") return platform::Mp4Brand::kM4b;
+  return platform::Mp4Brand::kMp4;
+}
+
+int EncodeAacFile(InputTypeCode inputType, const std::string& sourcePath,
+                  const std::string& targetPath, ConvertProgress& progress,
+                  const EncodeContext& context) {
+  const AacEncodingOptions options = RawAacOptions(context.settings);
+  EncodeRecipe recipe = AacRecipe(options);
+  recipe.openWriter = [&](StagedOutput& out, const ConditioningPlan& plan,
+                          AudioSource&) -> std::unique_ptr<FormatWriter> {
+    return StartWriter<AacFileWriter>(out, plan, options);
+  };
+  return RunAac(recipe, inputType, sourcePath, targetPath, progress);
+}
+
+int EncodeMp4File(InputTypeCode inputType, const std::string& sourcePath,
+                  const std::string& targetPath, ConvertProgress& progress,
+                  const EncodeContext& context) {
+  const Settings& s = context.settings;
+  const AacEncodingOptions options = Mp4AacOptions(s);
+  EncodeRecipe recipe = AacRecipe(options);
+  recipe.openWriter = [&](StagedOutput& out, const ConditioningPlan& plan,
+                          AudioSource& source) -> std::unique_ptr<FormatWriter> {
+    std::unique_ptr<Mp4AacWriter> writer =
+        StartWriter<Mp4AacWriter>(out, plan, options, Mp4BrandFor(targetPath));
+    if (!writer) return nullptr;
+    const std::optional<TagRecord> tags =
+        ResolveTags(s.M4AID3TagType, s.M4aTags, sourcePath, context.runFileNumber,
+                    [&] { return ReadSourceTags(inputType, sourcePath, source, ReadMp4Tags); });
+    if (tags) writer->SetTags(*tags);
+    return writer;
+  };
+  return RunAac(recipe, inputType, sourcePath, targetPath, progress);
+}
+
+}  // namespace sonorell

@@ -1,0 +1,103 @@
+#include "engine/encoders/aac/mp4_aac_writer.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/encoders/tags/track_number.h"
+#include "platform/text/text_conversion.h"
+
+namespace sonorell {
+namespace {
+
+using Setter = bool (*)(platform::MP4FileHandle, const char*);
+
+void SetText(platform::MP4FileHandle file, Setter setter, const std::string& text) {
+  if (text.empty()) return;
+  const std::optional<std::string> utf8 = platform::AnsiToUtf8(text);
+  if (!utf8 || utf8->empty()) return;
+  setter(file, utf8->c_str());
+}
+
+}  // namespace
+
+Mp4AacWriter::~Mp4AacWriter() = default;  // an unfinished file is closed and discarded
+
+bool Mp4AacWriter::Open(int rate, int channels, platform::Mp4Brand brand) {
+  if (file_) return false;
+  // The wrapper writes the temporary file by its name.
+  out_.HandOverToLibrary();
+  file_.reset(platform::MP4CreateExx(out_.TempPath().c_str(), brand));
+  if (!file_) return false;
+  rate_ = rate;
+  return encoder_.Open(rate, channels, /*adts=*/false);
+}
+
+bool Mp4AacWriter::Start() {
+  if (!file_ || !encoder_.Start([this](const uint8_t* b, int n) { return StoreSample(b, n); })) {
+    return false;
+  }
+  platform::MP4FileHandle file = file_.get();
+  if (!platform::MP4SetTimeScaleExx(file, kMovieTimeScale)) return false;
+  track_ =
+      platform::MP4AddAudioTrackExx(file, static_cast<uint32_t>(rate_),
+                                    platform::MP4_INVALID_DURATION, platform::MP4_MPEG4_AUDIO_TYPE);
+  if (track_ == platform::MP4_INVALID_TRACK_ID) return false;
+  if (!platform::MP4SetAudioProfileLevelExx(file, kAudioProfileLevel)) return false;
+  const std::vector<uint8_t> config = encoder_.DecoderSpecificInfo();
+  if (config.empty()) return false;
+  if (!platform::MP4SetTrackESConfigurationExx(file, track_, config.data(),
+                                               static_cast<uint32_t>(config.size()))) {
+    return false;
+  }
+  samplesWritten_ = 0;
+  return true;
+}
+
+void Mp4AacWriter::SetTags(const TagRecord& tags) {
+  platform::MP4FileHandle file = file_.get();
+  if (file == nullptr) return;
+  SetText(file, platform::MP4SetMetadataNameExx, tags.title);
+  SetText(file, platform::MP4SetMetadataArtistExx, tags.artist);
+  SetText(file, platform::MP4SetMetadataAlbumExx, tags.album);
+  SetText(file, platform::MP4SetMetadataYearExx, tags.year);
+  SetText(file, platform::MP4SetMetadataGenreExx, tags.genre);
+  SetText(file, platform::MP4SetMetadataCommentExx, tags.comment);
+  SetText(file, platform::MP4SetMetadataWriterExx, tags.composer);
+  const int track = TrackNumberValue(tags.track);
+  if (track >= 1 && track <= 0xFFFF) {
+    platform::MP4SetMetadataTrackExx(file, static_cast<uint16_t>(track), 0);
+  }
+}
+
+bool Mp4AacWriter::StoreSample(const uint8_t* bytes, int size) {
+  // Each sample plays one frame, except that the samples together play what went in plus
+  // the encoder's start-up delay (the first sample's offset): the one that reaches that
+  // total is cut to it, and any after it play nothing.
+  const uint64_t frame = static_cast<uint64_t>(encoder_.FrameSize());
+  const uint64_t remaining = encoder_.SamplesIn() + frame - samplesWritten_;
+  const uint64_t duration = remaining <= frame ? remaining : frame;
+  const uint64_t offset = samplesWritten_ == 0 ? frame : 0;
+  if (!platform::MP4WriteSampleExx(file_.get(), track_, bytes, static_cast<uint32_t>(size),
+                                   duration, offset, true)) {
+    failed_ = true;
+    return false;
+  }
+  samplesWritten_ += duration;
+  return true;
+}
+
+bool Mp4AacWriter::WritePcm(const void* left, const void* right, int frames) {
+  return !failed_ && encoder_.Write16(static_cast<const int16_t*>(left),
+                                      static_cast<const int16_t*>(right), frames);
+}
+
+bool Mp4AacWriter::Finish() {
+  if (!file_ || failed_) return false;
+  const bool drained = encoder_.Flush();
+  // Closing writes the index; a file without it is no MP4 file.
+  const bool closed = platform::MP4CloseExx(file_.release());
+  return drained && closed && !failed_;
+}
+
+}  // namespace sonorell
