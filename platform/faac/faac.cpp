@@ -3,6 +3,8 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/error.h>
+#include <libavutil/frame.h>
 #include <libavutil/opt.h>
 }
 
@@ -12,125 +14,146 @@ extern "C" {
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace platform {
 namespace {
 
-constexpr int kFrameSamples = 1024;  // per channel, AAC-LC
+// The AAC sampling-frequency table; a rate's position is the index that ADTS headers and
+// the AudioSpecificConfig carry.
+constexpr std::array<unsigned long, 13> kSampleRates = {
+    96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350};
+
+constexpr unsigned int kMaxChannels = 6;
+constexpr int kFrameSamples = 1024;  // per channel, one AAC-LC frame
 constexpr int kAdtsHeaderBytes = 7;
-// FFmpeg's encoder reserves this much per channel for one frame.
-constexpr unsigned long kMaxFrameBytesPerChannel = 8192;
+// The largest packet libavcodec's AAC encoder allocates, per channel.
+constexpr unsigned long kMaxPacketBytesPerChannel = 8192;
+// ADTS frame_length is 13 bits and counts the header.
+constexpr size_t kMaxAdtsFrameBytes = 8191;
+// An AAC channel may carry at most 6144 bits per 1024-sample frame; the encoder clamps
+// anything above that silently, so such bit rates are refused instead.
+constexpr unsigned long kMaxBitsPerChannelFrame = 6144;
+constexpr unsigned long kMinQuantqual = 10;
+constexpr unsigned long kMaxQuantqual = 500;
+constexpr unsigned long kDefaultQuantqual = 100;
 
-constexpr std::array<int, 13> kSampleRates{96000, 88200, 64000, 48000, 44100, 32000, 24000,
-                                           22050, 16000, 12000, 11025, 8000,  7350};
+struct CodecContextFree {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameFree {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketFree {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 
-int RateIndex(unsigned long rate) {
+int SampleRateIndex(unsigned long rate) {
   for (size_t i = 0; i < kSampleRates.size(); ++i) {
-    if (static_cast<unsigned long>(kSampleRates[i]) == rate) return static_cast<int>(i);
+    if (kSampleRates[i] == rate) return static_cast<int>(i);
   }
   return -1;
 }
 
-struct FreeContext {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FreeFrame {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct FreePacket {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
+bool Acceptable(const faacEncConfiguration& c, unsigned long rate) {
+  if (c.aacObjectType != LOW) return false;
+  if (c.mpegVersion != MPEG4 && c.mpegVersion != MPEG2) return false;
+  if (c.shortctl != SHORTCTL_NORMAL) return false;
+  if (c.inputFormat != FAAC_INPUT_16BIT && c.inputFormat != FAAC_INPUT_FLOAT) return false;
+  if (c.outputFormat != RAW_STREAM && c.outputFormat != ADTS_STREAM) return false;
+  if (c.bitRate == 0) return c.quantqual >= kMinQuantqual && c.quantqual <= kMaxQuantqual;
+  return c.bitRate <= kMaxBitsPerChannelFrame * rate / kFrameSamples;
+}
 
 }  // namespace
 
 struct FaacEncoder {
+  const AVCodec* codec = nullptr;
+  unsigned long sampleRate = 0;
+  unsigned int channels = 0;
+  unsigned long inputSamples = 0;
+  unsigned long maxOutputBytes = 0;
   faacEncConfiguration config;
-  int rate = 0;
-  int rateIndex = 0;
-  int channels = 0;
-  std::unique_ptr<AVCodecContext, FreeContext> context;
-  std::unique_ptr<AVFrame, FreeFrame> frame;
-  std::unique_ptr<AVPacket, FreePacket> packet;
-  std::deque<std::vector<uint8_t>> pending;  // frames received but not yet handed out
+  // The configuration the open encoder was made with (the caller may edit `config` again).
+  faacEncConfiguration applied;
+  AVChannelLayout layout{};
+
+  CodecContextPtr context;
+  FramePtr frame;
+  PacketPtr packet;
+  // Frames the encoder has given and the caller has not fetched yet.
+  std::deque<std::vector<unsigned char>> pending;
   int64_t nextPts = 0;
-  bool started = false;  // a frame has gone into the encoder
-  bool inputEnded = false;
-  bool flushSent = false;
-  bool drained = false;
+  bool started = false;     // the first faacEncEncode call happened: configuration is fixed
+  bool inputEnded = false;  // a short frame or a flush has been sent
+  bool drained = false;     // the encoder reported its end
   bool failed = false;
+
+  ~FaacEncoder() { av_channel_layout_uninit(&layout); }
 };
 
 namespace {
 
-// Checks the configuration against what the backing encoder can honour and opens it.
-bool OpenContext(FaacEncoder& e) {
-  const faacEncConfiguration& c = e.config;
-  if (c.aacObjectType != LOW) return false;
-  if (c.mpegVersion != MPEG2 && c.mpegVersion != MPEG4) return false;
-  if (c.shortctl != SHORTCTL_NORMAL) return false;
-  if (c.inputFormat != FAAC_INPUT_16BIT && c.inputFormat != FAAC_INPUT_FLOAT) return false;
-  if (c.outputFormat != RAW_STREAM && c.outputFormat != ADTS_STREAM) return false;
-  if (c.bitRate == 0 && (c.quantqual < 10 || c.quantqual > 500)) return false;
-
-  const AVCodec* codec = avcodec_find_encoder_by_name("aac");
-  if (codec == nullptr) return false;
-  std::unique_ptr<AVCodecContext, FreeContext> context(avcodec_alloc_context3(codec));
-  if (!context) return false;
-  context->sample_rate = e.rate;
-  av_channel_layout_default(&context->ch_layout, e.channels);
-  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
-  context->time_base = AVRational{1, e.rate};
-  context->profile = FF_PROFILE_AAC_LOW;
-  if (c.bitRate != 0) {
-    context->bit_rate = static_cast<int64_t>(c.bitRate) * e.channels;
-  } else {
-    // Quality mode: FAAC's 100 is the encoder's own default quality.
-    context->flags |= AV_CODEC_FLAG_QSCALE;
-    context->global_quality = static_cast<int>(c.quantqual) * FF_QP2LAMBDA / 100;
+// The channel layout the encoder knows for this many channels; it only takes the layouts
+// it lists, so the generic default is the last resort.
+void ChooseLayout(const AVCodec* codec, unsigned int channels, AVChannelLayout* out) {
+  if (codec->ch_layouts != nullptr) {
+    for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels != 0; ++l) {
+      if (static_cast<unsigned int>(l->nb_channels) == channels &&
+          av_channel_layout_copy(out, l) == 0) {
+        return;
+      }
+    }
   }
-  if (c.bandWidth != 0) context->cutoff = static_cast<int>(c.bandWidth);
-  av_opt_set_int(context->priv_data, "aac_tns", c.useTns ? 1 : 0, 0);
-  // 1 lets the encoder decide per band; forcing mid/side everywhere would be a different
-  // choice than "allow".
-  av_opt_set_int(context->priv_data, "aac_ms", c.allowMidside ? -1 : 0, 0);
-  // Perceptual noise substitution is an MPEG-4 tool; MPEG-2 decoders do not know it.
-  if (c.mpegVersion == MPEG2) av_opt_set_int(context->priv_data, "aac_pns", 0, 0);
-  if (avcodec_open2(context.get(), codec, nullptr) < 0) return false;
-  if (context->frame_size != kFrameSamples) return false;
+  av_channel_layout_default(out, static_cast<int>(channels));
+}
 
-  std::unique_ptr<AVFrame, FreeFrame> frame(av_frame_alloc());
-  std::unique_ptr<AVPacket, FreePacket> packet(av_packet_alloc());
-  if (!frame || !packet) return false;
-  frame->format = AV_SAMPLE_FMT_FLTP;
-  frame->sample_rate = e.rate;
-  frame->nb_samples = kFrameSamples;
-  if (av_channel_layout_copy(&frame->ch_layout, &context->ch_layout) < 0) return false;
-  if (av_frame_get_buffer(frame.get(), 0) < 0) return false;
-  e.context = std::move(context);
-  e.frame = std::move(frame);
-  e.packet = std::move(packet);
+CodecContextPtr OpenContext(const FaacEncoder& e, const faacEncConfiguration& c) {
+  CodecContextPtr ctx(avcodec_alloc_context3(e.codec));
+  if (!ctx) return nullptr;
+  ctx->sample_rate = static_cast<int>(e.sampleRate);
+  ctx->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  ctx->time_base = AVRational{1, static_cast<int>(e.sampleRate)};
+  ctx->profile = FF_PROFILE_AAC_LOW;
+  ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (av_channel_layout_copy(&ctx->ch_layout, &e.layout) != 0) return nullptr;
+  if (c.bitRate != 0) {
+    ctx->bit_rate = static_cast<int64_t>(c.bitRate) * e.channels;
+  } else {
+    ctx->flags |= AV_CODEC_FLAG_QSCALE;
+    ctx->global_quality = static_cast<int>(c.quantqual * FF_QP2LAMBDA / kDefaultQuantqual);
+  }
+  if (c.bandWidth != 0) {
+    ctx->cutoff = static_cast<int>(std::min<unsigned long>(c.bandWidth, e.sampleRate / 2));
+  }
+  void* options = ctx->priv_data;
+  if (av_opt_set_int(options, "aac_tns", c.useTns ? 1 : 0, 0) < 0 ||
+      av_opt_set_int(options, "aac_ms", c.allowMidside ? -1 : 0, 0) < 0 ||
+      // Perceptual noise substitution is an MPEG-4 tool; MPEG-2 decoders do not know it.
+      av_opt_set_int(options, "aac_pns", c.mpegVersion == MPEG2 ? 0 : 1, 0) < 0) {
+    return nullptr;
+  }
+  if (avcodec_open2(ctx.get(), e.codec, nullptr) < 0) return nullptr;
+  if (ctx->frame_size != kFrameSamples) return nullptr;
+  return ctx;
+}
+
+bool Configure(FaacEncoder& e, const faacEncConfiguration& c) {
+  if (e.started || !Acceptable(c, e.sampleRate)) return false;
+  CodecContextPtr ctx = OpenContext(e, c);
+  if (!ctx) return false;
+  e.context = std::move(ctx);
+  e.applied = c;
   return true;
 }
 
-void PutAdtsHeader(const FaacEncoder& e, size_t payload, uint8_t* out) {
-  const unsigned length = static_cast<unsigned>(payload) + kAdtsHeaderBytes;
-  const unsigned id = e.config.mpegVersion == MPEG2 ? 1 : 0;
-  const unsigned profile = e.config.aacObjectType - 1;
-  const unsigned index = static_cast<unsigned>(e.rateIndex);
-  const unsigned channels = static_cast<unsigned>(e.channels);
-  out[0] = 0xFF;
-  out[1] = static_cast<uint8_t>(0xF0 | (id << 3) | 0x01);  // layer 0, no CRC
-  out[2] = static_cast<uint8_t>((profile << 6) | (index << 2) | ((channels >> 2) & 1));
-  out[3] = static_cast<uint8_t>(((channels & 3) << 6) | ((length >> 11) & 3));
-  out[4] = static_cast<uint8_t>((length >> 3) & 0xFF);
-  out[5] = static_cast<uint8_t>(((length & 7) << 5) | 0x1F);  // buffer fullness 0x7FF: VBR
-  out[6] = 0xFC;                                              // one raw data block
-}
-
-// Moves every packet the encoder has ready into the pending queue.
-bool Receive(FaacEncoder& e) {
-  for (;;) {
+// Moves every packet the encoder has ready into the queue. False on an encoder error.
+bool Collect(FaacEncoder& e) {
+  while (!e.drained) {
     const int r = avcodec_receive_packet(e.context.get(), e.packet.get());
     if (r == AVERROR(EAGAIN)) return true;
     if (r == AVERROR_EOF) {
@@ -141,44 +164,101 @@ bool Receive(FaacEncoder& e) {
     e.pending.emplace_back(e.packet->data, e.packet->data + e.packet->size);
     av_packet_unref(e.packet.get());
   }
+  return true;
 }
 
-bool Send(FaacEncoder& e, const int32_t* input, unsigned samples) {
-  const int frames = static_cast<int>(samples) / e.channels;
-  if (av_frame_make_writable(e.frame.get()) < 0) return false;
-  e.frame->nb_samples = frames;
-  const bool floats = e.config.inputFormat == FAAC_INPUT_FLOAT;
-  const auto* shorts = reinterpret_cast<const int16_t*>(input);
-  const auto* reals = reinterpret_cast<const float*>(input);
-  for (int ch = 0; ch < e.channels; ++ch) {
-    auto* plane = reinterpret_cast<float*>(e.frame->extended_data[ch]);
-    for (int i = 0; i < frames; ++i) {
-      const size_t at =
-          static_cast<size_t>(i) * static_cast<size_t>(e.channels) + static_cast<size_t>(ch);
-      plane[i] = (floats ? reals[at] : static_cast<float>(shorts[at])) * (1.0f / 32768.0f);
+bool Send(FaacEncoder& e, const AVFrame* frame) {
+  int r = avcodec_send_frame(e.context.get(), frame);
+  if (r == AVERROR(EAGAIN)) {
+    if (!Collect(e)) return false;
+    r = avcodec_send_frame(e.context.get(), frame);
+  }
+  return r >= 0;
+}
+
+// Fills the planar float frame from interleaved samples in the configured input format.
+bool FillFrame(FaacEncoder& e, const unsigned char* input, int frames) {
+  if (!e.frame) {
+    e.frame.reset(av_frame_alloc());
+    if (!e.frame) return false;
+    e.frame->format = AV_SAMPLE_FMT_FLTP;
+    e.frame->sample_rate = static_cast<int>(e.sampleRate);
+    e.frame->nb_samples = kFrameSamples;
+    if (av_channel_layout_copy(&e.frame->ch_layout, &e.layout) != 0 ||
+        av_frame_get_buffer(e.frame.get(), 0) < 0) {
+      e.frame.reset();
+      return false;
     }
   }
+  // The encoder may still hold the previous frame's buffers.
+  if (av_frame_make_writable(e.frame.get()) < 0) return false;
+  e.frame->nb_samples = frames;
   e.frame->pts = e.nextPts;
   e.nextPts += frames;
-  return avcodec_send_frame(e.context.get(), e.frame.get()) >= 0;
+  const size_t channels = e.channels;
+  const bool isFloat = e.applied.inputFormat == FAAC_INPUT_FLOAT;
+  const size_t width = isFloat ? sizeof(float) : sizeof(int16_t);
+  for (size_t ch = 0; ch < channels; ++ch) {
+    auto* plane = reinterpret_cast<float*>(e.frame->extended_data[ch]);
+    for (size_t i = 0; i < static_cast<size_t>(frames); ++i) {
+      const unsigned char* at = input + (i * channels + ch) * width;
+      if (isFloat) {
+        float v;
+        std::memcpy(&v, at, sizeof v);
+        plane[i] = v / 32768.0f;
+      } else {
+        int16_t v;
+        std::memcpy(&v, at, sizeof v);
+        plane[i] = static_cast<float>(v) / 32768.0f;
+      }
+    }
+  }
+  return true;
+}
+
+// The 7-byte ADTS header (no CRC) for a frame of payload bytes.
+void WriteAdtsHeader(const FaacEncoder& e, size_t payload, unsigned char* out) {
+  const size_t length = payload + kAdtsHeaderBytes;
+  const unsigned int profile = e.applied.aacObjectType - 1;
+  const auto index = static_cast<unsigned int>(SampleRateIndex(e.sampleRate));
+  // The channel configuration the encoder itself signals, so ADTS and ASC agree.
+  unsigned int channelConfig = e.channels;
+  const AVCodecContext* ctx = e.context.get();
+  if (ctx->extradata_size >= 2) {
+    channelConfig = (ctx->extradata[1] >> 3) & 0x0F;
+  }
+  out[0] = 0xFF;
+  out[1] = static_cast<unsigned char>(0xF0 | (e.applied.mpegVersion == MPEG2 ? 0x08 : 0) | 0x01);
+  out[2] = static_cast<unsigned char>((profile << 6) | (index << 2) | ((channelConfig >> 2) & 1));
+  out[3] = static_cast<unsigned char>(((channelConfig & 3) << 6) | ((length >> 11) & 0x03));
+  out[4] = static_cast<unsigned char>((length >> 3) & 0xFF);
+  out[5] = static_cast<unsigned char>(((length & 0x07) << 5) | 0x1F);  // fullness 0x7FF
+  out[6] = 0xFC;  // fullness continued, one raw data block
 }
 
 }  // namespace
 
 faacEncHandle faacEncOpen(unsigned long sampleRate, unsigned int numChannels,
                           unsigned long* inputSamples, unsigned long* maxOutputBytes) {
-  const int index = RateIndex(sampleRate);
-  if (index < 0 || numChannels < 1 || numChannels > 6 || inputSamples == nullptr ||
-      maxOutputBytes == nullptr) {
+  if (SampleRateIndex(sampleRate) < 0 || numChannels < 1 || numChannels > kMaxChannels) {
     return nullptr;
   }
-  if (avcodec_find_encoder_by_name("aac") == nullptr) return nullptr;
+  const AVCodec* codec = avcodec_find_encoder_by_name("aac");
+  if (codec == nullptr) return nullptr;
   auto e = std::make_unique<FaacEncoder>();
-  e->rate = static_cast<int>(sampleRate);
-  e->rateIndex = index;
-  e->channels = static_cast<int>(numChannels);
-  *inputSamples = static_cast<unsigned long>(kFrameSamples) * numChannels;
-  *maxOutputBytes = kMaxFrameBytesPerChannel * numChannels + kAdtsHeaderBytes;
+  e->codec = codec;
+  e->sampleRate = sampleRate;
+  e->channels = numChannels;
+  e->inputSamples = static_cast<unsigned long>(kFrameSamples) * numChannels;
+  e->maxOutputBytes = kMaxPacketBytesPerChannel * numChannels + kAdtsHeaderBytes;
+  e->applied = e->config;
+  ChooseLayout(codec, numChannels, &e->layout);
+  e->packet.reset(av_packet_alloc());
+  if (!e->packet || static_cast<unsigned int>(e->layout.nb_channels) != numChannels) {
+    return nullptr;
+  }
+  if (inputSamples != nullptr) *inputSamples = e->inputSamples;
+  if (maxOutputBytes != nullptr) *maxOutputBytes = e->maxOutputBytes;
   return e.release();
 }
 
@@ -187,90 +267,87 @@ faacEncConfigurationPtr faacEncGetCurrentConfiguration(faacEncHandle hEncoder) {
 }
 
 int faacEncSetConfiguration(faacEncHandle hEncoder, faacEncConfigurationPtr config) {
-  if (hEncoder == nullptr || config == nullptr || hEncoder->started) return 0;
-  const faacEncConfiguration previous = hEncoder->config;
-  if (config != &hEncoder->config) hEncoder->config = *config;
-  hEncoder->context.reset();
-  if (!OpenContext(*hEncoder)) {
-    hEncoder->config = previous;
-    hEncoder->context.reset();
-    return 0;
-  }
+  if (hEncoder == nullptr || config == nullptr) return 0;
+  const faacEncConfiguration wanted = *config;
+  if (!Configure(*hEncoder, wanted)) return 0;
+  hEncoder->config = wanted;
   return 1;
 }
 
 int faacEncEncode(faacEncHandle hEncoder, int32_t* inputBuffer, unsigned int samplesInput,
                   unsigned char* outputBuffer, unsigned int bufferSize) {
-  if (hEncoder == nullptr || outputBuffer == nullptr || hEncoder->failed) return -1;
+  if (hEncoder == nullptr || outputBuffer == nullptr) return -1;
   FaacEncoder& e = *hEncoder;
-  if (!e.context && (e.started || !OpenContext(e))) {
-    e.failed = true;
-    return -1;
-  }
-  const unsigned full = static_cast<unsigned>(kFrameSamples * e.channels);
+  if (e.failed) return -1;
+  if (samplesInput > e.inputSamples || samplesInput % e.channels != 0) return -1;
+  if (samplesInput > 0 && (inputBuffer == nullptr || e.inputEnded)) return -1;
+  if (!e.context && !Configure(e, e.config)) return -1;
+  e.started = true;
+
   if (samplesInput > 0) {
-    // Whole frames, then at most one short last frame; input after the end is an error.
-    if (inputBuffer == nullptr || e.inputEnded || samplesInput > full ||
-        samplesInput % static_cast<unsigned>(e.channels) != 0) {
+    const int frames = static_cast<int>(samplesInput / e.channels);
+    if (!FillFrame(e, reinterpret_cast<const unsigned char*>(inputBuffer), frames) ||
+        !Send(e, e.frame.get())) {
       e.failed = true;
       return -1;
     }
-    e.started = true;
-    if (samplesInput < full) e.inputEnded = true;
-    if (!Send(e, inputBuffer, samplesInput)) {
-      e.failed = true;
-      return -1;
+    // A short frame is the last one: flush at once, so that every frame still inside
+    // the encoder comes out on the calls that follow and a 0 result means the end.
+    if (samplesInput < e.inputSamples) {
+      e.inputEnded = true;
+      if (!Send(e, nullptr)) {
+        e.failed = true;
+        return -1;
+      }
     }
-  } else if (!e.flushSent) {
+  } else if (!e.inputEnded) {
     e.inputEnded = true;
-    e.flushSent = true;
-    if (avcodec_send_frame(e.context.get(), nullptr) < 0) {
+    if (!Send(e, nullptr)) {
       e.failed = true;
       return -1;
     }
   }
-  if (!e.drained && !Receive(e)) {
+  if (!Collect(e)) {
     e.failed = true;
     return -1;
   }
   if (e.pending.empty()) return 0;
 
-  const std::vector<uint8_t>& payload = e.pending.front();
-  const bool adts = e.config.outputFormat == ADTS_STREAM;
+  // A frame that does not fit stays queued, so a caller with a bigger buffer loses nothing.
+  const std::vector<unsigned char>& payload = e.pending.front();
+  const bool adts = e.applied.outputFormat == ADTS_STREAM;
   const size_t total = payload.size() + (adts ? kAdtsHeaderBytes : 0);
-  // ADTS frame lengths have 13 bits.
-  if (total > bufferSize || (adts && total > 0x1FFF)) {
-    e.failed = true;
-    return -1;
-  }
-  uint8_t* out = outputBuffer;
+  if (total > bufferSize || (adts && total > kMaxAdtsFrameBytes)) return -1;
+  unsigned char* at = outputBuffer;
   if (adts) {
-    PutAdtsHeader(e, payload.size(), out);
-    out += kAdtsHeaderBytes;
+    WriteAdtsHeader(e, payload.size(), at);
+    at += kAdtsHeaderBytes;
   }
-  std::memcpy(out, payload.data(), payload.size());
+  if (!payload.empty()) std::memcpy(at, payload.data(), payload.size());
   e.pending.pop_front();
   return static_cast<int>(total);
 }
 
 int faacEncGetDecoderSpecificInfo(faacEncHandle hEncoder, unsigned char** ppBuffer,
                                   unsigned long* pSizeOfDecoderSpecificInfo) {
-  if (hEncoder == nullptr || ppBuffer == nullptr || pSizeOfDecoderSpecificInfo == nullptr ||
-      !hEncoder->context || hEncoder->context->extradata == nullptr ||
-      hEncoder->context->extradata_size <= 0) {
+  if (hEncoder == nullptr || ppBuffer == nullptr || pSizeOfDecoderSpecificInfo == nullptr) {
     return -1;
   }
-  const size_t size = static_cast<size_t>(hEncoder->context->extradata_size);
+  *ppBuffer = nullptr;
+  *pSizeOfDecoderSpecificInfo = 0;
+  const AVCodecContext* ctx = hEncoder->context.get();
+  if (ctx == nullptr || ctx->extradata == nullptr || ctx->extradata_size <= 0) return -1;
+  const auto size = static_cast<size_t>(ctx->extradata_size);
   auto* copy = static_cast<unsigned char*>(std::malloc(size));
   if (copy == nullptr) return -1;
-  std::memcpy(copy, hEncoder->context->extradata, size);
+  std::memcpy(copy, ctx->extradata, size);
   *ppBuffer = copy;
-  *pSizeOfDecoderSpecificInfo = static_cast<unsigned long>(size);
+  *pSizeOfDecoderSpecificInfo = size;
   return 0;
 }
 
 int faacEncClose(faacEncHandle hEncoder) {
-  const std::unique_ptr<FaacEncoder> owned(hEncoder);
+  std::unique_ptr<FaacEncoder> owned(hEncoder);
   return 0;
 }
 

@@ -12,7 +12,8 @@
 //   allowMidside   1 lets the encoder choose mid/side per band, 0 forbids it.
 //   bandWidth      0 lets the encoder choose its cut-off; other values are the cut-off in Hz.
 //   bitRate        per channel, bits per second; non-zero is average bit rate mode at
-//                  bitRate × channels. 0 selects quality mode.
+//                  bitRate × channels. 0 selects quality mode. Above what an AAC channel
+//                  can carry (6144 bits per frame, 6 × the sample rate) it is refused.
 //   quantqual      quality mode only (bitRate 0): 10..500, 100 the default, mapped linearly
 //                  onto the encoder's quality scale (100 is its own default quality).
 //   outputFormat   RAW_STREAM (bare frames) or ADTS_STREAM (a 7-byte ADTS header, without
@@ -92,7 +93,9 @@ int faacEncSetConfiguration(faacEncHandle hEncoder, faacEncConfigurationPtr conf
 
 // Encodes samplesInput samples (all channels, interleaved) and writes at most one frame
 // to outputBuffer. Returns the frame's byte count, 0 when there is nothing to emit yet (or
-// nothing left), -1 on an encoder error or when the frame does not fit bufferSize.
+// nothing left), -1 on an encoder error, a malformed call (more than inputSamples, a
+// partial sample frame, samples after the end) or when the frame does not fit bufferSize
+// (that frame stays for the next call).
 int faacEncEncode(faacEncHandle hEncoder, int32_t* inputBuffer, unsigned int samplesInput,
                   unsigned char* outputBuffer, unsigned int bufferSize);
 

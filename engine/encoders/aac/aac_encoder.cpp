@@ -23,8 +23,15 @@ void NoteUnsupportedFormat(const PcmFormat& format) {
                  (format.channels == 2 ? "stereo" : "mono") + " audio");
 }
 
-void NoteRefusedOptions(const AacEncodingOptions& options) {
-  if (!options.automatic && options.blockType != 0) {
+void NoteRefusedOptions(const AacEncodingOptions& options, const PcmFormat& format) {
+  // AAC carries at most 6144 bits per channel in each 1024-sample frame.
+  const long maxKbps = 6L * format.rate * format.channels / 1000;
+  if (!options.automatic && !options.vbr && options.abrKbps > maxKbps) {
+    SetFailureNote("AAC cannot carry " + std::to_string(options.abrKbps) + " kbps at " +
+                   std::to_string(format.rate) + " Hz " +
+                   (format.channels == 2 ? "stereo" : "mono") + "; choose at most " +
+                   std::to_string(maxKbps) + " kbps");
+  } else if (!options.automatic && options.blockType != 0) {
     SetFailureNote(
         "the AAC encoder of this build decides block switching itself; choose "
         "\"Both long and short\" blocks");
@@ -63,7 +70,7 @@ std::unique_ptr<Writer> StartWriter(StagedOutput& out, const ConditioningPlan& p
   }
   ApplyAacOptions(options, plan.output.channels, writer->Configuration());
   if (!writer->Start()) {
-    NoteRefusedOptions(options);
+    NoteRefusedOptions(options, plan.output);
     return nullptr;
   }
   return writer;

@@ -250,7 +250,17 @@ TEST_F(AacOutput, TnsAndMidSideChoicesAreTakenAndBlockRestrictionsAreRefusedClea
     EXPECT_NE(GetFailureNote().find("block"), std::string::npos) << GetFailureNote();
     EXPECT_FALSE(std::filesystem::exists(dir / "blocks.aac"));
   }
+  // More than AAC can carry: 6144 bits per channel per frame, 48 kbps for 8000 Hz mono.
+  settings.AACBlockType = 0;
+  settings.AACVBR = 0;
+  settings.AACABRBitRate = 64;
+  const std::string narrow = Tone("narrow.wav", 8000, 1, 1.0);
+  EXPECT_EQ(Encode(narrow, dir / "narrow.aac"), 0);
+  EXPECT_EQ(GetFailureNote(), "AAC cannot carry 64 kbps at 8000 Hz mono; choose at most 48 kbps");
+  settings.AACABRBitRate = 48;
+  EXPECT_EQ(Encode(narrow, dir / "narrow.aac"), 1) << GetFailureNote();
   // With the automatic flag the stored block type is not applied.
+  settings.AACBlockType = 1;
   settings.AutoDestAACEncodingParam = 1;
   EXPECT_EQ(Encode(source, dir / "blocks.aac"), 1) << GetFailureNote();
 }

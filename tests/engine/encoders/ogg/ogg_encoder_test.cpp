@@ -380,6 +380,20 @@ TEST_F(OggComments, NoneAndTransferFromAnUntaggedSourceWriteNoComments) {
   }
 }
 
+TEST_F(OggComments, TransferFromAnM4aReadsItsMp4MetadataComposerIncluded) {
+  const std::string m4a = dir / "tagged.m4a";
+  ASSERT_TRUE(CommandOutput(
+      "ffmpeg -nostdin -v error -f lavfi -i sine=duration=0.5 -c:a aac -metadata title='Ночь' "
+      "-metadata artist=A -metadata album=B -metadata date=2004 -metadata genre=Jazz "
+      "-metadata comment=C -metadata composer='作曲家' -metadata track=5/9 " +
+      ShellQuote(m4a)));
+  settings.OGGID3TagType = 1;
+  ASSERT_EQ(Encode(m4a, dir / "from-m4a.ogg", kInputM4a), 1) << GetFailureNote();
+  EXPECT_EQ(Comments(dir / "from-m4a.ogg"),
+            "TITLE=Ночь\nARTIST=A\nALBUM=B\nDATE=2004\nGENRE=Jazz\nCOMMENT=C\n"
+            "COMPOSER=作曲家\nTRACKNUMBER=5\n");
+}
+
 // ---- failures ----
 
 TEST_F(OggOutput, CancelHalfWayLeavesNothing) {
