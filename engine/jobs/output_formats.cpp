@@ -3,6 +3,7 @@
 #include <array>
 
 #include "engine/encoders/aac/aac_encoder.h"
+#include "engine/encoders/amr/amr_encoder.h"
 #include "engine/encoders/mp3/mp3_encoder.h"
 #include "engine/encoders/ogg/ogg_encoder.h"
 #include "engine/encoders/wav/wav_encoder.h"
@@ -36,8 +37,8 @@ constexpr std::array<Dispatch, 10> kDispatch{{
     {kOutputMp3, "MP3", EncodeMp3File},
     {kOutputWav, "WAV", EncodeWavFile},
     {kOutputOgg, "OGG", EncodeOggFile},
-    {kOutputAmr, "AMR", nullptr},
-    {kOutputAwb, "AWB", nullptr},
+    {kOutputAmr, "AMR", EncodeAmrFile},
+    {kOutputAwb, "AWB", EncodeAwbFile},
     {kOutputAac, "AAC", EncodeAacFile},
     {kOutputM4a, "M4A", EncodeMp4File},
     {kOutputMp4, "MP4", EncodeMp4File},

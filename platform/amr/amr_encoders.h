@@ -6,7 +6,7 @@
 namespace platform {
 
 // AMR-NB modes (bit rates), in the codec's own numbering.
-enum Mode { MR475 = 0, MR515, MR59, MR67, MR74, MR795, MR102, MR122 };
+enum Mode : int { MR475 = 0, MR515, MR59, MR67, MR74, MR795, MR102, MR122 };
 
 struct AmrNbEncoder;  // opaque
 struct AmrWbEncoder;  // opaque
