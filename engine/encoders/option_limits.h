@@ -10,6 +10,13 @@ inline constexpr int kMaxAmplifyCoefficient = 3000;
 inline constexpr const char* kInvalidAmplificationText =
     "Invalid amplification coefficient. It's betwen 10 and 3000.";
 
+// The gain controls every page with amplification shows.
+inline constexpr const char* kAmplifyText = "&Amplify / Reduce sound";
+inline constexpr const char* kCoefficientLabel = "&Coefficient:";
+inline constexpr const char* kCoefficientNote =
+    "< 100% - Reduce sound\n= 100% - No changes\n> 100% - Amplify sound";
+inline constexpr int kCoefficientStep = 10;  // one spin click
+
 inline bool ValidAmplifyCoefficient(int percent) {
   return percent >= kMinAmplifyCoefficient && percent <= kMaxAmplifyCoefficient;
 }

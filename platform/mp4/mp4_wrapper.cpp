@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ffmpeg/metadata_text.h"
+#include "platform/ffmpeg/owned_dictionary.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavcodec/packet.h>
@@ -44,50 +47,10 @@ using OutputContext = std::unique_ptr<AVFormatContext, OutputContextCloser>;
 using InputContext = std::unique_ptr<AVFormatContext, InputContextCloser>;
 using Packet = std::unique_ptr<AVPacket, PacketFreer>;
 
-// Options for one open call; FFmpeg leaves in it the entries it did not use.
-class Options {
- public:
-  Options() = default;
-  Options(const Options&) = delete;
-  Options& operator=(const Options&) = delete;
-  ~Options() { av_dict_free(&dictionary_); }
-  void Set(const char* key, const char* value) { av_dict_set(&dictionary_, key, value, 0); }
-  AVDictionary** Address() { return &dictionary_; }
-
- private:
-  AVDictionary* dictionary_ = nullptr;
-};
-
 // Paths are always local files: the explicit protocol keeps a name such as "http:x.m4a" or
 // "pipe:1" a file name instead of a network address or a descriptor.
 std::string LocalFileUrl(const char* path) {
   return std::string("file:") + path;
-}
-
-bool IsUtf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const uint8_t*>(text.data());
-  const auto* end = p + text.size();
-  while (p < end) {
-    int32_t codePoint = 0;
-    if (av_utf8_decode(&codePoint, &p, end, AV_UTF8_FLAG_ACCEPT_NON_CHARACTERS) < 0) return false;
-  }
-  return true;
-}
-
-// Latin-1 bytes as UTF-8, for the odd old QuickTime text that is not UTF-8.
-std::string Latin1AsUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() * 2);
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
 }
 
 // Channel count from an AudioSpecificConfig: object type (5 bits, 31 escapes to 6 more),
@@ -228,7 +191,7 @@ bool MP4SetTrackESConfigurationExx(MP4FileHandle file, MP4TrackId track, const u
 namespace {
 
 bool SetTag(MP4FileHandle file, const char* key, const char* value) {
-  if (!file || !file->Writing() || !value || !IsUtf8(value)) return false;
+  if (!file || !file->Writing() || !value || !ffmpeg::IsUtf8(value)) return false;
   // An empty text is no tag at all (the muxer would write an empty atom).
   return av_dict_set(&file->output->metadata, key, *value ? value : nullptr, 0) >= 0;
 }
@@ -337,7 +300,7 @@ bool MP4CloseExx(MP4FileHandle file) {
 MP4FileHandle MP4ReadExx(const char* path) {
   if (!path || !*path) return nullptr;
   // Only the MP4 demuxer may look at the file, and only as a local file.
-  Options options;
+  ffmpeg::OwnedDictionary options;
   options.Set("format_whitelist", "mov");
   options.Set("protocol_whitelist", "file");
   AVFormatContext* raw = nullptr;
@@ -360,7 +323,7 @@ bool GetTag(MP4FileHandle file, const char* key, char** value) {
   const AVDictionaryEntry* entry = av_dict_get(file->input->metadata, key, nullptr, 0);
   if (!entry || !entry->value || !*entry->value) return false;
   const std::string_view found(entry->value);
-  const std::string text = IsUtf8(found) ? std::string(found) : Latin1AsUtf8(found);
+  const std::string text = ffmpeg::AsUtf8(found);
   auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
   if (!copy) return false;
   std::memcpy(copy, text.c_str(), text.size() + 1);

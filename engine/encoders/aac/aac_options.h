@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/encoders/option_limits.h"
 #include "engine/encoders/option_lists.h"
 #include "settings/settings.h"
 #include "settings/tag_defaults.h"
@@ -32,10 +33,6 @@ inline constexpr const char* kMidsideText = "Allow &Mid/Side";
 inline constexpr std::array<const char*, 2> kMpegVersionTexts{"MPEG&4", "MPEG&2"};
 inline constexpr std::array<const char*, 3> kBlockTypeTexts{"B&oth long and short", "No &short",
                                                             "&No long"};
-inline constexpr const char* kAmplifyText = "&Amplify / Reduce sound";
-inline constexpr const char* kCoefficientLabel = "&Coefficient:";
-inline constexpr const char* kCoefficientNote =
-    "< 100% - Reduce sound\n= 100% - No changes\n> 100% - Amplify sound";
 inline constexpr std::array<const char*, 3> kTagTexts{
     "Add &ID3 tag", "T&ransfer ID3 tag from source file", "&None"};
 inline constexpr const char* kEditTagText = "E&dit ID3 tag";
@@ -49,7 +46,6 @@ std::vector<ListEntry> BitrateEntries();
 inline constexpr int kQualityMin = 10;
 inline constexpr int kQualityMax = 500;
 inline constexpr int kQualityStep = 10;
-inline constexpr int kCoefficientStep = 10;
 
 // Which edit a refusal puts the focus in.
 enum class RefusedField { kQuality, kCoefficient };

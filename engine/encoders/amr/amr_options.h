@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/encoders/option_limits.h"
 #include "engine/encoders/option_lists.h"
 #include "settings/settings.h"
 
@@ -26,8 +27,6 @@ inline constexpr const char* kBitrateLabel = "&Bit Rate:";
 inline constexpr const char* kDtxText = "&Enable DTX (Discontinuous Transmission)";
 inline constexpr const char* kAwbGroupText = "AWB Encoding Parameters";
 inline constexpr const char* kAwbRateText = "Sample Frequency: 16000 Hz";
-inline constexpr const char* kAmplifyText = "&Amplify / Reduce sound";
-inline constexpr const char* kCoefficientLabel = "&Coefficient:";
 inline constexpr const char* kPercentText = "%";
 
 // The entries of the bit-rate boxes in mode order; an entry's value is its mode.
@@ -44,7 +43,6 @@ inline constexpr int kFallbackMode = 4;
 int ShownNbMode(int stored);
 int ShownWbMode(int stored);
 
-inline constexpr int kCoefficientStep = 10;  // one spin click
 
 struct Model {
   int codec = kCodecNb;  // for ".amr"

@@ -106,7 +106,7 @@ TEST(AmrPage, TheCoefficientIsUsableWithAmplifyAndCheckedOnLeaving) {
     m.coefficient = good;
     EXPECT_FALSE(m.LeaveRefusal()) << good;
   }
-  EXPECT_EQ(opt_amr_page::kCoefficientStep, 10);
+  EXPECT_EQ(kCoefficientStep, 10);
 }
 
 TEST(AmrPage, OkStoresEveryField) {
