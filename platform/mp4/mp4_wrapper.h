@@ -11,7 +11,8 @@
 //                             created at once; none when it cannot be.
 //   MP4SetTimeScaleExx        the movie time scale (the movie header's durations).
 //   MP4AddAudioTrackExx       one audio track per file; audio types 0x40 (MPEG-4 audio) and
-//                             0x66..0x68 (MPEG-2 AAC) only. The track time scale must be the
+//                             0x66..0x68 (MPEG-2 AAC) only, all stored as 0x40 (the muxer
+//                             has no way to write the MPEG-2 types). The track time scale must be the
 //                             sample rate. The sample duration is a hint and not stored: every
 //                             sample carries its own.
 //   MP4SetAudioProfileLevelExx  written as the audio profile of the initial object
@@ -19,15 +20,18 @@
 //   MP4SetTrackESConfigurationExx  the AudioSpecificConfig; it also gives the track its
 //                             channel count. Required before the first sample.
 //   MP4SetMetadata...Exx      title, artist, album, year, genre, comment, composer (writer)
-//                             and track/total as iTunes atoms; UTF-8 text. Set before the
-//                             first sample (later values are kept too; they go in at close).
+//                             and track/total as iTunes atoms; UTF-8 text (other bytes are
+//                             refused, an empty text removes the field, track 0 is not
+//                             written). Set before the first sample (later values are kept
+//                             too; they go in at close).
 //   MP4WriteSampleExx         each sample is stored with its duration. A rendering offset on
 //                             the track's first sample is taken as the encoder's start-up
 //                             delay: the file gets an edit list that starts playback after
 //                             it, so players and decoders skip the delay (gapless). Rendering
 //                             offsets on later samples are refused. A sample of duration 0
 //                             holds nothing that plays; MP4 timing cannot give two samples one
-//                             time, so it is accepted and left out.
+//                             time, so it is accepted and left out. Every AAC sample is a
+//                             sync sample to the muxer whatever the flag says.
 //   MP4CloseExx               writes the index (moov) and closes the file; false when any
 //                             write, including the index, failed. Read handles close true.
 //   MP4ReadExx / MP4Get...Exx / FreeMemExx  strings come back as UTF-8 copies that the
