@@ -1,6 +1,7 @@
 #include "engine/encoders/conditioning_plan.h"
 
 #include "engine/dsp/gain.h"
+#include "engine/sources/failure_note.h"
 
 namespace sonorell {
 
@@ -19,6 +20,16 @@ ConditioningPlan PlanConditioning(const PcmFormat& source, const PcmFormat& want
   plan.gain = GainApplies(amplify, coefficientPercent);
   plan.gainFactor = GainFactor(coefficientPercent);
   return plan;
+}
+
+bool CheckRatesConvertible(int sourceRate, int outputRate, const std::string& what) {
+  const long long in = sourceRate;
+  const long long out = outputRate;
+  const long long factor = SampleConverter::kMaxRateFactor;
+  if (in > 0 && out > 0 && in <= out * factor && out <= in * factor) return true;
+  SetFailureNote("the source's sample rate " + std::to_string(in) + " Hz cannot be made into " +
+                 what);
+  return false;
 }
 
 }  // namespace sonorell

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "engine/dsp/sample_converter.h"
 
 namespace sonorell {
@@ -20,5 +22,9 @@ struct ConditioningPlan {
 // channel, anything else mixes (L+R)/2 in the converter.
 ConditioningPlan PlanConditioning(const PcmFormat& source, const PcmFormat& wanted, int monoType,
                                   bool amplify, int coefficientPercent);
+
+// False, with the failure note "the source's sample rate N Hz cannot be made into <what>",
+// when the two rates are too far apart for the resampler (or the source has no rate).
+bool CheckRatesConvertible(int sourceRate, int outputRate, const std::string& what);
 
 }  // namespace sonorell

@@ -35,12 +35,8 @@ int EncodeSpeechFile(AmrFileKind kind, InputTypeCode inputType, const std::strin
   recipe.plan = [&](AudioSource& source, ConditioningPlan& plan) {
     const PcmFormat delivered{source.GetSampleRate(), source.GetOutputChannels(),
                               source.GetBitsPerSample()};
-    const long long in = delivered.rate;
-    const long long out = codec.rate;
-    const long long factor = SampleConverter::kMaxRateFactor;
-    if (in <= 0 || in > out * factor || out > in * factor) {
-      SetFailureNote("the source's sample rate " + std::to_string(in) + " Hz cannot be made into " +
-                     (codec.narrowBand ? "an AMR-NB" : "an AMR-WB") + " file");
+    if (!CheckRatesConvertible(delivered.rate, codec.rate,
+                               codec.narrowBand ? "an AMR-NB file" : "an AMR-WB file")) {
       return false;
     }
     plan = PlanAmrConditioning(s, delivered, codec.rate);

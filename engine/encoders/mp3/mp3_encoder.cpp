@@ -23,9 +23,6 @@ constexpr size_t kId3v2HeaderBytes = 10;
 // LAME talks to stderr unless told otherwise; failures reach the user as notes instead.
 void Silent(const char*, va_list) {}
 
-// Furthest apart source and output rates may be for LAME's resampler, as for ours.
-constexpr int kMaxRateFactor = SampleConverter::kMaxRateFactor;
-
 void NoteWriteFailure() {
   SetFailureNote("the MP3 file could not be written; the disk may be full");
 }
@@ -232,13 +229,7 @@ int EncodeMp3File(InputTypeCode inputType, const std::string& sourcePath,
     const Mp3SourceFacts facts{delivered.rate, delivered.channels, source.GetChannelMode(),
                                source.GetBitrate()};
     parameters = DecideMp3Parameters(s, inputType, facts);
-    const long long in = parameters.inRate;
-    const long long out = parameters.outRate;
-    if (in <= 0 || in > out * kMaxRateFactor || out > in * kMaxRateFactor) {
-      SetFailureNote("the source's sample rate " + std::to_string(in) +
-                     " Hz cannot be made into an MP3 file");
-      return false;
-    }
+    if (!CheckRatesConvertible(parameters.inRate, parameters.outRate, "an MP3 file")) return false;
     plan = PlanMp3Conditioning(s, delivered, parameters);
     return true;
   };

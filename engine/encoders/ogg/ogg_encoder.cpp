@@ -212,12 +212,7 @@ int EncodeOggFile(InputTypeCode inputType, const std::string& sourcePath,
     const PcmFormat delivered{source.GetSampleRate(), source.GetOutputChannels(),
                               source.GetBitsPerSample()};
     parameters = DecideOggParameters(s, inputType, delivered, source.GetBitrate());
-    const long long in = delivered.rate;
-    const long long out = parameters.rate;
-    const long long factor = SampleConverter::kMaxRateFactor;
-    if (in <= 0 || in > out * factor || out > in * factor) {
-      SetFailureNote("the source's sample rate " + std::to_string(in) +
-                     " Hz cannot be made into an Ogg Vorbis file");
+    if (!CheckRatesConvertible(delivered.rate, parameters.rate, "an Ogg Vorbis file")) {
       return false;
     }
     plan = PlanOggConditioning(s, delivered, parameters);
