@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "engine/encoders/wma/build_profile_list.h"
 #include "engine/jobs/output_formats.h"
 #include "engine/jobs/target_path.h"
 #include "engine/paths/path_rules.h"
@@ -61,7 +62,7 @@ RunServices DefaultRunServices() {
   RunServices s;
   s.wmRuntimeLoaded = [] { return platform::WmRuntimeLoaded(); };
   s.loadWmRuntime = [] { return platform::LoadWmRuntime(); };
-  s.fillWmaProfileList = [] {};
+  s.fillWmaProfileList = [] { BuildProfileList(SharedWmaProfileList()); };
   // ct4mgm.sf2 beside the program, else the system's General MIDI font.
   s.loadDefaultSoundFont = [](const std::string& fontPath) {
     return LoadDefaultSoundFont(FolderPart(fontPath));

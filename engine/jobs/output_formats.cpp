@@ -7,6 +7,7 @@
 #include "engine/encoders/mp3/mp3_encoder.h"
 #include "engine/encoders/ogg/ogg_encoder.h"
 #include "engine/encoders/wav/wav_encoder.h"
+#include "engine/encoders/wma/wma_encoder.h"
 #include "engine/paths/path_rules.h"
 
 namespace sonorell {
@@ -26,7 +27,7 @@ constexpr std::array<OutputFormatRow, 11> kRows{{
     {kOutputAwb, "awb", nullptr},
 }};
 
-// Per-format dispatch. An entry stays null until its encoder is part of the build.
+// Per-format dispatch: the encoder of each output format.
 struct Dispatch {
   OutputFormatCode code;
   const char* name;
@@ -43,7 +44,7 @@ constexpr std::array<Dispatch, 10> kDispatch{{
     {kOutputM4a, "M4A", EncodeMp4File},
     {kOutputMp4, "MP4", EncodeMp4File},
     {kOutputM4b, "M4B", EncodeMp4File},
-    {kOutputWma, "WMA", nullptr},
+    {kOutputWma, "WMA", EncodeWmaFile},
 }};
 
 const Dispatch* FindDispatch(OutputFormatCode code) {

@@ -10,6 +10,7 @@
 #include "engine/sources/ffmpeg/ffmpeg_source.h"
 #include "engine/sources/ogg/ogg_vorbis_source.h"
 #include "engine/sources/wav/wav_reader.h"
+#include "engine/sources/wma/wma_source.h"
 #include "platform/wmf/wm_runtime.h"
 
 namespace sonorell {
@@ -48,7 +49,7 @@ constexpr DecoderPlan kWindowsMediaPresent{D::kWindowsMedia, false, true, false}
 constexpr DecoderPlan kWindowsMediaAbsent{D::kBass, false, true, false};
 constexpr DecoderPlan kAnythingElse{D::kFfmpeg, false, false, false};
 
-// The decoders this build has; the others are skipped like a decoder that refuses.
+// Every decoder of the build; a kind it lacks is skipped like a decoder that refuses.
 std::unique_ptr<AudioSource> MakeBuiltInDecoder(DecoderKind kind, bool forConversion) {
   switch (kind) {
     case D::kFfmpeg:
@@ -64,6 +65,8 @@ std::unique_ptr<AudioSource> MakeBuiltInDecoder(DecoderKind kind, bool forConver
       return std::make_unique<AiffReader>();
     case D::kOggVorbis:
       return std::make_unique<OggVorbisSource>();
+    case D::kWindowsMedia:
+      return std::make_unique<WmaSource>();
     default:
       return nullptr;
   }

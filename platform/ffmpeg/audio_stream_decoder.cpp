@@ -279,7 +279,7 @@ struct AudioStreamDecoder::State {
 AudioStreamDecoder::AudioStreamDecoder() = default;
 AudioStreamDecoder::~AudioStreamDecoder() = default;
 
-bool AudioStreamDecoder::Open(const std::string& path) {
+bool AudioStreamDecoder::Open(const std::string& path, std::optional<SampleType> deliver) {
   Close();
   if (!file_.Open(path) || file_.AudioStream().index < 0) {
     Close();
@@ -316,7 +316,7 @@ bool AudioStreamDecoder::Open(const std::string& path) {
     const int rate = s->FrameRate(f);
     if (f.nb_samples > 0 && type && f.ch_layout.nb_channels > 0 && rate > 0 &&
         s->layout.CopyFrom(f.ch_layout)) {
-      s->type = *type;
+      s->type = deliver.value_or(*type);
       s->channels = f.ch_layout.nb_channels;
       s->rate = rate;
       s->firstFramePending = true;

@@ -38,7 +38,8 @@ class AudioStreamDecoder {
   // more than two channels are asked for a stereo downmix where they offer one) and decodes
   // up to the first audio, so that the delivered layout, channel count and rate are known.
   // False when any of that fails, for example when no sound at all can be decoded.
-  bool Open(const std::string& path);
+  // With deliver set, every run is converted to that layout instead of the decoder's own.
+  bool Open(const std::string& path, std::optional<SampleType> deliver = std::nullopt);
   void Close();
   bool IsOpen() const;
 
