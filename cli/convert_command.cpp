@@ -33,6 +33,8 @@ constexpr const char* kUsage =
     "  --bitrate (mp3, ogg): kbit/s; --quality (mp3, ogg): auto, low, ok, medium, cd\n"
     "  --bitrate (aac, m4a, mp4, m4b): average kbit/s; --quality: VBR quality 10 to 500\n"
     "  --quality (amr, awb): the codec's mode, 0 to 7 (narrow band) or 0 to 8 (wide band)\n"
+    "  --rate, --bitrate, --mono/--stereo (wma): one encoding of the WMA list (an unknown\n"
+    "  one prints the list); --quality auto (wma): the automatic choice\n"
     "  PATH: files, or folders whose whole tree is converted\n";
 
 std::optional<int> ParseWholeNumber(const std::string& text) {

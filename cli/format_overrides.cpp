@@ -9,7 +9,10 @@
 #include "engine/encoders/ogg/ogg_options.h"
 #include "engine/encoders/option_limits.h"
 #include "engine/encoders/wav/wav_options.h"
+#include "engine/encoders/wma/build_profile_list.h"
+#include "engine/encoders/wma/wma_options.h"
 #include "engine/jobs/output_formats.h"
+#include "platform/wmf/wm_runtime.h"
 
 namespace sonorell {
 namespace {
@@ -249,6 +252,56 @@ bool ApplyAmr(Settings& s, int outputFormat, const FormatOverrides& o, std::stri
   return true;
 }
 
+// WMA takes one encoding of the runtime's codec list: --rate, --bitrate and --mono/--stereo
+// name it (those left out keep the stored values), --quality auto the automatic choice.
+bool ApplyWma(Settings& s, const FormatOverrides& o, std::string& error) {
+  if (o.bits) {
+    error = "--bits is not available for WMA (the source's width is kept)";
+    return false;
+  }
+  if (o.quality && *o.quality != "auto" && *o.quality != "0") {
+    error = "--quality must be auto for WMA (or choose --rate, --bitrate, --mono or --stereo)";
+    return false;
+  }
+  if (o.quality && (o.rate || o.bitrate || o.channels)) {
+    error = "--quality auto cannot be combined with --rate, --bitrate, --mono or --stereo";
+    return false;
+  }
+  if (o.rate || o.bitrate || o.channels) {
+    const int rate = o.rate.value_or(s.WMASampleRate);
+    const int kbps = o.bitrate.value_or(s.WMABitRate / 1000);
+    const int channels = o.channels.value_or(s.WMAChannels);
+    // Without the runtime there is no list to check against; the run is refused later.
+    if (platform::LoadWmRuntime()) {
+      WmaProfileList& list = SharedWmaProfileList();
+      if (list.Empty()) BuildProfileList(list);
+      const std::vector<opt_wma_page::EncodingEntry> entries = opt_wma_page::EncodingEntries(list);
+      const auto match = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
+        return e.profile.format.sampleRate == rate && e.profile.bitRate / 1000 == kbps &&
+               e.profile.format.channels == channels;
+      });
+      if (match == entries.end()) {
+        error = "no WMA encoding has " + std::to_string(rate) + " Hz, " + std::to_string(kbps) +
+                " kbps, " + (channels == 1 ? "Mono" : "Stereo") + "; the encodings are:";
+        for (const auto& e : entries) error += "\n  " + e.text;
+        return false;
+      }
+      s.WMABitRate = match->profile.bitRate;
+    } else {
+      s.WMABitRate = kbps * 1000;
+    }
+    s.AutoDestWMAEncodingParam = 0;
+    s.WMASampleRate = rate;
+    s.WMAChannels = channels;
+  }
+  if (o.quality) s.AutoDestWMAEncodingParam = 1;
+  if (o.gain) {
+    s.AmplifyWMA = 1;
+    s.AmplifyWMACoeff = *o.gain;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ApplyFormatOverrides(Settings& settings, int outputFormat, const FormatOverrides& overrides,
@@ -272,6 +325,8 @@ bool ApplyFormatOverrides(Settings& settings, int outputFormat, const FormatOver
     case kOutputAmr:
     case kOutputAwb:
       return ApplyAmr(settings, outputFormat, overrides, error);
+    case kOutputWma:
+      return ApplyWma(settings, overrides, error);
     default:
       if (overrides.Any()) {
         error =

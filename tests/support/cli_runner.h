@@ -16,9 +16,11 @@ struct CliResult {
   std::string out;  // standard output and standard error together
 };
 
-// Runs the batch command with its own option store under profile.
-inline CliResult RunCli(const TempFolder& profile, const std::string& args) {
-  const std::string cmd = "HOME=" + ShellQuote(profile.path()) +
+// Runs the batch command with its own option store under profile; environment holds extra
+// NAME=value words for its environment.
+inline CliResult RunCli(const TempFolder& profile, const std::string& args,
+                        const std::string& environment = "") {
+  const std::string cmd = environment + " HOME=" + ShellQuote(profile.path()) +
                           " XDG_CONFIG_HOME=" + ShellQuote(profile / "config") + " " +
                           ShellQuote(SONORELL_CLI_PATH) + " " + args + " 2>&1";
   CliResult r;

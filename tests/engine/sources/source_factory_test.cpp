@@ -6,9 +6,13 @@
 #include <vector>
 
 #include "engine/sources/failure_note.h"
+#include "platform/wmf/wm_runtime.h"
+#include "tests/support/no_wm_runtime.h"
 
 namespace sonorell {
 namespace {
+
+using testing::NoWmRuntime;
 
 // Decoders that open only when told to, and remember who was asked and who is alive.
 struct Bench {
@@ -133,6 +137,8 @@ TEST(SourceFactory, DecoderMissingFromTheBuildCountsAsARefusal) {
 }
 
 TEST(SourceFactory, WindowsMediaWithoutTheRuntimeAsksAndFallsBack) {
+  const NoWmRuntime absent;
+  if (platform::WmRuntimeLoaded()) GTEST_SKIP() << "the runtime was loaded earlier in this process";
   Bench bench;
   int asked = 0;
   int refreshed = 0;
