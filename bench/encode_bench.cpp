@@ -75,6 +75,12 @@ int main(int argc, char** argv) {
        {"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", input, "-c:a", "aac", "-b:a", "128k",
         ours + "/ffmpeg.m4a"},
        1.15},
+      {"-> WMA 128 kbit/s",
+       "ffmpeg",
+       {cli, "convert", "--format", "wma", "--rate", "44100", "--bitrate", "128", "--stereo",
+        "--out", ours, input},
+       {"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", input, "-c:a", "wmav2", "-b:a", "128k",
+        ours + "/ffmpeg.wma"}},
   };
   std::vector<Job> allJobs = jobs;
   // AMR-WB at 23.85 kbit/s (mode 8).
@@ -116,7 +122,7 @@ int main(int argc, char** argv) {
   if (!referenceAmrWb) {
     std::printf("ffm-dec: no AMR-WB encoder program here; the peer only decodes and resamples\n");
   }
-  std::printf("target: within 1.10x (MP3, Ogg) and 1.15x (AAC, AMR) of the peer: %s\n",
+  std::printf("target: within 1.10x (MP3, Ogg, WMA) and 1.15x (AAC, AMR) of the peer: %s\n",
               allWithinTarget ? "met" : "NOT met");
   clear();
   return 0;
