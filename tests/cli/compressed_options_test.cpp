@@ -142,6 +142,33 @@ TEST(CompressedOverrides, AacBitRateAndQualityAndAmrModesReachTheFiles) {
   EXPECT_NEAR(kbps(fast / "noise.awb"), 23.85 + 0.4, 1.5);
 }
 
+TEST(CompressedOverrides, WmaEncodingsComeFromTheRuntimesList) {
+  SONORELL_REQUIRE_TOOL("sox");
+  TempFolder profile;
+  TempFolder in;
+  const std::string source = in / "noise.wav";
+  ASSERT_TRUE(testing::CommandOutput("sox -n -r 44100 -c 2 -b 16 " + source +
+                                     " synth 4 pinknoise vol 0.3"));
+  TempFolder out;
+  CliResult r = RunCli(profile, "convert --format wma --rate 32000 --bitrate 48 --mono --out " +
+                                    ShellQuote(out.path()) + " " + ShellQuote(source));
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Probe(out / "noise.wma"), "32000,1,48000\n");
+  r = RunCli(profile, "convert --format wma --out " + ShellQuote(out.path()) + " " +
+                          ShellQuote(source));
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Probe(out / "noise_1.wma"), "44100,2,128000\n") << "the automatic choice";
+
+  r = RunCli(profile, "convert --format wma --bitrate 100 " + ShellQuote(source));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("no WMA encoding has 44100 Hz, 100 kbps, Stereo"), std::string::npos);
+  EXPECT_NE(r.out.find("44100 Hz, 128 kbps, Stereo"), std::string::npos) << r.out;
+  r = RunCli(profile, "convert --format wma --bits 8 " + ShellQuote(source));
+  EXPECT_EQ(r.status, 2);
+  r = RunCli(profile, "convert --format wma --quality cd " + ShellQuote(source));
+  EXPECT_EQ(r.status, 2);
+}
+
 TEST(CompressedOverrides, AProcesssOggFilesGetTheSerialsOfTheSequence) {
   SONORELL_REQUIRE_TOOL("sox");
   TempFolder profile;
