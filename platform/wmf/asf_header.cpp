@@ -16,14 +16,22 @@ using Guid = std::array<uint8_t, 16>;
 
 // GUIDs are stored Data1..Data3 little-endian, then Data4 as it is.
 constexpr Guid MakeGuid(uint32_t d1, uint16_t d2, uint16_t d3, std::array<uint8_t, 8> d4) {
-  return Guid{static_cast<uint8_t>(d1),       static_cast<uint8_t>(d1 >> 8),
-              static_cast<uint8_t>(d1 >> 16), static_cast<uint8_t>(d1 >> 24),
-              static_cast<uint8_t>(d2),       static_cast<uint8_t>(d2 >> 8),
-              static_cast<uint8_t>(d3),       static_cast<uint8_t>(d3 >> 8),
-              d4[0],                          d4[1],
-              d4[2],                          d4[3],
-              d4[4],                          d4[5],
-              d4[6],                          d4[7]};
+  return Guid{static_cast<uint8_t>(d1),
+              static_cast<uint8_t>(d1 >> 8),
+              static_cast<uint8_t>(d1 >> 16),
+              static_cast<uint8_t>(d1 >> 24),
+              static_cast<uint8_t>(d2),
+              static_cast<uint8_t>(d2 >> 8),
+              static_cast<uint8_t>(d3),
+              static_cast<uint8_t>(d3 >> 8),
+              d4[0],
+              d4[1],
+              d4[2],
+              d4[3],
+              d4[4],
+              d4[5],
+              d4[6],
+              d4[7]};
 }
 
 constexpr Guid kHeaderObject =
@@ -147,10 +155,9 @@ bool ReadContentDescription(std::span<const uint8_t> body, std::vector<AsfAttrib
 
 // ASF files number their value types differently from the runtime's calls: 0 text,
 // 1 bytes, 2 BOOL, 3 DWORD, 4 QWORD, 5 WORD, 6 GUID.
-constexpr std::array<WMT_ATTR_DATATYPE, 7> kStoredTypes{WMT_TYPE_STRING, WMT_TYPE_BINARY,
-                                                        WMT_TYPE_BOOL,   WMT_TYPE_DWORD,
-                                                        WMT_TYPE_QWORD,  WMT_TYPE_WORD,
-                                                        WMT_TYPE_GUID};
+constexpr std::array<WMT_ATTR_DATATYPE, 7> kStoredTypes{
+    WMT_TYPE_STRING, WMT_TYPE_BINARY, WMT_TYPE_BOOL, WMT_TYPE_DWORD,
+    WMT_TYPE_QWORD,  WMT_TYPE_WORD,   WMT_TYPE_GUID};
 
 std::optional<WMT_ATTR_DATATYPE> FromStored(uint64_t stored) {
   if (stored >= kStoredTypes.size()) return std::nullopt;
@@ -164,8 +171,7 @@ uint16_t ToStored(WMT_ATTR_DATATYPE type) {
   return 1;  // bytes
 }
 
-bool ReadExtendedContentDescription(std::span<const uint8_t> body,
-                                    std::vector<AsfAttribute>& out) {
+bool ReadExtendedContentDescription(std::span<const uint8_t> body, std::vector<AsfAttribute>& out) {
   Cursor c(body);
   if (!c.Has(2)) return false;
   const uint64_t count = c.Le(2);
@@ -262,8 +268,7 @@ bool ReadHeaderExtension(std::span<const uint8_t> body, AsfHeader& header) {
         e.Skip(static_cast<size_t>(length));
       }
       if (e.Left() > 0) {
-        const std::optional<std::vector<Object>> inner =
-            SplitObjects(o.Body().subspan(e.Pos()));
+        const std::optional<std::vector<Object>> inner = SplitObjects(o.Body().subspan(e.Pos()));
         if (!inner) return false;
         for (const Object& s : *inner) {
           if (s.Is(kStreamProperties) && !ReadStreamProperties(s.Body(), header.streams)) {
@@ -369,8 +374,8 @@ std::optional<std::vector<uint8_t>> ReadAsfHeaderBytes(const std::string& path) 
   bytes.resize(static_cast<size_t>(size));
   size_t done = kHeaderObjectFixed;
   while (done < bytes.size()) {
-    const ssize_t got = ::pread(fd.get(), bytes.data() + done, bytes.size() - done,
-                                static_cast<off_t>(done));
+    const ssize_t got =
+        ::pread(fd.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
     if (got <= 0) return std::nullopt;
     done += static_cast<size_t>(got);
   }
@@ -384,8 +389,8 @@ std::optional<AsfHeader> ParseAsfHeader(std::span<const uint8_t> bytes) {
   if (header.headerSize < kHeaderObjectFixed || header.headerSize > bytes.size()) {
     return std::nullopt;
   }
-  const std::optional<std::vector<Object>> objects = SplitObjects(
-      bytes.subspan(kHeaderObjectFixed, static_cast<size_t>(header.headerSize) - kHeaderObjectFixed));
+  const std::optional<std::vector<Object>> objects = SplitObjects(bytes.subspan(
+      kHeaderObjectFixed, static_cast<size_t>(header.headerSize) - kHeaderObjectFixed));
   if (!objects) return std::nullopt;
   std::vector<AsfAttribute> content;
   std::vector<AsfAttribute> others;
@@ -424,8 +429,8 @@ std::optional<std::vector<uint8_t>> RewriteHeader(std::span<const uint8_t> bytes
                                                   std::optional<uint64_t> soundDuration) {
   const std::optional<AsfHeader> old = ParseAsfHeader(bytes);
   if (!old) return std::nullopt;
-  const std::optional<std::vector<Object>> objects = SplitObjects(bytes.subspan(
-      kHeaderObjectFixed, static_cast<size_t>(old->headerSize) - kHeaderObjectFixed));
+  const std::optional<std::vector<Object>> objects = SplitObjects(
+      bytes.subspan(kHeaderObjectFixed, static_cast<size_t>(old->headerSize) - kHeaderObjectFixed));
   const std::optional<std::vector<uint8_t>> content = ContentDescriptionObject(attributes);
   const std::optional<std::vector<uint8_t>> extended = ExtendedContentObject(attributes);
   if (!objects || !content || !extended) return std::nullopt;

@@ -18,20 +18,17 @@ struct CodecFormat {
 // What FFmpeg's WMA encoders write well: nothing under their 24 kbit/s floor, nothing above
 // 48 kHz, one or two channels. Ascending rate, then channels, then bit rate.
 constexpr std::array<CodecFormat, 41> kFormats{{
-    {8000, 1, 24, false},   {8000, 2, 24, false},   {8000, 2, 32, false},
-    {11025, 1, 24, false},  {11025, 2, 24, false},  {11025, 2, 32, false},
-    {16000, 1, 24, false},  {16000, 1, 32, false},  {16000, 2, 24, false},
-    {16000, 2, 32, true},   {16000, 2, 40, false},  {22050, 1, 24, false},
-    {22050, 1, 32, true},   {22050, 2, 24, false},  {22050, 2, 32, true},
-    {22050, 2, 40, false},  {22050, 2, 48, false},  {32000, 1, 32, false},
-    {32000, 1, 48, false},  {32000, 2, 32, false},  {32000, 2, 40, false},
-    {32000, 2, 48, true},   {32000, 2, 64, false},  {44100, 1, 32, false},
-    {44100, 1, 48, true},   {44100, 1, 64, false},  {44100, 2, 48, true},
-    {44100, 2, 64, true},   {44100, 2, 80, false},  {44100, 2, 96, true},
-    {44100, 2, 128, true},  {44100, 2, 160, false}, {44100, 2, 192, false},
-    {44100, 2, 256, false}, {44100, 2, 320, false}, {48000, 1, 48, false},
-    {48000, 1, 64, false},  {48000, 2, 64, false},  {48000, 2, 96, false},
-    {48000, 2, 128, false}, {48000, 2, 192, false},
+    {8000, 1, 24, false},   {8000, 2, 24, false},   {8000, 2, 32, false},   {11025, 1, 24, false},
+    {11025, 2, 24, false},  {11025, 2, 32, false},  {16000, 1, 24, false},  {16000, 1, 32, false},
+    {16000, 2, 24, false},  {16000, 2, 32, true},   {16000, 2, 40, false},  {22050, 1, 24, false},
+    {22050, 1, 32, true},   {22050, 2, 24, false},  {22050, 2, 32, true},   {22050, 2, 40, false},
+    {22050, 2, 48, false},  {32000, 1, 32, false},  {32000, 1, 48, false},  {32000, 2, 32, false},
+    {32000, 2, 40, false},  {32000, 2, 48, true},   {32000, 2, 64, false},  {44100, 1, 32, false},
+    {44100, 1, 48, true},   {44100, 1, 64, false},  {44100, 2, 48, true},   {44100, 2, 64, true},
+    {44100, 2, 80, false},  {44100, 2, 96, true},   {44100, 2, 128, true},  {44100, 2, 160, false},
+    {44100, 2, 192, false}, {44100, 2, 256, false}, {44100, 2, 320, false}, {48000, 1, 48, false},
+    {48000, 1, 64, false},  {48000, 2, 64, false},  {48000, 2, 96, false},  {48000, 2, 128, false},
+    {48000, 2, 192, false},
 }};
 
 struct Codec {
@@ -44,20 +41,23 @@ struct Listed {
   const CodecFormat* format;
   bool audioVideo;
 };
-std::vector<Listed> ListedFormats() {
-  std::vector<Listed> listed;
-  for (const CodecFormat& f : kFormats) listed.push_back({&f, false});
-  for (const CodecFormat& f : kFormats) {
-    if (f.withVideo) listed.push_back({&f, true});
-  }
+const std::vector<Listed>& ListedFormats() {
+  static const std::vector<Listed> listed = [] {
+    std::vector<Listed> all;
+    all.reserve(kFormats.size() * 2);
+    for (const CodecFormat& f : kFormats) all.push_back({&f, false});
+    for (const CodecFormat& f : kFormats) {
+      if (f.withVideo) all.push_back({&f, true});
+    }
+    return all;
+  }();
   return listed;
 }
 
 std::u16string Describe(const CodecFormat& f, bool audioVideo) {
   char text[96];
-  std::snprintf(text, sizeof text, "%d kbps, %d kHz, %s%s 1-pass CBR", f.kbps,
-                f.sampleRate / 1000, f.channels == 1 ? "mono" : "stereo",
-                audioVideo ? " (A/V)" : "");
+  std::snprintf(text, sizeof text, "%d kbps, %d kHz, %s%s 1-pass CBR", f.kbps, f.sampleRate / 1000,
+                f.channels == 1 ? "mono" : "stereo", audioVideo ? " (A/V)" : "");
   return {text, text + std::char_traits<char>::length(text)};
 }
 
@@ -201,7 +201,7 @@ HRESULT WmProfileManager::GetCodecFormatDesc(MajorType type, uint32_t codec, uin
                                              std::unique_ptr<WmStreamConfig>* config,
                                              char16_t* description,
                                              uint32_t* descriptionChars) const {
-  const std::vector<Listed> listed = ListedFormats();
+  const std::vector<Listed>& listed = ListedFormats();
   if (type != MajorType::kAudio || codec >= kCodecs.size() || format >= listed.size() ||
       descriptionChars == nullptr) {
     return E_INVALIDARG;

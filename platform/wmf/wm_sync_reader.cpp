@@ -48,8 +48,7 @@ HRESULT WmSyncReader::Open(const std::string& path) {
       break;
     }
   }
-  if (state->decodedStream != 0 &&
-      !state->decoder.Open(path, ffmpeg::SampleType::kS16)) {
+  if (state->decodedStream != 0 && !state->decoder.Open(path, ffmpeg::SampleType::kS16)) {
     return NS_E_INVALID_DATA;  // a codec FFmpeg lacks, protected or damaged content
   }
   state_ = std::move(state);

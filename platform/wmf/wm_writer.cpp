@@ -198,9 +198,9 @@ struct WmWriter::State {
         input.wave.wBitsPerSample == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
     // The layouts are only copied; this FFmpeg declares them without const.
     if (swr_alloc_set_opts2(&rawResampler, const_cast<AVChannelLayout*>(outLayout.Get()),
-                            AV_SAMPLE_FMT_FLTP, rate,
-                            const_cast<AVChannelLayout*>(inLayout.Get()), inFormat, static_cast<int>(input.wave.nSamplesPerSec),
-                            0, nullptr) < 0) {
+                            AV_SAMPLE_FMT_FLTP, rate, const_cast<AVChannelLayout*>(inLayout.Get()),
+                            inFormat, static_cast<int>(input.wave.nSamplesPerSec), 0,
+                            nullptr) < 0) {
       return false;
     }
     resampler.reset(rawResampler);
@@ -272,9 +272,8 @@ struct WmWriter::State {
       const int converted =
           swr_convert(resampler.get(), outs.data(), capacity, data ? ins : nullptr, frames);
       if (converted < 0) return false;
-      if (converted > 0 &&
-          av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(outs.data()), converted) !=
-              converted) {
+      if (converted > 0 && av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(outs.data()),
+                                               converted) != converted) {
         return false;
       }
     }

@@ -59,9 +59,9 @@ bool BuildProfileList(WmaProfileList& list) {
       }
       if (!AdmitsCodecFormat(description, type)) continue;
       const wm::WAVEFORMATEX& w = type.wave;
-      list.Insert({{w.wFormatTag, w.nChannels, static_cast<int>(w.nSamplesPerSec),
-                    w.wBitsPerSample},
-                   static_cast<int>(bitRate)});
+      list.Insert(
+          {{w.wFormatTag, w.nChannels, static_cast<int>(w.nSamplesPerSec), w.wBitsPerSample},
+           static_cast<int>(bitRate)});
     }
   }
   return true;

@@ -68,7 +68,8 @@ int EncodeWmaFile(InputTypeCode inputType, const std::string& sourcePath,
     if (!writer->Begin()) {
       SetFailureNote("the Windows Media writer refused " +
                      std::to_string(chosen.format.sampleRate) + " Hz at " +
-                     std::to_string(chosen.bitRate / 1000) + " kbps, or the file could not be made");
+                     std::to_string(chosen.bitRate / 1000) +
+                     " kbps, or the file could not be made");
       return nullptr;
     }
     return writer;

@@ -74,10 +74,9 @@ bool WmaFileWriter::Begin() {
   std::unique_ptr<wm::WmProfileManager> manager;
   std::unique_ptr<wm::WmProfile> profile;
   std::unique_ptr<wm::WmStreamConfig> stream;
-  const wm::WM_MEDIA_TYPE codecType =
-      wm::WmaCodecMediaType(static_cast<uint16_t>(profile_.format.formatTag),
-                            profile_.format.channels, profile_.format.sampleRate,
-                            static_cast<uint32_t>(profile_.bitRate));
+  const wm::WM_MEDIA_TYPE codecType = wm::WmaCodecMediaType(
+      static_cast<uint16_t>(profile_.format.formatTag), profile_.format.channels,
+      profile_.format.sampleRate, static_cast<uint32_t>(profile_.bitRate));
   bool ok = runtime.WMCreateWriter != nullptr && runtime.WMCreateProfileManager != nullptr &&
             wm::SUCCEEDED(runtime.WMCreateWriter(&writer_)) && writer_ &&
             wm::SUCCEEDED(runtime.WMCreateProfileManager(&manager)) && manager &&
@@ -117,8 +116,7 @@ bool WmaFileWriter::Begin() {
       writer_->AddAttribute(0, a.name, &index, a.type, 0, a.value.data(),
                             static_cast<uint32_t>(a.value.size()));
     }
-    ok = wm::SUCCEEDED(writer_->SetOutputFilename(path_)) &&
-         wm::SUCCEEDED(writer_->BeginWriting());
+    ok = wm::SUCCEEDED(writer_->SetOutputFilename(path_)) && wm::SUCCEEDED(writer_->BeginWriting());
   }
   if (!ok) {
     Reset();
@@ -135,8 +133,7 @@ bool WmaFileWriter::WriteBlock(const void* left, const void* right, int frames,
   }
   const auto size = static_cast<uint32_t>(frames * channels_ * bytesPerSample);
   std::unique_ptr<wm::SampleBuffer> sample;
-  if (wm::FAILED(writer_->AllocateSample(size, &sample)) || !sample ||
-      sample->MaxLength() < size) {
+  if (wm::FAILED(writer_->AllocateSample(size, &sample)) || !sample || sample->MaxLength() < size) {
     return false;
   }
   uint8_t* out = sample->Buffer();

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <span>
 #include <limits>
+#include <span>
 
 #include "platform/text/text_conversion.h"
 #include "platform/wmf/wm_runtime.h"
@@ -17,7 +17,8 @@ constexpr uint64_t kHundredNsPerSecond = 10'000'000;
 
 uint64_t LittleEndian(const std::vector<uint8_t>& bytes, size_t n) {
   uint64_t v = 0;
-  for (size_t i = 0; i < n && i < bytes.size(); ++i) v |= static_cast<uint64_t>(bytes[i]) << (8 * i);
+  for (size_t i = 0; i < n && i < bytes.size(); ++i)
+    v |= static_cast<uint64_t>(bytes[i]) << (8 * i);
   return v;
 }
 
@@ -147,8 +148,8 @@ bool WmaSource::TextAttribute(std::u16string_view name, std::string& text) const
 bool WmaSource::ReadAttributes() {
   position_ = 0;
   if (!TextAttribute(u"Title", title_) || !TextAttribute(u"Author", author_) ||
-      !TextAttribute(u"Description", description_) ||
-      !TextAttribute(u"WM/AlbumTitle", album_) || !TextAttribute(u"WM/Genre", genre_)) {
+      !TextAttribute(u"Description", description_) || !TextAttribute(u"WM/AlbumTitle", album_) ||
+      !TextAttribute(u"WM/Genre", genre_)) {
     return false;
   }
   wm::WMT_ATTR_DATATYPE type = wm::WMT_TYPE_STRING;

@@ -9,12 +9,12 @@ namespace sonorell::testing {
 
 // A tone of seconds at rate Hz and channels, encoded by ffmpeg with codec (wmav1, wmav2,
 // pcm_s16le) into an ASF file, with extra ffmpeg output options (-metadata ...).
-inline bool MakeAsfAudio(const std::string& path, const std::string& codec, int rate,
-                         int channels, double seconds, const std::string& extra = "") {
-  return CommandOutput("ffmpeg -nostdin -v error -y -f lavfi -i \"sine=f=440:r=" +
-                       std::to_string(rate) + ":d=" + std::to_string(seconds) + "\" -ac " +
-                       std::to_string(channels) + " -c:a " + codec + " " + extra + " -f asf " +
-                       ShellQuote(path))
+inline bool MakeAsfAudio(const std::string& path, const std::string& codec, int rate, int channels,
+                         double seconds, const std::string& extra = "") {
+  return CommandOutput(
+             "ffmpeg -nostdin -v error -y -f lavfi -i \"sine=f=440:r=" + std::to_string(rate) +
+             ":d=" + std::to_string(seconds) + "\" -ac " + std::to_string(channels) + " -c:a " +
+             codec + " " + extra + " -f asf " + ShellQuote(path))
       .has_value();
 }
 

@@ -97,8 +97,8 @@ TEST_F(AsfHeaderTest, RewrittenHeaderKeepsTheFilePlayableAndItsAttributesTyped) 
   const auto rewritten = RewriteHeader(*header, attributes, 5'000'000);
   ASSERT_TRUE(rewritten);
   const std::string out = dir / "b.wma";
-  WriteFileBytes(out, std::string(rewritten->begin(), rewritten->end()) +
-                          file.substr(header->size()));
+  WriteFileBytes(out,
+                 std::string(rewritten->begin(), rewritten->end()) + file.substr(header->size()));
 
   const auto parsed = ParseAsfHeader(*ReadAsfHeaderBytes(out));
   ASSERT_TRUE(parsed);

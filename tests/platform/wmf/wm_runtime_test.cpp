@@ -135,7 +135,8 @@ TEST_F(WmRuntimeTest, ReaderRefusesWhatIsNotAsfOrCannotBeDecoded) {
   uint32_t count = 0;
   EXPECT_TRUE(FAILED(reader->GetStreamCount(&count))) << "nothing is open";
   std::unique_ptr<SampleBuffer> sample;
-  EXPECT_TRUE(FAILED(reader->GetNextSample(1, &sample, nullptr, nullptr, nullptr, nullptr, nullptr)));
+  EXPECT_TRUE(
+      FAILED(reader->GetNextSample(1, &sample, nullptr, nullptr, nullptr, nullptr, nullptr)));
 }
 
 TEST_F(WmRuntimeTest, CodecListHoldsOnlyWhatTheEncodersWrite) {
@@ -264,15 +265,15 @@ TEST_F(WmRuntimeTest, WriterConvertsRateChannelsAndWidthToTheCodecFormat) {
 
 TEST_F(WmRuntimeTest, WriterRefusesProfessionalFormatsBadInputAndUnwritablePlaces) {
   WmWriter pro;
-  EXPECT_TRUE(FAILED(WriteTone(pro, dir / "p.wma", WAVE_FORMAT_WMAUDIO3, 44100, 2, 128000, 44100,
-                               2, 16, 0.1)));
+  EXPECT_TRUE(FAILED(
+      WriteTone(pro, dir / "p.wma", WAVE_FORMAT_WMAUDIO3, 44100, 2, 128000, 44100, 2, 16, 0.1)));
   WmWriter badInput;
-  EXPECT_EQ(WriteTone(badInput, dir / "b.wma", WAVE_FORMAT_WMAUDIO2, 44100, 2, 128000, 44100, 2,
-                      24, 0.1),
-            NS_E_INVALID_INPUT_FORMAT);
+  EXPECT_EQ(
+      WriteTone(badInput, dir / "b.wma", WAVE_FORMAT_WMAUDIO2, 44100, 2, 128000, 44100, 2, 24, 0.1),
+      NS_E_INVALID_INPUT_FORMAT);
   WmWriter nowhere;
-  EXPECT_TRUE(FAILED(WriteTone(nowhere, "/nonexistent/sonorell/x.wma", WAVE_FORMAT_WMAUDIO2,
-                               44100, 2, 128000, 44100, 2, 16, 0.1)));
+  EXPECT_TRUE(FAILED(WriteTone(nowhere, "/nonexistent/sonorell/x.wma", WAVE_FORMAT_WMAUDIO2, 44100,
+                               2, 128000, 44100, 2, 16, 0.1)));
   WmWriter writer;
   uint16_t index = 0;
   const uint8_t value[3] = {1, 2, 3};

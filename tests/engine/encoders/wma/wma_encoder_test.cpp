@@ -104,10 +104,9 @@ TEST(WmaCodecFormats, WithoutTheRuntimeTheListStaysEmpty) {
 TEST(WmaAttributes, TenInTheirOrderWithTerminatorsAndANumericTrack) {
   TagRecord empty;
   const auto attributes = WmaHeaderAttributes(empty);
-  const std::vector<std::u16string> names{u"Title",         u"Author",   u"WM/AlbumArtist",
-                                          u"Description",   u"WM/AlbumTitle", u"WM/Genre",
-                                          u"WM/TrackNumber", u"WM/Year", u"WM/Composer",
-                                          u"Copyright"};
+  const std::vector<std::u16string> names{
+      u"Title",    u"Author",         u"WM/AlbumArtist", u"Description", u"WM/AlbumTitle",
+      u"WM/Genre", u"WM/TrackNumber", u"WM/Year",        u"WM/Composer", u"Copyright"};
   ASSERT_EQ(attributes.size(), names.size());
   for (size_t i = 0; i < names.size(); ++i) {
     EXPECT_EQ(attributes[i].name, names[i]);
@@ -182,8 +181,7 @@ class WmaOutput : public ::testing::Test {
     BuildProfileList(SharedWmaProfileList());
     settings.WMAID3TagType = 2;  // no tags unless a test asks
   }
-  int Encode(const std::string& source, const std::string& target,
-             InputTypeCode type = kInputWav) {
+  int Encode(const std::string& source, const std::string& target, InputTypeCode type = kInputWav) {
     ClearFailureNote();
     return EncodeWmaFile(type, source, target, progress, EncodeContext{settings, 3});
   }
@@ -256,8 +254,8 @@ TEST_F(WmaOutput, AddModeWritesEveryAttributeThatOtherProgramsRead) {
   EXPECT_EQ(probe.tags["WM/YEAR"], "2026");
   EXPECT_EQ(probe.tags["TRACK"], "3");
   if (testing::ToolAvailable("exiftool")) {
-    const auto exif = testing::CommandOutput("exiftool -s -TrackNumber -Year -Title " +
-                                             testing::ShellQuote(out));
+    const auto exif =
+        testing::CommandOutput("exiftool -s -TrackNumber -Year -Title " + testing::ShellQuote(out));
     ASSERT_TRUE(exif);
     EXPECT_NE(exif->find("TrackNumber                     : 3"), std::string::npos) << *exif;
     EXPECT_NE(exif->find("Песня"), std::string::npos) << *exif;
