@@ -72,26 +72,19 @@ int FrameLength(int sampleRate) {
 
 WM_MEDIA_TYPE WmaCodecMediaType(uint16_t formatTag, int channels, int sampleRate,
                                 uint32_t bitsPerSecond) {
-  WM_MEDIA_TYPE type;
-  type.majortype = MajorType::kAudio;
-  type.subtype = WaveFormatSubtype(formatTag);
-  type.bFixedSizeSamples = true;
-  type.bTemporalCompression = false;
-  type.hasWaveFormat = true;
-  WAVEFORMATEX& w = type.wave;
-  w.wFormatTag = formatTag;
-  w.nChannels = static_cast<uint16_t>(channels);
-  w.nSamplesPerSec = static_cast<uint32_t>(sampleRate);
-  w.nAvgBytesPerSec = bitsPerSecond / 8;
   const uint64_t blockAlign = sampleRate > 0 ? static_cast<uint64_t>(bitsPerSecond) *
                                                    static_cast<uint64_t>(FrameLength(sampleRate)) /
                                                    (static_cast<uint64_t>(sampleRate) * 8)
                                              : 0;
+  WAVEFORMATEX w;
+  w.wFormatTag = formatTag;
+  w.nChannels = static_cast<uint16_t>(channels);
+  w.nSamplesPerSec = static_cast<uint32_t>(sampleRate);
+  w.nAvgBytesPerSec = bitsPerSecond / 8;
   w.nBlockAlign = static_cast<uint16_t>(std::min<uint64_t>(blockAlign, 0xFFFF));
   w.wBitsPerSample = 16;
   w.cbSize = formatTag == WAVE_FORMAT_WMAUDIO2 ? 10 : 4;
-  type.lSampleSize = w.nBlockAlign;
-  return type;
+  return AudioMediaType(w);
 }
 
 HRESULT WmStreamConfig::GetMediaType(WM_MEDIA_TYPE* type) const {

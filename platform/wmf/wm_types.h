@@ -88,6 +88,9 @@ struct WM_MEDIA_TYPE {
   bool operator==(const WM_MEDIA_TYPE&) const = default;
 };
 
+// The media type of fixed-size audio samples in a wave format (its tag gives the subtype).
+WM_MEDIA_TYPE AudioMediaType(const WAVEFORMATEX& wave);
+
 // The PCM input or output record of a stream: 8 or 16-bit samples, interleaved.
 WM_MEDIA_TYPE PcmMediaType(int channels, int sampleRate, int bitsPerSample);
 
