@@ -15,6 +15,7 @@
 #include "engine/jobs/conversion_job.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_encoder.h"
+#include "tests/ui/ui_test_registry.h"
 #include "ui/convert_progress_dlg.h"
 #include "ui/progress_dlg.h"
 
@@ -188,8 +189,9 @@ class ProgressWindowsTest : public QObject {
   }
 };
 
+SONORELL_UI_TEST(ProgressWindowsTest);
+
 }  // namespace
 }  // namespace sonorell
 
-QTEST_MAIN(sonorell::ProgressWindowsTest)
 #include "progress_windows_test.moc"

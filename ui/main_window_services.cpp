@@ -1,0 +1,52 @@
+#include "ui/main_window_services.h"
+
+#include <QFileDialog>
+
+#include "engine/jobs/file_intake.h"
+#include "engine/sources/bass/default_sound_font.h"
+#include "platform/desktop/program_folder.h"
+#include "platform/desktop/shell_open.h"
+
+namespace sonorell {
+namespace {
+
+QStringList ChooseFiles(QWidget* owner) {
+  QStringList filters;
+  for (const char* label : AddFilesFilterLabels()) filters << QString::fromUtf8(label);
+  QString selected = filters.value(0);
+  return QFileDialog::getOpenFileNames(owner, QString(), QString(), filters.join(";;"), &selected);
+}
+
+QString ChooseFolder(QWidget* owner, const QString& startFolder) {
+  return QFileDialog::getExistingDirectory(owner, QString::fromUtf8(kChooseFolderTitle),
+                                           startFolder);
+}
+
+void ShowMessage(QWidget* owner, QMessageBox::Icon icon, const QString& text) {
+  QMessageBox box(icon, QString::fromUtf8(kProgramTitle), text, QMessageBox::Ok, owner);
+  box.exec();
+}
+
+bool AskYesNo(QWidget* owner, const QString& question) {
+  return QMessageBox::question(owner, QString::fromUtf8(kProgramTitle), question,
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+}  // namespace
+
+MainWindowServices DefaultMainWindowServices() {
+  MainWindowServices s;
+  s.showMessage = ShowMessage;
+  s.askYesNo = AskYesNo;
+  // The opener gets the path as its own argument: no shell ever parses a file name.
+  s.openWithShell = [](const std::string& path) { platform::OpenWithDesktop(path); };
+  s.selectInFileBrowser = [](const std::string& path) { platform::ShowInFileBrowser(path); };
+  s.chooseFiles = ChooseFiles;
+  s.chooseFolder = ChooseFolder;
+  s.loadDefaultSoundFont = LoadDefaultSoundFont;
+  s.programFolder = platform::ProgramFolder();
+  s.run = DefaultRunServices();
+  return s;
+}
+
+}  // namespace sonorell

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <string>
+
+#include "engine/jobs/conversion_job.h"
+#include "engine/sources/source_factory.h"
+
+class QWidget;
+
+namespace sonorell {
+
+// Title of every message box of the program.
+inline constexpr const char* kProgramTitle = "Sonorell";
+// The help shipped beside the program.
+inline constexpr const char* kHelpFileName = "sonorell.html";
+
+// What the main window asks of the desktop and of the engine. The defaults are the real
+// dialogs, message boxes and openers; tests replace them so nothing modal blocks a test and
+// every text shown can be checked.
+struct MainWindowServices {
+  // A message box titled "Sonorell" with the given icon and an OK button.
+  std::function<void(QWidget* owner, QMessageBox::Icon icon, const QString& text)> showMessage;
+  // A Yes/No question titled "Sonorell"; true for Yes.
+  std::function<bool(QWidget* owner, const QString& question)> askYesNo;
+  // Opens a file, folder or address with the desktop's opener.
+  std::function<void(const std::string& pathOrAddress)> openWithShell;
+  // Shows a file selected in the desktop's file browser.
+  std::function<void(const std::string& path)> selectInFileBrowser;
+  // The Add Files dialog: existing files, several at once; empty on Cancel.
+  std::function<QStringList(QWidget* owner)> chooseFiles;
+  // The Add Folder dialog opened on startFolder; empty on Cancel.
+  std::function<QString(QWidget* owner, const QString& startFolder)> chooseFolder;
+  // Makes the MIDI sound font beside the program (or the system's) the default one.
+  std::function<bool(const std::string& programFolder)> loadDefaultSoundFont;
+
+  std::string programFolder;  // ends in "/"; help and sound font live there
+  RunServices run;
+  SourceFactoryHooks factory;
+};
+
+MainWindowServices DefaultMainWindowServices();
+
+}  // namespace sonorell
