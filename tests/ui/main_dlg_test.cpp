@@ -610,6 +610,41 @@ class MainWindowTest : public QObject {
     SaveScreenshot(window, "main-after-run");
   }
 
+  void convertAllToMp3ReportsEachRow() {
+    testing::TempFolder in;
+    testing::TempFolder out;
+    WriteWav(in / "a.wav", 44100, 2, 1);
+    Desktop desktop;
+    CMainDlg window(ServicesFor(desktop));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.AddDroppedItems({in / "a.wav"});
+    QCOMPARE(window.Files().Count(), 1);
+    window.FormatBox()->setCurrentIndex(window.FormatBox()->findData(1000));
+    Settings& s = window.CurrentSettings();
+    s.DestOutputFolderOpt = kOutputToCustomFolder;
+    s.DestSpecifiedFolder = out.path();
+    s.OutputFiles2MyDocuments = 0;
+    s.BrowseOutputFolder = 0;
+    window.Convert();
+    QCOMPARE(Cell(window, 0, kColumnStatus), QString("a.mp3"));
+    QVERIFY(fs::file_size(out / "a.mp3") > 1000);
+    QVERIFY(desktop.browsed.empty());
+  }
+
+  void unreadableFilesAreNamedInTheFailureMessage() {
+    testing::TempFolder in;
+    // A link whose file is gone cannot be opened by anyone, whatever the user's rights.
+    fs::create_symlink(in / "gone.wav", in / "dangling.wav");
+    Desktop desktop;
+    CMainDlg window(ServicesFor(desktop));
+    desktop.filesToChoose = {QString::fromStdString(in / "dangling.wav")};
+    window.AddFiles();
+    QCOMPARE(window.Files().Count(), 0);
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QVERIFY(desktop.messages[0].text.contains(QString::fromStdString(in / "dangling.wav")));
+  }
+
   // While a run works the window takes no command, no drop and no close; a close request
   // becomes Cancel of the run.
   void closeDuringARunCancelsItAndTheWindowStays() {
