@@ -1,6 +1,7 @@
 #include "engine/encoders/aac/aac_options.h"
 
 #include "engine/encoders/option_limits.h"
+#include "engine/encoders/tags/tag_mode.h"
 
 namespace sonorell::opt_aac_page {
 
@@ -23,7 +24,7 @@ Model Model::FromSettings(const Settings& s, Family family) {
   m.amplify = (raw ? s.AmplifyAAC : s.AmplifyM4A) != 0;
   m.coefficient = raw ? s.AmplifyAACCoef : s.AmplifyM4ACoef;
   if (!raw) {
-    m.tagChoice = s.M4AID3TagType;
+    m.tagChoice = static_cast<int>(TagModeOf(s.M4AID3TagType));
     m.tags = s.M4aTags;
   }
   return m;

@@ -2,6 +2,7 @@
 
 #include "engine/encoders/option_limits.h"
 #include "engine/encoders/option_lists.h"
+#include "engine/encoders/tags/tag_mode.h"
 
 namespace sonorell {
 
@@ -14,15 +15,9 @@ int LimitMp3Bitrate(int kbps, int rate) {
 namespace opt_mp3_page {
 namespace {
 
-// The preset whose three values the page holds, or Custom.
+// The entry that shows the page's bit rate, rate and channels.
 int MatchingOption(const Model& m) {
-  for (size_t i = 0; i < kPresets.size(); ++i) {
-    const Preset& p = kPresets[i];
-    if (p.kbps == m.bitrate && p.rate == m.rate && p.channelChoice == m.channelChoice) {
-      return static_cast<int>(i) + 1;
-    }
-  }
-  return kCustom;
+  return MatchingEncodingOption(kPresets, {m.bitrate, m.rate, m.channelChoice});
 }
 
 }  // namespace
@@ -58,7 +53,7 @@ Model Model::FromSettings(const Settings& s) {
   m.bitrate = ShownListValue(kMp3Bitrates, s.MP3BitRate);
   m.rate = ShownListValue(kMp3SampleRates, s.MP3SampleRate);
   m.channelChoice = ChannelChoiceOf(s.MP3ChannelMode);
-  m.tagChoice = s.MP3ID3TagType;
+  m.tagChoice = static_cast<int>(TagModeOf(s.MP3ID3TagType));
   m.versionChoice = s.MP3WriteID3Version;
   m.amplify = s.AmplifyMp3 != 0;
   m.coefficient = s.AmplifyMp3Coeff;
@@ -84,11 +79,11 @@ void Model::StoreInto(Settings& s) const {
 void Model::SelectEncodingOption(int index) {
   if (index < 0 || index > kCustom) return;
   encodingOption = index;
-  if (index == kAuto || index == kCustom) return;
-  const Preset& p = kPresets[static_cast<size_t>(index - 1)];
-  bitrate = p.kbps;
-  rate = p.rate;
-  channelChoice = p.channelChoice;
+  const std::optional<EncodingPreset> preset = PresetOfOption(kPresets, index);
+  if (!preset) return;
+  bitrate = preset->size;
+  rate = preset->rate;
+  channelChoice = preset->channelChoice;
 }
 
 void Model::SelectBitrate(int kbps) {

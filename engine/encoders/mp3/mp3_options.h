@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/encoders/encoding_presets.h"
 #include "settings/settings.h"
 #include "settings/tag_defaults.h"
 
@@ -44,8 +45,8 @@ inline constexpr std::array<const char*, 6> kEncodingOptionTexts{
     "32000 Hz, 96 kbps, Joint Stereo (medium quality, normal size)",
     "44100Hz, 128 kbps, Joint Stereo (close to CD-quality, large size)",
     "Custom"};
-inline constexpr int kAuto = 0;
-inline constexpr int kCustom = 5;
+inline constexpr int kAuto = kAutoEncodingOption;
+inline constexpr int kCustom = kCustomEncodingOption;
 
 // Channel radios under "Channels:", in choice order.
 inline constexpr std::array<const char*, 4> kChannelTexts{"&Joint Stereo", "&Stereo", "&Mono",
@@ -61,16 +62,11 @@ inline constexpr std::array<const char*, 3> kTagTexts{
     "Add &ID3 tag", "T&ransfer ID3 tag from source file", "&None"};
 inline constexpr std::array<const char*, 3> kVersionTexts{"ID3v&1", "ID3v&2", "I&D3v1 && ID3v2"};
 
-struct Preset {
-  int kbps;
-  int rate;
-  int channelChoice;
-};
 // The presets, as entries 1 to 4 of the encoding options.
-inline constexpr std::array<Preset, 4> kPresets{{{16, 11025, kChoiceMono},
-                                                 {32, 22050, kChoiceJointStereo},
-                                                 {96, 32000, kChoiceJointStereo},
-                                                 {128, 44100, kChoiceJointStereo}}};
+inline constexpr std::array<EncodingPreset, 4> kPresets{{{16, 11025, kChoiceMono},
+                                                         {32, 22050, kChoiceJointStereo},
+                                                         {96, 32000, kChoiceJointStereo},
+                                                         {128, 44100, kChoiceJointStereo}}};
 
 // Settings::MP3ChannelMode and the channel choice, both ways: 0 <-> 1, 1 <-> 0, 2 <-> 3,
 // 3 <-> 4; stored values other than 0, 1 and 3 show as "Same as original file".

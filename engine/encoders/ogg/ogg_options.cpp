@@ -2,6 +2,7 @@
 
 #include "engine/encoders/option_limits.h"
 #include "engine/encoders/option_lists.h"
+#include "engine/encoders/tags/tag_mode.h"
 
 namespace sonorell {
 
@@ -24,14 +25,9 @@ int IntoVorbisBitrateRange(int kbps, int rate, bool mono) {
 namespace opt_ogg_page {
 namespace {
 
+// The entry that shows the page's bit rate, rate and channels.
 int MatchingOption(const Model& m) {
-  for (size_t i = 0; i < kPresets.size(); ++i) {
-    const Preset& p = kPresets[i];
-    if (p.kbps == m.bitrate && p.rate == m.rate && p.channelChoice == m.channelChoice) {
-      return static_cast<int>(i) + 1;
-    }
-  }
-  return kCustom;
+  return MatchingEncodingOption(kPresets, {m.bitrate, m.rate, m.channelChoice});
 }
 
 }  // namespace
@@ -53,7 +49,7 @@ Model Model::FromSettings(const Settings& s) {
   m.bitrate = ShownListValue(kOggBitrates, s.OGGBitRate);
   m.rate = ShownListValue(kOggSampleRates, s.OGGSampleRate);
   m.channelChoice = ChannelChoiceOf(s.OGGChannels);
-  m.tagChoice = s.OGGID3TagType;
+  m.tagChoice = static_cast<int>(TagModeOf(s.OGGID3TagType));
   m.amplify = s.AmplifyOGG != 0;
   m.coefficient = s.AmplifyOGGCoeff;
   m.tags = s.OggTags;
@@ -77,11 +73,11 @@ void Model::StoreInto(Settings& s) const {
 void Model::SelectEncodingOption(int index) {
   if (index < 0 || index > kCustom) return;
   encodingOption = index;
-  if (index == kAuto || index == kCustom) return;
-  const Preset& p = kPresets[static_cast<size_t>(index - 1)];
-  bitrate = p.kbps;
-  rate = p.rate;
-  channelChoice = p.channelChoice;
+  const std::optional<EncodingPreset> preset = PresetOfOption(kPresets, index);
+  if (!preset) return;
+  bitrate = preset->size;
+  rate = preset->rate;
+  channelChoice = preset->channelChoice;
 }
 
 bool Model::KeepBitrateInRange() {

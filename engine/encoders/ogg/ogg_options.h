@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/encoders/encoding_presets.h"
 #include "settings/settings.h"
 #include "settings/tag_defaults.h"
 
@@ -37,8 +38,8 @@ inline constexpr std::array<const char*, 6> kEncodingOptionTexts{
     "32000 Hz, 96 kbps, Stereo (medium quality, normal size)",
     "44100Hz, 128 kbps, Stereo (close to CD-quality, large size)",
     "Custom"};
-inline constexpr int kAuto = 0;
-inline constexpr int kCustom = 5;
+inline constexpr int kAuto = kAutoEncodingOption;
+inline constexpr int kCustom = kCustomEncodingOption;
 
 inline constexpr std::array<const char*, 3> kChannelTexts{"&Stereo", "&Mono",
                                                           "Same as &original file"};
@@ -49,15 +50,10 @@ inline constexpr int kChoiceSameAsOriginal = 2;
 inline constexpr std::array<const char*, 3> kTagTexts{
     "Add &ID3 tag", "T&ransfer ID3 tag from source file", "&None"};
 
-struct Preset {
-  int kbps;
-  int rate;
-  int channelChoice;
-};
-inline constexpr std::array<Preset, 4> kPresets{{{16, 11025, kChoiceMono},
-                                                 {32, 22050, kChoiceStereo},
-                                                 {96, 32000, kChoiceStereo},
-                                                 {128, 44100, kChoiceStereo}}};
+inline constexpr std::array<EncodingPreset, 4> kPresets{{{16, 11025, kChoiceMono},
+                                                         {32, 22050, kChoiceStereo},
+                                                         {96, 32000, kChoiceStereo},
+                                                         {128, 44100, kChoiceStereo}}};
 
 // Settings::OGGChannels and the channel choice: 0 <-> 2, 1 <-> 1, 2 <-> 0; other stored
 // values show as "Same as original file".

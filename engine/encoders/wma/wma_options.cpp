@@ -1,5 +1,6 @@
 #include "engine/encoders/wma/wma_options.h"
 
+#include "engine/encoders/tags/tag_mode.h"
 namespace sonorell::opt_wma_page {
 
 std::vector<EncodingEntry> EncodingEntries(const WmaProfileList& list) {
@@ -17,7 +18,7 @@ std::vector<EncodingEntry> EncodingEntries(const WmaProfileList& list) {
 Model Model::FromSettings(const Settings& s, const WmaProfileList& list) {
   Model m;
   m.entries = EncodingEntries(list);
-  m.tagChoice = s.WMAID3TagType;
+  m.tagChoice = static_cast<int>(TagModeOf(s.WMAID3TagType));
   m.amplify = s.AmplifyWMA != 0;
   m.coefficient = s.AmplifyWMACoeff;
   m.tags = s.WmaTags;
