@@ -28,12 +28,15 @@
 #include <utility>
 
 #include "engine/encoders/forwarding_progress.h"
+#include "engine/encoders/wma/build_profile_list.h"
 #include "engine/jobs/output_formats.h"
 #include "settings/settings_store.h"
 #include "ui/convert_progress_dlg.h"
 #include "ui/file_list_model.h"
 #include "ui/message_pump.h"
+#include "ui/opt_sheet.h"
 #include "ui/progress_dlg.h"
+#include "ui/qt_paths.h"
 
 namespace sonorell {
 namespace {
@@ -41,17 +44,6 @@ namespace {
 constexpr int kDefaultWidth = 699;
 constexpr int kDefaultHeight = 538;
 constexpr int kFormatListWidth = 160;
-constexpr const char* kOptionsPendingText =
-    "The option pages are not part of this version yet; the saved options are used.";
-
-// File names are bytes on this system; Qt's own conversion keeps them intact both ways.
-std::string PathFromQt(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
-
-QString PathToQt(const std::string& path) {
-  return QFile::decodeName(QByteArray::fromStdString(path));
-}
 
 // The file list's view. It hands every context-menu request to the window, placed at the
 // mouse, or at the centre of the list when it comes from the keyboard.
@@ -468,7 +460,18 @@ void CMainDlg::About() {
 }
 
 void CMainDlg::OpenOptions() {
-  ShowInformation(kOptionsPendingText);
+  OptionServices options = services_.options;
+  options.showMessage = services_.showMessage;
+  options.openWithShell = services_.openWithShell;
+  options.wmaProfiles = [this] {
+    // The WMA page offers what the runtime can write; without it, only "Auto".
+    if (!CheckWindowsMediaRuntime(*this, services_.run)) return WmaProfileList();
+    if (SharedWmaProfileList().Empty() && services_.run.fillWmaProfileList) {
+      services_.run.fillWmaProfileList();
+    }
+    return SharedWmaProfileList();
+  };
+  RunOptionsSheet(this, settings_, options);
 }
 
 // ---- Window events ----

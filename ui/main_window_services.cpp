@@ -44,6 +44,7 @@ MainWindowServices DefaultMainWindowServices() {
   s.chooseFiles = ChooseFiles;
   s.chooseFolder = ChooseFolder;
   s.loadDefaultSoundFont = LoadDefaultSoundFont;
+  s.options = DefaultOptionServices();
   s.programFolder = platform::ProgramFolder();
   s.run = DefaultRunServices();
   return s;

@@ -8,6 +8,7 @@
 
 #include "engine/jobs/conversion_job.h"
 #include "engine/sources/source_factory.h"
+#include "ui/option_services.h"
 
 class QWidget;
 
@@ -36,6 +37,10 @@ struct MainWindowServices {
   std::function<QString(QWidget* owner, const QString& startFolder)> chooseFolder;
   // Makes the MIDI sound font beside the program (or the system's) the default one.
   std::function<bool(const std::string& programFolder)> loadDefaultSoundFont;
+
+  // The Options sheet's folder browser and tag dialog (its message boxes and opener are the
+  // ones above).
+  OptionServices options;
 
   std::string programFolder;  // ends in "/"; help and sound font live there
   RunServices run;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+#include <optional>
+
+#include "ui/opt_page.h"
+
+class QCheckBox;
+class QLabel;
+
+namespace sonorell {
+
+class SpinEdit;
+
+// "&Amplify / Reduce sound" with its coefficient edit, up-down, "%" and the note, as every
+// encoder page shows them. The edit is usable only while the box is ticked.
+class GainControls : public QWidget {
+ public:
+  explicit GainControls(QWidget* parent);
+
+  void SetValues(bool amplify, int coefficient);
+  bool Amplify() const;
+  // The typed coefficient; nothing when the text is no integer.
+  std::optional<int> Coefficient() const;
+  // The two values into a page's copies: the coefficient changes only when it is a number.
+  void ReadInto(bool& amplify, int& coefficient) const;
+  // "Invalid amplification coefficient. ..." while the box is ticked and the coefficient is
+  // not a whole percent from 10 to 3000.
+  std::optional<PageRefusal> Check() const;
+
+  QCheckBox* AmplifyBox() const { return amplify_; }
+  SpinEdit* CoefficientEdit() const { return coefficient_; }
+
+ private:
+  void ApplyEnabling(bool focusEdit);
+
+  QCheckBox* amplify_;
+  QLabel* label_;
+  SpinEdit* coefficient_;
+  QLabel* percent_;
+};
+
+}  // namespace sonorell

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <optional>
+
+#include "engine/encoders/wav/wav_options.h"
+#include "settings/settings.h"
+#include "ui/opt_page.h"
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QRadioButton;
+
+namespace sonorell {
+
+class GainControls;
+
+// "WAV Options": sample width, rate and channels of PCM output, and its gain.
+class COptWavPage : public COptPage {
+ public:
+  COptWavPage(const Settings& settings, const OptionServices& services, QWidget* parent);
+
+  QString Title() const override;
+  std::optional<PageRefusal> LeavePage() override;
+  void StoreInto(Settings& settings) const override;
+
+ private:
+  // Puts the model's encoding choice, bits, rate and channels into the controls.
+  void ShowEncoding();
+
+  opt_wav_page::Model model_;
+
+  QComboBox* encodingOptions_ = nullptr;
+  QLabel* bitsLabel_ = nullptr;
+  QComboBox* bits_ = nullptr;
+  QLabel* rateLabel_ = nullptr;
+  QComboBox* rate_ = nullptr;
+  QButtonGroup* channelGroup_ = nullptr;
+  std::array<QRadioButton*, 3> channels_{};
+  GainControls* gain_ = nullptr;
+};
+
+}  // namespace sonorell
