@@ -27,6 +27,11 @@ class GainControls : public QWidget {
   // "Invalid amplification coefficient. ..." while the box is ticked and the coefficient is
   // not a whole percent from 10 to 3000.
   std::optional<PageRefusal> Check() const;
+  // Leaving a page: ReadInto, then Check.
+  std::optional<PageRefusal> Leave(bool& amplify, int& coefficient) const {
+    ReadInto(amplify, coefficient);
+    return Check();
+  }
 
   QCheckBox* AmplifyBox() const { return amplify_; }
   SpinEdit* CoefficientEdit() const { return coefficient_; }

@@ -12,6 +12,7 @@
 
 #include "engine/encoders/option_lists.h"
 #include "platform/desktop/program_folder.h"
+#include "ui/encoding_choice_controls.h"
 #include "ui/gain_controls.h"
 #include "ui/list_combo.h"
 #include "ui/main_window_services.h"
@@ -48,54 +49,15 @@ COptMp3Page::COptMp3Page(const Settings& settings, const OptionServices& service
   setObjectName(QStringLiteral("mp3Page"));
   auto* layout = new QVBoxLayout(this);
 
-  // The encoding choice: Auto, a preset or Custom.
-  auto* optionsLabel = new QLabel(QStringLiteral("&Encoding Options:"), this);
-  encodingOptions_ = new QComboBox(this);
-  encodingOptions_->setObjectName(QStringLiteral("encodingOptions"));
-  for (const char* text : page::kEncodingOptionTexts) encodingOptions_->addItem(Text(text));
-  optionsLabel->setBuddy(encodingOptions_);
-  auto* optionsRow = new QHBoxLayout;
-  optionsRow->addWidget(optionsLabel);
-  optionsRow->addWidget(encodingOptions_, 1);
-  layout->addLayout(optionsRow);
-
-  // Bit rate, rate and channels, usable unless Auto is chosen.
-  auto* params = new QGroupBox(this);
-  params->setObjectName(QStringLiteral("encodingParameters"));
-  auto* grid = new QGridLayout(params);
-  bitrateLabel_ = new QLabel(QStringLiteral("&Bit Rate:"), params);
-  bitrate_ = new QComboBox(params);
-  bitrate_->setObjectName(QStringLiteral("bitrate"));
-  FillListCombo(*bitrate_, ValueListEntries(kMp3Bitrates, " kbps"));
-  bitrateLabel_->setBuddy(bitrate_);
-  rateLabel_ = new QLabel(QStringLiteral("Sample &Frequency:"), params);
-  rate_ = new QComboBox(params);
-  rate_->setObjectName(QStringLiteral("sampleRate"));
-  FillListCombo(*rate_, ValueListEntries(kMp3SampleRates, " Hz"));
-  rateLabel_->setBuddy(rate_);
-
-  auto* channelBox = new QGroupBox(QStringLiteral("Channels:"), params);
-  channelBox->setObjectName(QStringLiteral("channels"));
-  auto* channelLayout = new QVBoxLayout(channelBox);
-  channelGroup_ = new QButtonGroup(this);
-  for (size_t i = 0; i < channels_.size(); ++i) {
-    channels_[i] = new QRadioButton(Text(page::kChannelTexts[i]), channelBox);
-    channels_[i]->setObjectName(QStringLiteral("channel%1").arg(i));
-    channelGroup_->addButton(channels_[i], static_cast<int>(i));
-    channelLayout->addWidget(channels_[i]);
-  }
+  encoding_ = new EncodingChoiceControls(
+      page::kEncodingOptionTexts,
+      {"&Bit Rate:", "bitrate", ValueListEntries(kMp3Bitrates, " kbps")},
+      {"Sample &Frequency:", "sampleRate", ValueListEntries(kMp3SampleRates, " Hz")},
+      page::kChannelTexts, this);
+  layout->addWidget(encoding_);
   QLabel* jointStereoLink =
-      LinkLabel(kJointStereoLinkText, QStringLiteral("jointStereoLink"), params);
-
-  grid->addWidget(bitrateLabel_, 0, 0);
-  grid->addWidget(bitrate_, 0, 1);
-  grid->addWidget(rateLabel_, 1, 0);
-  grid->addWidget(rate_, 1, 1);
-  grid->addWidget(jointStereoLink, 2, 0, 1, 2, Qt::AlignLeft | Qt::AlignBottom);
-  grid->addWidget(channelBox, 0, 2, 4, 1);
-  grid->setRowStretch(3, 1);
-  grid->setColumnStretch(1, 1);
-  layout->addWidget(params);
+      LinkLabel(kJointStereoLinkText, QStringLiteral("jointStereoLink"), this);
+  encoding_->AddBelowLists(jointStereoLink);
 
   // Gain beside the tag choice; the ID3 version below the tag choice.
   gain_ = new GainControls(this);
@@ -124,22 +86,22 @@ COptMp3Page::COptMp3Page(const Settings& settings, const OptionServices& service
   layout->addWidget(LinkLabel(kLameLinkText, QStringLiteral("lameLink"), this), 0, Qt::AlignLeft);
 
   // Only user actions (activated, clicked) reach the model, so re-showing it fires nothing.
-  connect(encodingOptions_, &QComboBox::activated, this, [this](int index) {
+  encoding_->onOption = [this](int index) {
     model_.SelectEncodingOption(index);
     ShowEncoding();
-  });
-  connect(bitrate_, &QComboBox::activated, this, [this] {
-    model_.SelectBitrate(SelectedListValue(*bitrate_, model_.bitrate));
+  };
+  encoding_->onFirst = [this](int value) {
+    model_.SelectBitrate(value);
     ShowEncoding();
-  });
-  connect(rate_, &QComboBox::activated, this, [this] {
-    model_.SelectRate(SelectedListValue(*rate_, model_.rate));
+  };
+  encoding_->onSecond = [this](int value) {
+    model_.SelectRate(value);
     ShowEncoding();
-  });
-  connect(channelGroup_, &QButtonGroup::idClicked, this, [this](int id) {
-    model_.SelectChannel(id);
+  };
+  encoding_->onChannel = [this](int choice) {
+    model_.SelectChannel(choice);
     ShowEncoding();
-  });
+  };
   tagControls_->onChoiceChanged = [this](int choice) {
     model_.SelectTag(choice);
     ShowTagChoice();
@@ -163,20 +125,8 @@ QString COptMp3Page::Title() const {
 }
 
 void COptMp3Page::ShowEncoding() {
-  const QSignalBlocker blockOptions(encodingOptions_);
-  const QSignalBlocker blockBitrate(bitrate_);
-  const QSignalBlocker blockRate(rate_);
-  encodingOptions_->setCurrentIndex(model_.encodingOption);
-  SelectListValue(*bitrate_, model_.bitrate);
-  SelectListValue(*rate_, model_.rate);
-  channels_[static_cast<size_t>(model_.channelChoice)]->setChecked(true);
-
-  const bool manual = model_.ParametersEnabled();
-  bitrateLabel_->setEnabled(manual);
-  bitrate_->setEnabled(manual);
-  rateLabel_->setEnabled(manual);
-  rate_->setEnabled(manual);
-  for (QRadioButton* radio : channels_) radio->setEnabled(manual);
+  encoding_->Show(model_.encodingOption, model_.bitrate, model_.rate, model_.channelChoice,
+                  model_.ParametersEnabled());
 }
 
 void COptMp3Page::ShowTagChoice() {
@@ -198,12 +148,7 @@ void COptMp3Page::OpenHelp() {
 }
 
 std::optional<PageRefusal> COptMp3Page::LeavePage() {
-  gain_->ReadInto(model_.amplify, model_.coefficient);
-  if (std::optional<PageRefusal> refusal = gain_->Check()) return refusal;
-  if (const std::optional<std::string> text = model_.LeaveRefusal()) {
-    return PageRefusal{QString::fromStdString(*text), gain_->CoefficientEdit()};
-  }
-  return std::nullopt;
+  return gain_->Leave(model_.amplify, model_.coefficient);
 }
 
 void COptMp3Page::StoreInto(Settings& settings) const {

@@ -15,6 +15,7 @@ class QRadioButton;
 
 namespace sonorell {
 
+class EncodingChoiceControls;
 class GainControls;
 class TagModeControls;
 
@@ -35,13 +36,7 @@ class COptMp3Page : public COptPage {
 
   opt_mp3_page::Model model_;
 
-  QComboBox* encodingOptions_ = nullptr;
-  QLabel* bitrateLabel_ = nullptr;
-  QComboBox* bitrate_ = nullptr;
-  QLabel* rateLabel_ = nullptr;
-  QComboBox* rate_ = nullptr;
-  QButtonGroup* channelGroup_ = nullptr;
-  std::array<QRadioButton*, 4> channels_{};
+  EncodingChoiceControls* encoding_ = nullptr;
   TagModeControls* tagControls_ = nullptr;
   QLabel* versionLabel_ = nullptr;
   QButtonGroup* versionGroup_ = nullptr;

@@ -1,19 +1,13 @@
 #include "ui/opt_ogg_page.h"
 
-#include <QButtonGroup>
-#include <QComboBox>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QRadioButton>
 #include <QVBoxLayout>
 #include <string>
 
 #include "engine/encoders/option_lists.h"
+#include "ui/encoding_choice_controls.h"
 #include "ui/gain_controls.h"
-#include "ui/list_combo.h"
-#include "ui/spin_edit.h"
 #include "ui/tag_mode_controls.h"
 
 namespace sonorell {
@@ -35,49 +29,12 @@ COptOggPage::COptOggPage(const Settings& settings, const OptionServices& service
   setObjectName(QStringLiteral("oggPage"));
   auto* layout = new QVBoxLayout(this);
 
-  auto* optionsLabel = new QLabel(QStringLiteral("&Encoding Options:"), this);
-  encodingOptions_ = new QComboBox(this);
-  encodingOptions_->setObjectName(QStringLiteral("encodingOptions"));
-  for (const char* text : page::kEncodingOptionTexts) encodingOptions_->addItem(Text(text));
-  optionsLabel->setBuddy(encodingOptions_);
-  auto* optionsRow = new QHBoxLayout;
-  optionsRow->addWidget(optionsLabel);
-  optionsRow->addWidget(encodingOptions_, 1);
-  layout->addLayout(optionsRow);
-
-  auto* params = new QGroupBox(this);
-  params->setObjectName(QStringLiteral("encodingParameters"));
-  auto* grid = new QGridLayout(params);
-  bitrateLabel_ = new QLabel(QStringLiteral("&Bit Rate:"), params);
-  bitrate_ = new QComboBox(params);
-  bitrate_->setObjectName(QStringLiteral("bitrate"));
-  FillListCombo(*bitrate_, ValueListEntries(kOggBitrates, " kbps"));
-  bitrateLabel_->setBuddy(bitrate_);
-  rateLabel_ = new QLabel(QStringLiteral("Sample &Frequency:"), params);
-  rate_ = new QComboBox(params);
-  rate_->setObjectName(QStringLiteral("sampleRate"));
-  FillListCombo(*rate_, ValueListEntries(kOggSampleRates, " Hz"));
-  rateLabel_->setBuddy(rate_);
-
-  auto* channelBox = new QGroupBox(QStringLiteral("Channels:"), params);
-  channelBox->setObjectName(QStringLiteral("channels"));
-  auto* channelLayout = new QVBoxLayout(channelBox);
-  channelGroup_ = new QButtonGroup(this);
-  for (size_t i = 0; i < channels_.size(); ++i) {
-    channels_[i] = new QRadioButton(Text(page::kChannelTexts[i]), channelBox);
-    channels_[i]->setObjectName(QStringLiteral("channel%1").arg(i));
-    channelGroup_->addButton(channels_[i], static_cast<int>(i));
-    channelLayout->addWidget(channels_[i]);
-  }
-
-  grid->addWidget(bitrateLabel_, 0, 0);
-  grid->addWidget(bitrate_, 0, 1);
-  grid->addWidget(rateLabel_, 1, 0);
-  grid->addWidget(rate_, 1, 1);
-  grid->addWidget(channelBox, 0, 2, 3, 1);
-  grid->setRowStretch(2, 1);
-  grid->setColumnStretch(1, 1);
-  layout->addWidget(params);
+  encoding_ = new EncodingChoiceControls(
+      page::kEncodingOptionTexts,
+      {"&Bit Rate:", "bitrate", ValueListEntries(kOggBitrates, " kbps")},
+      {"Sample &Frequency:", "sampleRate", ValueListEntries(kOggSampleRates, " Hz")},
+      page::kChannelTexts, this);
+  layout->addWidget(encoding_);
 
   gain_ = new GainControls(this);
   tagControls_ = new TagModeControls(page::kTagTexts, kEditTagText, this);
@@ -88,22 +45,22 @@ COptOggPage::COptOggPage(const Settings& settings, const OptionServices& service
   layout->addStretch(1);
 
   // Only user actions (activated, clicked) reach the model, so re-showing it fires nothing.
-  connect(encodingOptions_, &QComboBox::activated, this, [this](int index) {
+  encoding_->onOption = [this](int index) {
     model_.SelectEncodingOption(index);
     ShowEncoding();
-  });
-  connect(bitrate_, &QComboBox::activated, this, [this] {
-    model_.SelectBitrate(SelectedListValue(*bitrate_, model_.bitrate));
+  };
+  encoding_->onFirst = [this](int value) {
+    model_.SelectBitrate(value);
     ShowEncoding();
-  });
-  connect(rate_, &QComboBox::activated, this, [this] {
-    model_.SelectRate(SelectedListValue(*rate_, model_.rate));
+  };
+  encoding_->onSecond = [this](int value) {
+    model_.SelectRate(value);
     ShowEncoding();
-  });
-  connect(channelGroup_, &QButtonGroup::idClicked, this, [this](int id) {
-    model_.SelectChannel(id);
+  };
+  encoding_->onChannel = [this](int choice) {
+    model_.SelectChannel(choice);
     ShowEncoding();
-  });
+  };
   tagControls_->onChoiceChanged = [this](int choice) { model_.SelectTag(choice); };
   tagControls_->onEdit = [this] {
     if (Services().editTags) Services().editTags(this, model_.tags, true);
@@ -119,29 +76,12 @@ QString COptOggPage::Title() const {
 }
 
 void COptOggPage::ShowEncoding() {
-  const QSignalBlocker blockOptions(encodingOptions_);
-  const QSignalBlocker blockBitrate(bitrate_);
-  const QSignalBlocker blockRate(rate_);
-  encodingOptions_->setCurrentIndex(model_.encodingOption);
-  SelectListValue(*bitrate_, model_.bitrate);
-  SelectListValue(*rate_, model_.rate);
-  channels_[static_cast<size_t>(model_.channelChoice)]->setChecked(true);
-
-  const bool manual = model_.ParametersEnabled();
-  bitrateLabel_->setEnabled(manual);
-  bitrate_->setEnabled(manual);
-  rateLabel_->setEnabled(manual);
-  rate_->setEnabled(manual);
-  for (QRadioButton* radio : channels_) radio->setEnabled(manual);
+  encoding_->Show(model_.encodingOption, model_.bitrate, model_.rate, model_.channelChoice,
+                  model_.ParametersEnabled());
 }
 
 std::optional<PageRefusal> COptOggPage::LeavePage() {
-  gain_->ReadInto(model_.amplify, model_.coefficient);
-  if (std::optional<PageRefusal> refusal = gain_->Check()) return refusal;
-  if (const std::optional<std::string> text = model_.LeaveRefusal()) {
-    return PageRefusal{QString::fromStdString(*text), gain_->CoefficientEdit()};
-  }
-  return std::nullopt;
+  return gain_->Leave(model_.amplify, model_.coefficient);
 }
 
 void COptOggPage::StoreInto(Settings& settings) const {

@@ -15,6 +15,7 @@ class QRadioButton;
 
 namespace sonorell {
 
+class EncodingChoiceControls;
 class GainControls;
 class TagModeControls;
 
@@ -33,13 +34,7 @@ class COptOggPage : public COptPage {
 
   opt_ogg_page::Model model_;
 
-  QComboBox* encodingOptions_ = nullptr;
-  QLabel* bitrateLabel_ = nullptr;
-  QComboBox* bitrate_ = nullptr;
-  QLabel* rateLabel_ = nullptr;
-  QComboBox* rate_ = nullptr;
-  QButtonGroup* channelGroup_ = nullptr;
-  std::array<QRadioButton*, 3> channels_{};
+  EncodingChoiceControls* encoding_ = nullptr;
   TagModeControls* tagControls_ = nullptr;
   GainControls* gain_ = nullptr;
 };

@@ -15,6 +15,7 @@ class QRadioButton;
 
 namespace sonorell {
 
+class EncodingChoiceControls;
 class GainControls;
 
 // "WAV Options": sample width, rate and channels of PCM output, and its gain.
@@ -32,13 +33,7 @@ class COptWavPage : public COptPage {
 
   opt_wav_page::Model model_;
 
-  QComboBox* encodingOptions_ = nullptr;
-  QLabel* bitsLabel_ = nullptr;
-  QComboBox* bits_ = nullptr;
-  QLabel* rateLabel_ = nullptr;
-  QComboBox* rate_ = nullptr;
-  QButtonGroup* channelGroup_ = nullptr;
-  std::array<QRadioButton*, 3> channels_{};
+  EncodingChoiceControls* encoding_ = nullptr;
   GainControls* gain_ = nullptr;
 };
 

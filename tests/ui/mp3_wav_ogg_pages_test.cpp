@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "settings/settings_store.h"
+#include "tests/ui/hosted_page.h"
 #include "tests/ui/layout_checks.h"
 #include "tests/ui/option_test_services.h"
 #include "tests/ui/ui_test_registry.h"
@@ -24,90 +25,19 @@
 namespace sonorell {
 namespace {
 
+using testing::Click;
 using testing::ClippedControls;
+using testing::Entries;
+using testing::Hosted;
+using testing::kGainRefusal;
 using testing::OptionDesktop;
+using testing::Pick;
 using testing::ProfileScope;
+using testing::SaveAndReload;
 using testing::SaveWindowScreenshot;
 using testing::ServicesFor;
 using testing::StoredSettings;
-
-constexpr const char* kGainRefusal = "Invalid amplification coefficient. It's betwen 10 and 3000.";
-
-// One page inside a tab widget sized to what it asks for, shown and active, with fake
-// desktop services that record what the page asked of them.
-template <class Page>
-class Hosted {
- public:
-  explicit Hosted(const Settings& settings) {
-    page = new Page(settings, services, &tabs);
-    tabs.addTab(page, page->Title());
-    page->InitPage();
-    tabs.resize(tabs.sizeHint());
-    tabs.show();
-    tabs.activateWindow();
-    if (!QTest::qWaitForWindowActive(&tabs)) qWarning("the page's window did not become active");
-  }
-
-  template <class W>
-  W* Child(const char* name) const {
-    W* w = page->template findChild<W*>(QString::fromUtf8(name));
-    if (!w) qFatal("no control named %s", name);
-    return w;
-  }
-  QWidget* Focused() const { return tabs.focusWidget(); }
-  QString Shown(const char* combo) const { return Child<QComboBox>(combo)->currentText(); }
-  bool Checked(const char* radio) const { return Child<QAbstractButton>(radio)->isChecked(); }
-  bool Enabled(const char* control) const { return Child<QWidget>(control)->isEnabled(); }
-
-  OptionDesktop desktop;
-  OptionServices services = ServicesFor(desktop);
-  QTabWidget tabs;
-  Page* page = nullptr;
-};
-
-// A click where the user aims: on the indicator of a check box or radio, else the middle.
-void Click(QAbstractButton* button) {
-  const bool indicator = qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button);
-  const QPoint at =
-      indicator ? QPoint(button->height() / 2, button->height() / 2) : button->rect().center();
-  QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, at);
-}
-
-template <class Page>
-void Click(const Hosted<Page>& h, const char* name) {
-  Click(h.template Child<QAbstractButton>(name));
-}
-
-// Picks the entry with this text as the user does, which announces it with activated.
-void Pick(QComboBox* combo, const QString& text) {
-  const int index = combo->findText(text);
-  if (index < 0) qFatal("no entry %s", qPrintable(text));
-  combo->setCurrentIndex(index);
-  emit combo->activated(index);
-}
-
-template <class Page>
-void Pick(const Hosted<Page>& h, const char* combo, const QString& text) {
-  Pick(h.template Child<QComboBox>(combo), text);
-}
-
-void Type(SpinEdit* edit, const QString& text) {
-  edit->setFocus();
-  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClick(edit, Qt::Key_Delete);
-  QTest::keyClicks(edit, text);
-}
-
-QStringList Entries(const QComboBox* combo) {
-  QStringList entries;
-  for (int i = 0; i < combo->count(); ++i) entries << combo->itemText(i);
-  return entries;
-}
-
-Settings SaveAndReload(const Settings& settings) {
-  SaveSettings(settings, kSaveOptions);
-  return StoredSettings();
-}
+using testing::Type;
 
 // Ticks the gain box and types the coefficient, then checks what leaving the page says.
 template <class Page>
