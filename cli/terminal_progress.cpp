@@ -17,16 +17,23 @@ extern "C" void OnInterrupt(int) {
   std::signal(SIGINT, SIG_DFL);
 }
 
+extern "C" void OnInterruptKept(int) {
+  gCancel = 1;
+}
+
 }  // namespace
 
-TerminalProgress::TerminalProgress() : enabled_(::isatty(STDERR_FILENO) == 1) {
+TerminalProgress::TerminalProgress(bool secondInterruptExits)
+    : enabled_(::isatty(STDERR_FILENO) == 1) {
   gCancel = 0;
-  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGINT, secondInterruptExits ? OnInterrupt : OnInterruptKept);
+  std::signal(SIGTERM, OnInterruptKept);
 }
 
 TerminalProgress::~TerminalProgress() {
   ClearLine();
   std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
 }
 
 bool TerminalProgress::CancelRequested() const {

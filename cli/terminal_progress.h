@@ -8,10 +8,11 @@ namespace sonorell {
 
 // The run's progress on a terminal: one line with the overall count, the file's percent
 // and a bar, rewritten in place on standard error. Silent when standard error is not a
-// terminal. Ctrl+C asks for Cancel; a second Ctrl+C ends the program at once.
+// terminal. Ctrl+C (or SIGTERM) asks for Cancel; a second Ctrl+C ends the program at once
+// unless the caller finishes the cancel itself (a batch that must stop its workers first).
 class TerminalProgress : public ConvertProgress {
  public:
-  TerminalProgress();
+  explicit TerminalProgress(bool secondInterruptExits = true);
   ~TerminalProgress() override;
   TerminalProgress(const TerminalProgress&) = delete;
   TerminalProgress& operator=(const TerminalProgress&) = delete;
@@ -28,6 +29,8 @@ class TerminalProgress : public ConvertProgress {
 
   // Clears the progress line so that a result line can be printed.
   void ClearLine();
+  // True when the line is drawn at all (standard error is a terminal).
+  bool Enabled() const { return enabled_; }
 
  private:
   static constexpr int kBarCells = 30;

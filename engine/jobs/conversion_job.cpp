@@ -110,7 +110,7 @@ void ConvertFiles(std::span<SourceFile* const> entries, std::span<const int> row
   const std::string formatName = FormatName(settings.OutputFormat);
   const EncoderFunction encoder = services.encoderFor(settings.OutputFormat);
 
-  state.RunFileNumber = 1;
+  state.RunFileNumber = state.FirstFileNumber;
   for (size_t i = 0; i < entries.size(); ++i, ++state.RunFileNumber) {
     SourceFile& e = *entries[i];
     const int row = i < rows.size() ? rows[i] : static_cast<int>(i);

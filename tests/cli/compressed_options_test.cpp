@@ -113,8 +113,8 @@ TEST(CompressedOverrides, AacBitRateAndQualityAndAmrModesReachTheFiles) {
   ASSERT_TRUE(testing::CommandOutput("sox -n -r 44100 -c 2 -b 16 " + source +
                                      " synth 10 pinknoise vol 0.3"));
   const auto convert = [&](const std::string& args, const std::string& out) {
-    const CliResult r = RunCli(profile, "convert " + args + " --out " + ShellQuote(out) + " " +
-                                            ShellQuote(source));
+    const CliResult r =
+        RunCli(profile, "convert " + args + " --out " + ShellQuote(out) + " " + ShellQuote(source));
     EXPECT_EQ(r.status, 0) << args << "\n" << r.out;
   };
   const auto kbps = [](const std::string& path) {
@@ -154,8 +154,8 @@ TEST(CompressedOverrides, WmaEncodingsComeFromTheRuntimesList) {
                                     ShellQuote(out.path()) + " " + ShellQuote(source));
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(Probe(out / "noise.wma"), "32000,1,48000\n");
-  r = RunCli(profile, "convert --format wma --out " + ShellQuote(out.path()) + " " +
-                          ShellQuote(source));
+  r = RunCli(profile,
+             "convert --format wma --out " + ShellQuote(out.path()) + " " + ShellQuote(source));
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(Probe(out / "noise_1.wma"), "44100,2,128000\n") << "the automatic choice";
 

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/format_overrides.h"
+#include "cli/shard.h"
+#include "settings/settings.h"
+
+namespace sonorell {
+
+// Everything `sonorell-cli convert` is told on its command line.
+struct ConvertFlags {
+  std::string format;  // output extension, without dot
+  int formatCode = -1;
+  std::string outFolder;                  // empty: the stored output-folder option
+  bool mirror = false;                    // recreate the source folders under the output folder
+  std::optional<int> targetExistsPolicy;  // kTargetExistsRename/Overwrite/Skip
+  FormatOverrides overrides;
+  bool noSettings = false;
+  int jobs = 1;
+  int timeoutSeconds = 600;
+  std::optional<Shard> shard;
+  std::string reportPath;
+  bool verify = false;
+  bool dryRun = false;
+  bool help = false;
+  // The child side of a batch: one file, answered on standard output.
+  bool worker = false;
+  int fileNumber = 1;  // the worker's place in the whole batch, for sequence numbers
+  std::vector<std::string> paths;
+  // The flags a worker must be given to convert its file the way the batch asked.
+  std::vector<std::string> workerFlags;
+};
+
+// The full usage text of the convert command.
+const char* ConvertUsage();
+
+// Reads the command line. False with a message when it cannot be understood (the caller
+// exits with the usage status); help is set by --help.
+bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags,
+                       std::string& error);
+
+// The settings of the run: the stored ones (or the built-in defaults with --no-settings)
+// with the command line's choices on top. False with a message when a value is refused.
+bool BuildRunSettings(const ConvertFlags& flags, Settings& settings, std::string& error);
+
+}  // namespace sonorell

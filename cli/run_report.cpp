@@ -1,0 +1,59 @@
+#include "cli/run_report.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/json_text.h"
+
+namespace sonorell {
+
+std::string ReportJson(const std::vector<FileOutcome>& outcomes) {
+  std::string json = "[";
+  for (size_t i = 0; i < outcomes.size(); ++i) {
+    const FileOutcome& o = outcomes[i];
+    json += i == 0 ? "\n" : ",\n";
+    json += "  {\"source\": " + JsonString(o.source) + ", \"target\": " + JsonString(o.target) +
+            ", \"status\": " + JsonString(o.status) +
+            ", \"converted\": " + (o.converted ? "true" : "false") +
+            ", \"duration\": " + JsonNumber(o.durationSeconds, 3) +
+            ", \"seconds\": " + JsonNumber(o.secondsTaken, 3) + "}";
+  }
+  json += outcomes.empty() ? "]\n" : "\n]\n";
+  return json;
+}
+
+bool WriteReport(const std::string& path, const std::vector<FileOutcome>& outcomes,
+                 std::string& error) {
+  const std::string json = ReportJson(outcomes);
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  bool ok = true;
+  size_t written = 0;
+  while (ok && written < json.size()) {
+    const ssize_t n = ::write(fd, json.data() + written, json.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) written += static_cast<size_t>(n);
+  }
+  if (ok) ok = ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+  const int saved = errno;
+  ok = ::close(fd) == 0 && ok;
+  if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    error = "cannot write " + path + ": " + std::strerror(errno ? errno : saved);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace sonorell

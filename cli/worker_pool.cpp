@@ -1,0 +1,470 @@
+#include "cli/worker_pool.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <utility>
+
+extern char** environ;
+
+namespace sonorell {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// Longest sleep between looks at Cancel and the time limits.
+constexpr milliseconds kMaxWait{100};
+// A worker speaks short protocol lines; anything longer is noise from a library and dropped.
+constexpr size_t kMaxLineBytes = 64 * 1024;
+// Reads per wake-up, so one chatty child cannot starve the others or the time limits.
+constexpr int kReadsPerWake = 16;
+
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() { Reset(); }
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  void Reset() {
+    // close() may report EINTR, but the descriptor is gone either way on Linux.
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+class SpawnActions {
+ public:
+  SpawnActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
+  ~SpawnActions() {
+    if (ok_) ::posix_spawn_file_actions_destroy(&actions_);
+  }
+  SpawnActions(const SpawnActions&) = delete;
+  SpawnActions& operator=(const SpawnActions&) = delete;
+  bool ok() const { return ok_; }
+  posix_spawn_file_actions_t* get() { return &actions_; }
+
+ private:
+  posix_spawn_file_actions_t actions_{};
+  bool ok_ = false;
+};
+
+class SpawnAttributes {
+ public:
+  SpawnAttributes() { ok_ = ::posix_spawnattr_init(&attr_) == 0; }
+  ~SpawnAttributes() {
+    if (ok_) ::posix_spawnattr_destroy(&attr_);
+  }
+  SpawnAttributes(const SpawnAttributes&) = delete;
+  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+  bool ok() const { return ok_; }
+  posix_spawnattr_t* get() { return &attr_; }
+
+ private:
+  posix_spawnattr_t attr_{};
+  bool ok_ = false;
+};
+
+struct Spawned {
+  pid_t pid = -1;
+  UniqueFd output;  // read end of the child's standard output, non-blocking
+};
+
+// Keeps a pipe end away from descriptors 0-2, so placing it on the child's standard output
+// can never collide with the one it replaces.
+UniqueFd AboveStandardStreams(UniqueFd fd) {
+  if (!fd.valid() || fd.get() > STDERR_FILENO) return fd;
+  return UniqueFd(::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+}
+
+// Starts argv without a shell: standard input from /dev/null, standard output into a pipe,
+// standard error shared with us. The child stays in our process group so a Ctrl+C typed at
+// the terminal reaches it as well.
+std::optional<Spawned> Spawn(const std::vector<std::string>& argv) {
+  if (argv.empty() || argv.front().empty()) return std::nullopt;
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
+  UniqueFd readEnd = AboveStandardStreams(UniqueFd(fds[0]));
+  UniqueFd writeEnd = AboveStandardStreams(UniqueFd(fds[1]));
+  if (!readEnd.valid() || !writeEnd.valid()) return std::nullopt;
+  const int flags = ::fcntl(readEnd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(readEnd.get(), F_SETFL, flags | O_NONBLOCK) != 0) return std::nullopt;
+
+  SpawnActions actions;
+  if (!actions.ok()) return std::nullopt;
+  if (::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0) !=
+          0 ||
+      ::posix_spawn_file_actions_adddup2(actions.get(), writeEnd.get(), STDOUT_FILENO) != 0) {
+    return std::nullopt;
+  }
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+  // Descriptors someone opened without close-on-exec must not keep other pipes alive.
+  if (::posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1) != 0) {
+    return std::nullopt;
+  }
+#endif
+
+  // The child starts with the usual signal behaviour whatever we ignore or block, so that
+  // Cancel (SIGINT) reaches it and it dies when we vanish (SIGPIPE).
+  SpawnAttributes attributes;
+  if (!attributes.ok()) return std::nullopt;
+  sigset_t defaults;
+  ::sigemptyset(&defaults);
+  for (const int sig : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD}) ::sigaddset(&defaults, sig);
+  sigset_t unblocked;
+  ::sigemptyset(&unblocked);
+  if (::posix_spawnattr_setsigdefault(attributes.get(), &defaults) != 0 ||
+      ::posix_spawnattr_setsigmask(attributes.get(), &unblocked) != 0 ||
+      ::posix_spawnattr_setflags(attributes.get(),
+                                 POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK) != 0) {
+    return std::nullopt;
+  }
+
+  std::vector<char*> args;
+  args.reserve(argv.size() + 1);
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  if (::posix_spawnp(&pid, args[0], actions.get(), attributes.get(), args.data(), environ) != 0) {
+    return std::nullopt;
+  }
+  return Spawned{pid, std::move(readEnd)};
+}
+
+// Removes the temporary parts a child that did not finish left behind: regular files named
+// ".sonorell-<pid>-..." only; links, folders and other processes' parts stay.
+void RemoveLeftoverParts(const std::vector<std::string>& folders, pid_t pid) {
+  namespace fs = std::filesystem;
+  const std::string prefix = ".sonorell-" + std::to_string(pid) + "-";
+  for (const std::string& folder : folders) {
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) continue;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+      if (ec) break;
+      const fs::path& path = it->path();
+      if (!path.filename().string().starts_with(prefix)) continue;
+      std::error_code statError;
+      if (!fs::is_regular_file(fs::symlink_status(path, statError))) continue;
+      std::error_code removeError;
+      fs::remove(path, removeError);
+    }
+  }
+}
+
+enum class StopReason { kNone, kTimeout, kCancel };
+
+struct RunningJob {
+  size_t index = 0;
+  pid_t pid = -1;
+  UniqueFd output;
+  Clock::time_point start;
+  Clock::time_point outputClosedAt;
+  std::string partial;      // the line being received
+  bool discarding = false;  // the line being received is too long and is dropped
+  StopReason stop = StopReason::kNone;
+  bool killed = false;  // SIGKILL sent
+};
+
+void EmitLine(RunningJob& job, const WorkerPoolCallbacks& callbacks) {
+  if (!job.discarding) {
+    if (!job.partial.empty() && job.partial.back() == '\r') job.partial.pop_back();
+    if (callbacks.line) callbacks.line(job.index, job.partial);
+  }
+  job.partial.clear();
+  job.discarding = false;
+}
+
+// Splits what arrived into lines; a line may come in several pieces, a piece may hold
+// several lines.
+void Feed(RunningJob& job, std::string_view data, const WorkerPoolCallbacks& callbacks) {
+  while (!data.empty()) {
+    const size_t newline = data.find('\n');
+    const std::string_view piece = data.substr(0, newline);
+    if (!job.discarding) {
+      if (job.partial.size() + piece.size() > kMaxLineBytes) {
+        job.discarding = true;
+        job.partial.clear();
+      } else {
+        job.partial.append(piece);
+      }
+    }
+    if (newline == std::string_view::npos) return;
+    EmitLine(job, callbacks);
+    data.remove_prefix(newline + 1);
+  }
+}
+
+void CloseOutput(RunningJob& job, const WorkerPoolCallbacks& callbacks) {
+  if (!job.output.valid()) return;
+  job.output.Reset();
+  job.outputClosedAt = Clock::now();
+  // A last line without its line break still counts.
+  if (!job.partial.empty() || job.discarding) EmitLine(job, callbacks);
+}
+
+// Reads what the child has written so far, at most `reads` times.
+void Drain(RunningJob& job, const WorkerPoolCallbacks& callbacks, int reads) {
+  char buffer[64 * 1024];
+  while (job.output.valid() && reads-- > 0) {
+    const ssize_t n = ::read(job.output.get(), buffer, sizeof buffer);
+    if (n > 0) {
+      Feed(job, std::string_view(buffer, static_cast<size_t>(n)), callbacks);
+    } else if (n < 0 && errno == EINTR) {
+      ++reads;
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      return;
+    } else {
+      CloseOutput(job, callbacks);  // end of output, or a broken pipe
+    }
+  }
+}
+
+void SendSignal(RunningJob& job, int sig) {
+  if (sig == SIGKILL) {
+    if (job.killed) return;
+    job.killed = true;
+  }
+  ::kill(job.pid, sig);
+}
+
+// Whatever happens to the loop, no child is left running or unreaped.
+class RunningSet {
+ public:
+  RunningSet() = default;
+  ~RunningSet() {
+    for (RunningJob& job : jobs_) {
+      SendSignal(job, SIGKILL);
+      int status = 0;
+      while (::waitpid(job.pid, &status, 0) < 0 && errno == EINTR) {
+      }
+    }
+  }
+  RunningSet(const RunningSet&) = delete;
+  RunningSet& operator=(const RunningSet&) = delete;
+
+  std::vector<RunningJob>& jobs() { return jobs_; }
+
+ private:
+  std::vector<RunningJob> jobs_;
+};
+
+WorkerOutcome OutcomeOf(const RunningJob& job, int status, bool reaped) {
+  WorkerOutcome outcome;
+  outcome.seconds = std::chrono::duration<double>(Clock::now() - job.start).count();
+  if (!reaped) {
+    // Someone else collected the child (SIGCHLD ignored): how it ended is unknown.
+    outcome.exitStatus = -1;
+  } else if (WIFEXITED(status)) {
+    outcome.exitStatus = WEXITSTATUS(status);
+  } else if (WIFSIGNALED(status)) {
+    outcome.signal = WTERMSIG(status);
+  }
+  // A child we stopped counts as stopped however it went, even when it handled Cancel and
+  // ended by itself; its last lines still tell what it finished.
+  switch (job.stop) {
+    case StopReason::kTimeout:
+      outcome.kind = WorkerOutcome::Kind::kTimedOut;
+      break;
+    case StopReason::kCancel:
+      outcome.kind = WorkerOutcome::Kind::kCancelled;
+      break;
+    case StopReason::kNone:
+      outcome.kind = reaped && WIFSIGNALED(status) ? WorkerOutcome::Kind::kCrashed
+                                                   : WorkerOutcome::Kind::kExited;
+      break;
+  }
+  return outcome;
+}
+
+bool IsCleanExit(int status, bool reaped) {
+  return reaped && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& options,
+                   const WorkerPoolCallbacks& callbacks) {
+  const size_t parallel = static_cast<size_t>(std::max(1, options.parallel));
+  const milliseconds timeout = options.timeout;
+  const milliseconds grace = std::max(milliseconds{0}, options.cancelGrace);
+
+  auto finish = [&](size_t index, const WorkerOutcome& outcome) {
+    if (callbacks.finished) callbacks.finished(index, outcome);
+  };
+
+  std::vector<size_t> waiting(jobs.size());
+  for (size_t i = 0; i < jobs.size(); ++i) waiting[i] = i;
+  std::set<std::string> busyKeys;
+  RunningSet runningSet;
+  std::vector<RunningJob>& running = runningSet.jobs();
+  bool cancelling = false;
+  Clock::time_point cancelAt;
+  bool mayStart = true;  // something changed that could let a waiting job start
+
+  auto beginCancel = [&] {
+    cancelling = true;
+    cancelAt = Clock::now();
+    for (RunningJob& job : running) {
+      if (job.stop != StopReason::kNone) continue;
+      job.stop = StopReason::kCancel;
+      SendSignal(job, SIGINT);
+    }
+    for (const size_t index : waiting) finish(index, WorkerOutcome{});
+    waiting.clear();
+  };
+  auto askCancel = [&] {
+    if (!cancelling && callbacks.cancelRequested && callbacks.cancelRequested()) beginCancel();
+  };
+
+  auto startWaiting = [&] {
+    std::vector<size_t> stillWaiting;
+    size_t i = 0;
+    for (; i < waiting.size() && running.size() < parallel; ++i) {
+      const size_t index = waiting[i];
+      const WorkerJob& job = jobs[index];
+      if (!job.exclusiveKey.empty() && busyKeys.contains(job.exclusiveKey)) {
+        stillWaiting.push_back(index);
+        continue;
+      }
+      const Clock::time_point start = Clock::now();
+      std::optional<Spawned> spawned = Spawn(job.argv);
+      if (!spawned) {
+        WorkerOutcome outcome;
+        outcome.kind = WorkerOutcome::Kind::kNotStarted;
+        outcome.exitStatus = 127;
+        finish(index, outcome);
+        continue;
+      }
+      if (!job.exclusiveKey.empty()) busyKeys.insert(job.exclusiveKey);
+      RunningJob child;
+      child.index = index;
+      child.pid = spawned->pid;
+      child.output = std::move(spawned->output);
+      child.start = start;
+      running.push_back(std::move(child));
+      if (callbacks.started) callbacks.started(index, spawned->pid);
+    }
+    stillWaiting.insert(stillWaiting.end(), waiting.begin() + static_cast<ptrdiff_t>(i),
+                        waiting.end());
+    waiting = std::move(stillWaiting);
+  };
+
+  while (!waiting.empty() || !running.empty()) {
+    askCancel();
+    if (!cancelling && mayStart) {
+      startWaiting();
+      mayStart = false;
+    }
+    if (running.empty()) {
+      // Nothing could start (every job failed to spawn, or the keys are all taken, which
+      // cannot happen with no child running): loop again to finish the rest.
+      mayStart = true;
+      continue;
+    }
+
+    // Sleep until output arrives, a time limit is due, or it is time to look at Cancel.
+    const Clock::time_point now = Clock::now();
+    milliseconds wait = kMaxWait;
+    auto until = [&](Clock::time_point due) {
+      const auto left = std::chrono::ceil<milliseconds>(due - now);
+      wait = std::clamp(left, milliseconds{0}, wait);
+    };
+    std::vector<pollfd> fds;
+    std::vector<size_t> fdJobs;
+    for (size_t r = 0; r < running.size(); ++r) {
+      const RunningJob& job = running[r];
+      if (job.output.valid()) {
+        fds.push_back(pollfd{job.output.get(), POLLIN, 0});
+        fdJobs.push_back(r);
+      } else {
+        // Its output ended, so it is about to exit; look again soon, then less often.
+        const auto since = std::chrono::duration_cast<milliseconds>(now - job.outputClosedAt);
+        wait = std::min(wait, std::clamp(since, milliseconds{2}, kMaxWait));
+      }
+      if (timeout.count() > 0 && job.stop == StopReason::kNone) until(job.start + timeout);
+    }
+    if (cancelling) until(cancelAt + grace);
+    const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(wait.count()));
+    if (ready > 0) {
+      for (size_t f = 0; f < fds.size(); ++f) {
+        if (fds[f].revents != 0) Drain(running[fdJobs[f]], callbacks, kReadsPerWake);
+      }
+    }
+    if (ready < 0 && errno != EINTR) {
+      // Not a signal but a failure (out of memory): still wait instead of spinning.
+      ::poll(nullptr, 0, static_cast<int>(wait.count()));
+    }
+
+    askCancel();
+    const Clock::time_point after = Clock::now();
+    for (RunningJob& job : running) {
+      if (timeout.count() > 0 && job.stop == StopReason::kNone && after - job.start >= timeout) {
+        job.stop = StopReason::kTimeout;
+        SendSignal(job, SIGKILL);
+      }
+      if (cancelling && after - cancelAt >= grace) SendSignal(job, SIGKILL);
+    }
+
+    // Collect every child that has ended.
+    for (size_t r = 0; r < running.size();) {
+      RunningJob& job = running[r];
+      int status = 0;
+      pid_t got = -1;
+      do {
+        got = ::waitpid(job.pid, &status, WNOHANG);
+      } while (got < 0 && errno == EINTR);
+      if (got == 0) {
+        ++r;
+        continue;
+      }
+      const bool reaped = got == job.pid;
+      if (reaped && WIFSIGNALED(status) && WTERMSIG(status) == SIGINT &&
+          job.stop == StopReason::kNone) {
+        // A Ctrl+C at the terminal reached the child before we saw the Cancel it means.
+        askCancel();
+      }
+      // What it wrote before it ended is still in the pipe; a grandchild holding the pipe
+      // open must not keep us waiting, so the rest is dropped.
+      Drain(job, callbacks, 64);
+      CloseOutput(job, callbacks);
+      const WorkerOutcome outcome = OutcomeOf(job, status, reaped);
+      if (!IsCleanExit(status, reaped)) RemoveLeftoverParts(jobs[job.index].partFolders, job.pid);
+      const std::string& key = jobs[job.index].exclusiveKey;
+      if (!key.empty()) busyKeys.erase(key);
+      const size_t index = job.index;
+      running.erase(running.begin() + static_cast<ptrdiff_t>(r));
+      mayStart = true;
+      finish(index, outcome);
+    }
+  }
+}
+
+}  // namespace sonorell

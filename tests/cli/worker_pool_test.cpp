@@ -1,0 +1,290 @@
+#include "cli/worker_pool.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_folder.h"
+
+namespace sonorell {
+namespace {
+
+namespace fs = std::filesystem;
+using Kind = WorkerOutcome::Kind;
+using std::chrono::milliseconds;
+using testing::TempFolder;
+
+WorkerJob Shell(const std::string& script, std::string key = {}) {
+  return WorkerJob{{"/bin/sh", "-c", script}, std::move(key), {}};
+}
+
+struct Record {
+  std::map<size_t, std::vector<std::string>> lines;
+  std::map<size_t, WorkerOutcome> outcomes;
+  std::map<size_t, int> pids;
+  std::map<size_t, int> finishedPerJob;
+  std::vector<size_t> startOrder;
+  int finishedCalls = 0;
+  int running = 0;
+  int mostRunning = 0;
+  bool allInOurGroup = true;
+};
+
+WorkerPoolCallbacks Recording(Record& r, std::function<bool()> cancel = nullptr) {
+  WorkerPoolCallbacks c;
+  c.started = [&r](size_t i, int pid) {
+    r.pids[i] = pid;
+    r.startOrder.push_back(i);
+    r.mostRunning = std::max(r.mostRunning, ++r.running);
+    // Same process group as us, so a Ctrl+C at the terminal reaches the children too.
+    r.allInOurGroup = r.allInOurGroup && ::getpgid(pid) == ::getpgrp();
+  };
+  c.line = [&r](size_t i, const std::string& l) { r.lines[i].push_back(l); };
+  c.finished = [&r](size_t i, const WorkerOutcome& o) {
+    ++r.finishedCalls;
+    ++r.finishedPerJob[i];
+    if (r.pids.contains(i)) --r.running;
+    r.outcomes[i] = o;
+  };
+  c.cancelRequested = std::move(cancel);
+  return c;
+}
+
+// Every child the pool started has been collected: none is left running or as a zombie.
+void ExpectAllReaped(const Record& r) {
+  for (const auto& [index, pid] : r.pids) {
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, WNOHANG), -1) << index;
+    EXPECT_EQ(errno, ECHILD) << index;
+  }
+}
+
+void ExpectEachFinishedOnce(const Record& r, size_t jobs) {
+  EXPECT_EQ(r.finishedCalls, static_cast<int>(jobs));
+  for (size_t i = 0; i < jobs; ++i) EXPECT_EQ(r.finishedPerJob.at(i), 1) << i;
+}
+
+TEST(WorkerPool, LinesArriveWholeWhateverTheChildsWrites) {
+  const std::vector<WorkerJob> jobs{
+      Shell("printf 'progress\\t1'; sleep 0.1; printf '0\\nresult\\tok\\n'; sleep 0.05; "
+            "printf 'split '; sleep 0.05; printf 'in three'; sleep 0.05; printf ' pieces\\n'; "
+            "printf 'tail'"),
+      Shell("printf 'a\\nb\\r\\n\\nc\\n'"),
+      // A runaway line is dropped, the lines around it are not.
+      Shell("echo before; head -c 200000 /dev/zero | tr '\\000' x; echo; echo after")};
+  Record r;
+  RunWorkerPool(jobs, {2}, Recording(r));
+  EXPECT_EQ(r.lines[0], (std::vector<std::string>{"progress\t10", "result\tok",
+                                                  "split in three pieces", "tail"}));
+  EXPECT_EQ(r.lines[1], (std::vector<std::string>{"a", "b", "", "c"}));
+  EXPECT_EQ(r.lines[2], (std::vector<std::string>{"before", "after"}));
+  EXPECT_EQ(r.outcomes[0].kind, Kind::kExited);
+  EXPECT_EQ(r.outcomes[0].exitStatus, 0);
+  EXPECT_GT(r.outcomes[0].seconds, 0.2);
+  EXPECT_LT(r.outcomes[0].seconds, 5.0);
+  EXPECT_TRUE(r.allInOurGroup);
+  ExpectEachFinishedOnce(r, jobs.size());
+  ExpectAllReaped(r);
+}
+
+// Children write their start and end times; the overlap never exceeds the limit, and jobs
+// sharing a key never overlap and start in their order while others overtake them.
+TEST(WorkerPool, KeepsToTheLimitAndToExclusiveKeys) {
+  TempFolder log;
+  std::vector<WorkerJob> jobs;
+  for (int i = 0; i < 8; ++i) {
+    const std::string file = log / ("job" + std::to_string(i));
+    jobs.push_back(Shell("date +%s.%N > '" + file + "'; sleep 0.2; date +%s.%N >> '" + file + "'",
+                         i % 2 == 0 ? "same" : ""));
+  }
+  Record r;
+  RunWorkerPool(jobs, {3}, Recording(r));
+  ExpectEachFinishedOnce(r, jobs.size());
+  EXPECT_EQ(r.mostRunning, 3);
+  std::vector<std::pair<double, double>> spans;
+  for (int i = 0; i < 8; ++i) {
+    std::istringstream in(testing::ReadFileBytes(log / ("job" + std::to_string(i))));
+    double start = 0, end = 0;
+    in >> start >> end;
+    spans.emplace_back(start, end);
+    EXPECT_EQ(r.outcomes[static_cast<size_t>(i)].kind, Kind::kExited);
+  }
+  for (const auto& [start, end] : spans) {
+    const double mid = (start + end) / 2;
+    const auto overlapping = std::count_if(spans.begin(), spans.end(), [mid](const auto& s) {
+      return s.first <= mid && mid <= s.second;
+    });
+    EXPECT_LE(overlapping, 3);
+  }
+  for (int i = 2; i < 8; i += 2) {
+    EXPECT_GE(spans[static_cast<size_t>(i)].first, spans[static_cast<size_t>(i - 2)].second) << i;
+  }
+  // Job 2 waits for job 0's key; jobs 1 and 3 take the free places meanwhile.
+  ASSERT_GE(r.startOrder.size(), 3u);
+  EXPECT_EQ(r.startOrder[0], 0u);
+  EXPECT_EQ(r.startOrder[1], 1u);
+  EXPECT_EQ(r.startOrder[2], 3u);
+  std::vector<size_t> keyed;
+  for (const size_t i : r.startOrder) {
+    if (i % 2 == 0) keyed.push_back(i);
+  }
+  EXPECT_EQ(keyed, (std::vector<size_t>{0, 2, 4, 6}));
+  ExpectAllReaped(r);
+}
+
+TEST(WorkerPool, ACrashOrAHangFailsOnlyItsJob) {
+  const std::vector<WorkerJob> jobs{Shell("echo fine"),     Shell("kill -SEGV $$"),
+                                    Shell("exec sleep 60"), Shell("sleep 5 2>/dev/null & wait"),
+                                    Shell("exit 3"),        Shell("echo fine too")};
+  Record r;
+  WorkerPoolOptions options;
+  options.parallel = 3;
+  options.timeout = milliseconds(500);
+  const auto start = std::chrono::steady_clock::now();
+  RunWorkerPool(jobs, options, Recording(r));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_EQ(r.outcomes[0].kind, Kind::kExited);
+  EXPECT_EQ(r.outcomes[1].kind, Kind::kCrashed);
+  EXPECT_EQ(r.outcomes[1].signal, SIGSEGV);
+  EXPECT_EQ(r.outcomes[2].kind, Kind::kTimedOut);
+  EXPECT_GE(r.outcomes[2].seconds, 0.45);
+  EXPECT_LT(r.outcomes[2].seconds, 2.0);
+  // A child whose own child keeps the output open is still ended on time.
+  EXPECT_EQ(r.outcomes[3].kind, Kind::kTimedOut);
+  EXPECT_LT(r.outcomes[3].seconds, 2.0);
+  EXPECT_EQ(r.outcomes[4].kind, Kind::kExited);
+  EXPECT_EQ(r.outcomes[4].exitStatus, 3);
+  EXPECT_EQ(r.outcomes[5].kind, Kind::kExited);
+  EXPECT_EQ(r.lines[5], (std::vector<std::string>{"fine too"}));
+  ExpectEachFinishedOnce(r, jobs.size());
+  ExpectAllReaped(r);
+}
+
+TEST(WorkerPool, PartsOfAKilledChildAreRemovedAndNothingElse) {
+  TempFolder out;
+  TempFolder elsewhere;
+  testing::WriteFileBytes(out / "keep.mp3", "x");
+  testing::WriteFileBytes(out / ".sonorell-1-other.part", "another process's");
+  testing::WriteFileBytes(elsewhere / "linked.wav", "must survive");
+  const std::string leaveParts =
+      "touch \"$0/.sonorell-$$-0001-0.part\" \"$0/.sonorell-$$-0002-0.part.a1B2c3\"; "
+      "mkdir \"$0/.sonorell-$$-dir\"; ln -s \"$1\" \"$0/.sonorell-$$-link\"; ";
+  std::vector<WorkerJob> jobs{Shell(leaveParts + "kill -KILL $$"),              // crashed
+                              Shell(leaveParts + "echo ready; exec sleep 60"),  // timed out
+                              Shell(leaveParts + "exit 4"),                     // failed
+                              Shell(leaveParts + "exit 0")};                    // clean: untouched
+  for (WorkerJob& job : jobs) {
+    job.argv.push_back(out.path());
+    job.argv.push_back(elsewhere / "linked.wav");
+    job.partFolders = {out.path()};
+  }
+  Record r;
+  WorkerPoolOptions options;
+  options.parallel = 4;
+  options.timeout = milliseconds(400);
+  RunWorkerPool(jobs, options, Recording(r));
+  EXPECT_EQ(r.outcomes[0].kind, Kind::kCrashed);
+  EXPECT_EQ(r.outcomes[1].kind, Kind::kTimedOut);
+  EXPECT_EQ(r.outcomes[2].kind, Kind::kExited);
+  EXPECT_EQ(r.outcomes[3].kind, Kind::kExited);
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    const std::string prefix = out / (".sonorell-" + std::to_string(r.pids[i]));
+    const bool removed = i != 3;
+    EXPECT_EQ(fs::exists(prefix + "-0001-0.part"), !removed) << i;
+    EXPECT_EQ(fs::exists(prefix + "-0002-0.part.a1B2c3"), !removed) << i;
+    // Only regular files go: a folder and a link of the same name stay.
+    EXPECT_TRUE(fs::is_directory(prefix + "-dir")) << i;
+    EXPECT_TRUE(fs::is_symlink(prefix + "-link")) << i;
+  }
+  EXPECT_EQ(testing::ReadFileBytes(elsewhere / "linked.wav"), "must survive");
+  EXPECT_TRUE(fs::exists(out / "keep.mp3"));
+  EXPECT_TRUE(fs::exists(out / ".sonorell-1-other.part"));
+  ExpectAllReaped(r);
+}
+
+TEST(WorkerPool, CancelInterruptsRunningChildrenAndSkipsTheRest) {
+  TempFolder log;
+  std::vector<WorkerJob> jobs;
+  for (int i = 0; i < 5; ++i) {
+    jobs.push_back(Shell("trap 'echo interrupted > \"" + log / ("int" + std::to_string(i)) +
+                         "\"; exit 1' INT; echo up; while :; do sleep 0.05; done"));
+  }
+  Record r;
+  int ups = 0;
+  WorkerPoolCallbacks callbacks = Recording(r, [&] { return ups >= 2; });
+  const auto record = callbacks.line;
+  callbacks.line = [&](size_t i, const std::string& l) {
+    ups += l == "up";
+    record(i, l);
+  };
+  WorkerPoolOptions options;
+  options.parallel = 2;
+  RunWorkerPool(jobs, options, callbacks);
+  ExpectEachFinishedOnce(r, jobs.size());
+  EXPECT_EQ(r.outcomes[0].kind, Kind::kCancelled);
+  EXPECT_EQ(r.outcomes[1].kind, Kind::kCancelled);
+  EXPECT_EQ(r.outcomes[0].exitStatus, 1);  // it handled the interrupt itself
+  EXPECT_TRUE(fs::exists(log / "int0"));
+  EXPECT_TRUE(fs::exists(log / "int1"));
+  for (size_t i = 2; i < 5; ++i) {
+    EXPECT_EQ(r.outcomes[i].kind, Kind::kNotStarted);
+    EXPECT_FALSE(r.pids.contains(i));
+    EXPECT_FALSE(fs::exists(log / ("int" + std::to_string(i))));
+  }
+  ExpectAllReaped(r);
+}
+
+TEST(WorkerPool, ACancelledChildThatIgnoresTheInterruptIsKilledAfterTheGrace) {
+  const std::vector<WorkerJob> jobs{Shell("trap '' INT; echo up; exec sleep 60"),
+                                    Shell("echo up; exec sleep 60")};
+  Record r;
+  int ups = 0;
+  WorkerPoolCallbacks callbacks = Recording(r, [&] { return ups >= 2; });
+  callbacks.line = [&](size_t, const std::string& l) { ups += l == "up"; };
+  WorkerPoolOptions options;
+  options.parallel = 2;
+  options.cancelGrace = milliseconds(300);
+  const auto start = std::chrono::steady_clock::now();
+  RunWorkerPool(jobs, options, callbacks);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(r.outcomes[0].kind, Kind::kCancelled);
+  EXPECT_EQ(r.outcomes[0].signal, SIGKILL);
+  EXPECT_EQ(r.outcomes[1].kind, Kind::kCancelled);
+  EXPECT_EQ(r.outcomes[1].signal, SIGINT);
+  ExpectEachFinishedOnce(r, jobs.size());
+  ExpectAllReaped(r);
+}
+
+TEST(WorkerPool, AProgramThatCannotStartIsReported) {
+  const std::vector<WorkerJob> jobs{
+      {{"/nonexistent/sonorell-worker"}, "", {}}, {{}, "", {}}, Shell("true")};
+  Record r;
+  RunWorkerPool(jobs, {1}, Recording(r));
+  EXPECT_EQ(r.outcomes[0].kind, Kind::kNotStarted);
+  EXPECT_EQ(r.outcomes[0].exitStatus, 127);
+  EXPECT_FALSE(r.pids.contains(0));
+  EXPECT_EQ(r.outcomes[1].kind, Kind::kNotStarted);
+  EXPECT_EQ(r.outcomes[2].kind, Kind::kExited);
+  ExpectEachFinishedOnce(r, jobs.size());
+  ExpectAllReaped(r);
+}
+
+TEST(WorkerPool, NoJobsReturnsAtOnce) {
+  Record r;
+  RunWorkerPool({}, {4}, Recording(r));
+  EXPECT_EQ(r.finishedCalls, 0);
+}
+
+}  // namespace
+}  // namespace sonorell
