@@ -44,6 +44,8 @@ double BestOf3(F&& f) {
 struct Measured {
   double seconds = -1;  // -1: the program failed
   long peakKb = 0;
+  double cpuSeconds = 0;  // user and system time of the whole tree, which a busy machine
+                          // stretches less than the wall time
 };
 
 // Runs a program and measures it with wait4's resource usage.
@@ -68,6 +70,8 @@ inline Measured RunMeasured(std::vector<std::string> args, const std::string& ho
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
     m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     m.peakKb = usage.ru_maxrss;
+    m.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   }
   return m;
 }
@@ -105,6 +109,32 @@ inline void BestOf3InTurns(const std::vector<std::string>& ours,
       best.peakKb = std::max(best.peakKb, m.peakKb);
     }
   }
+}
+
+// One line per measured job for bench/run's table, after the job's own readable line:
+// RESULT, job, our seconds, the peer's seconds, ratio (ours / peer: below 1 we are faster), the
+// ratio to stay within ("-": none), our peak memory in MiB; tab-separated.
+inline void PrintResult(const std::string& job, double ours, double peer, double target,
+                        long peakKb) {
+  std::printf("RESULT\t%s\t%.3f\t%.3f\t%.2f\t", job.c_str(), ours, peer,
+              peer > 0 ? ours / peer : 0.0);
+  if (target > 0 && target < 1e6)
+    std::printf("%.2f\t", target);
+  else
+    std::printf("-\t");
+  if (peakKb > 0)
+    std::printf("%.1f\n", static_cast<double>(peakKb) / 1024.0);
+  else
+    std::printf("-\n");
+}
+
+// The same line for a job that could not be measured, with the reason in the ratio's place.
+inline void PrintFailedResult(const std::string& job, const std::string& why, double target) {
+  std::printf("RESULT\t%s\t-\t-\tfailed: %s\t", job.c_str(), why.c_str());
+  if (target > 0 && target < 1e6)
+    std::printf("%.2f\t-\n", target);
+  else
+    std::printf("-\t-\n");
 }
 
 }  // namespace bench

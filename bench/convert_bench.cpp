@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
     // Ratio below 1: we are faster than sox.
     std::printf("%-34s %10.3f %10.3f %6.2fx %10ld %10ld\n", job.c_str(), ours.seconds, sox.seconds,
                 ours.seconds / sox.seconds, ours.peakKb, sox.peakKb);
+    bench::PrintResult(job + " vs sox", ours.seconds, sox.seconds, 0, ours.peakKb);
     if (length == 1)
       shortPeak = ours.peakKb;
     else

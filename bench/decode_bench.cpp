@@ -85,6 +85,8 @@ int main(int argc, char** argv) {
     }
     // Ratio above 1: we decode faster than sox.
     std::printf("%-26s %10.3f %10.3f %7.2fx\n", c.name, ours, sox, sox / ours);
+    bench::PrintResult(std::to_string(minutes) + " min " + c.name + " decoded vs sox", ours, sox,
+                       1.0, 0);
     slower += ours > sox;
   }
   std::printf("%d of %zu inputs decoded slower than sox\n", slower, std::size(cases));

@@ -116,6 +116,8 @@ int main(int argc, char** argv) {
     const double ratio = oursBest.seconds / peerBest.seconds;  // below 1: we are faster
     std::printf("%-48s %10.3f %8s %10.3f %6.2fx %10ld %10ld\n", label.c_str(), oursBest.seconds,
                 job.peerName, peerBest.seconds, ratio, oursBest.peakKb, peerBest.peakKb);
+    bench::PrintResult(label + " vs " + job.peerName, oursBest.seconds, peerBest.seconds,
+                       job.target, oursBest.peakKb);
     allWithinTarget = allWithinTarget && ratio <= job.target;
   }
   std::printf("oggenc*: without --managed, the set-up Sonorell uses\n");

@@ -74,6 +74,8 @@ int main(int argc, char** argv) {
     // Ratio of our time to ffmpeg's: below 1.2 is the aim.
     const double ratio = ours / ffmpeg;
     std::printf("%-24s %10.3f %10.3f %7.2fx  (%lld frames)\n", c.name, ours, ffmpeg, ratio, frames);
+    bench::PrintResult(std::to_string(minutes) + " min " + c.name + " decoded vs ffmpeg", ours,
+                       ffmpeg, 1.2, 0);
     slow += ratio > 1.2;
   }
   std::printf("%d of %zu inputs decoded more than 1.2x slower than ffmpeg\n", slow,

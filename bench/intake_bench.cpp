@@ -98,6 +98,8 @@ int main(int argc, char** argv) {
   std::printf("%-44s %10.3f %10.3f %6.2fx\n",
               (std::to_string(count) + " small files added from a folder tree").c_str(), ours, peer,
               ours / peer);
+  bench::PrintResult(std::to_string(count) + " small files added vs ffprobe each", ours, peer, 2.0,
+                     0);
   std::printf("rows added: %d of %d; progress window updated %d times\n", rows, count, updates);
   std::printf("target: at most 2x the time of ffprobe one file after the other: %s\n",
               ours <= 2 * peer && rows == count ? "met" : "NOT met");
