@@ -7,16 +7,49 @@
 #include <string>
 
 #include "cli/batch_progress.h"
-#include "cli/target_prediction.h"
 #include "cli/worker_pool.h"
 #include "cli/worker_protocol.h"
 #include "engine/jobs/conversion_job.h"
+#include "engine/jobs/target_path.h"
 #include "engine/paths/path_rules.h"
 
 namespace sonorell {
 namespace {
 
 constexpr const char* kNotConverted = "Not converted";
+
+// Sources with the same key must not convert at once, so that the second sees what the
+// first wrote: the same target name (folder and stem, in any letter case), and under the
+// rename rule also a stem numbered as that rule numbers ("song_2" beside "song"), since
+// "song" may be renamed to exactly that target while "song_2" converts.
+std::string TargetKey(const std::string& sourcePath, const Settings& settings) {
+  std::string base = AsciiLower(PlaceTarget(sourcePath, settings).base);
+  if (settings.TargetExistsOpt != kTargetExistsOverwrite &&
+      settings.TargetExistsOpt != kTargetExistsSkip) {
+    const size_t underscore = base.rfind('_');
+    const size_t slash = base.rfind('/');
+    const bool afterSlash = slash == std::string::npos || underscore > slash;
+    if (underscore != std::string::npos && afterSlash && underscore + 1 < base.size() &&
+        base[underscore + 1] != '0' &&
+        base.find_first_not_of("0123456789", underscore + 1) == std::string::npos) {
+      base.resize(underscore);
+    }
+  }
+  return base;
+}
+
+// The folders a worker may stage its output in: the target's, and the documents folder
+// the engine falls back to when that one cannot be made.
+std::vector<std::string> PartFolders(const std::string& sourcePath, const Settings& settings) {
+  std::vector<std::string> folders{PlaceTarget(sourcePath, settings).folder};
+  if (const std::optional<TargetPlace> fallback = PlaceFallbackTarget(sourcePath, settings)) {
+    folders.push_back(fallback->folder);
+  }
+  for (std::string& folder : folders) {
+    if (folder.empty()) folder = "./";
+  }
+  return folders;
+}
 
 std::string WorkerFailure(const WorkerOutcome& o, int timeoutSeconds) {
   switch (o.kind) {
@@ -52,7 +85,7 @@ std::vector<FileOutcome> RunBatch(const std::vector<BatchEntry>& entries, const 
     job.argv.push_back("--");
     job.argv.push_back(e.file.SourcePath);
     job.exclusiveKey = TargetKey(e.file.SourcePath, settings);
-    job.partFolders = {PredictTarget(e.file.SourcePath, settings).folder};
+    job.partFolders = PartFolders(e.file.SourcePath, settings);
     jobs.push_back(std::move(job));
     FileOutcome o;
     o.source = e.file.SourcePath;

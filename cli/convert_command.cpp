@@ -11,7 +11,6 @@
 #include "cli/batch_runner.h"
 #include "cli/convert_flags.h"
 #include "cli/run_report.h"
-#include "cli/target_prediction.h"
 #include "cli/worker_mode.h"
 #include "engine/jobs/target_path.h"
 #include "platform/desktop/documents_folder.h"
@@ -31,7 +30,7 @@ int UsageError(const std::string& message) {
 void PrintDryRun(const std::vector<BatchEntry>& batch, const Settings& settings) {
   std::set<std::string> claimed;
   for (const BatchEntry& e : batch) {
-    const PredictedTarget t = PredictTarget(e.file.SourcePath, settings, &claimed);
+    const PredictedTarget t = PredictTargetPath(e.file.SourcePath, settings, &claimed);
     if (t.path.empty()) {
       std::printf("%s -> (none): %s\n", e.file.SourcePath.c_str(), t.status.c_str());
     } else {

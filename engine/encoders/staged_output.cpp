@@ -46,6 +46,26 @@ bool SameFile(const std::string& a, const std::string& b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// Moves the finished file to the target name only while nothing is there: a file that
+// appeared under that name while we encoded (another program, or a parallel conversion
+// that chose the same numbered name) is never replaced. Filesystems without an atomic
+// no-replace rename get a hard link, and those without links (FAT on a memory stick) a
+// last look before the rename.
+bool PublishWithoutReplacing(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  struct stat info {};
+  if (::lstat(to.c_str(), &info) == 0) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 }  // namespace
 
 StagedOutput::~StagedOutput() {
@@ -55,6 +75,8 @@ StagedOutput::~StagedOutput() {
 bool StagedOutput::Open(const std::string& targetPath) {
   Discard();
   targetPath_ = targetPath;
+  struct stat info {};
+  replacesTarget_ = ::lstat(targetPath.c_str(), &info) == 0;
   const std::string folder = FolderPart(targetPath);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = TemporaryName(folder);
@@ -130,7 +152,10 @@ bool StagedOutput::Commit(const std::string& protectedPath) {
   CloseHandle();
   ok = ok && !failed_;
   if (ok && !protectedPath.empty() && SameFile(targetPath_, protectedPath)) ok = false;
-  if (ok && ::rename(tempPath_.c_str(), targetPath_.c_str()) != 0) ok = false;
+  if (ok) {
+    ok = replacesTarget_ ? ::rename(tempPath_.c_str(), targetPath_.c_str()) == 0
+                         : PublishWithoutReplacing(tempPath_, targetPath_);
+  }
   if (!ok) {
     Discard();
     return false;

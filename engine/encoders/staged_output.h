@@ -41,7 +41,9 @@ class StagedOutput {
   const std::string& TempPath() const { return tempPath_; }
 
   // Flushes, syncs and renames over the target. Refuses to replace a file that is the same
-  // file as protectedPath (the source). False on any failure; the temporary file is gone.
+  // file as protectedPath (the source), and a file that appeared under the target name
+  // after Open (only one that was already there may be replaced). False on any failure;
+  // the temporary file is gone.
   bool Commit(const std::string& protectedPath);
   // Removes the temporary file; the target is untouched.
   void Discard();
@@ -54,6 +56,7 @@ class StagedOutput {
   bool failed_ = false;
   uint64_t size_ = 0;
   std::string targetPath_;
+  bool replacesTarget_ = false;  // something was at the target name when it was opened
   std::string tempPath_;
   std::vector<uint8_t> buffer_;
 };

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -112,64 +113,102 @@ struct Destination {
   bool mirror;
 };
 
+Destination ChosenDestination(const Settings& settings) {
+  return {settings.DestOutputFolderOpt, settings.DestSpecifiedFolder, settings.CreateDirs != 0};
+}
+
+// The fallback keeps the mirrored tree when the user's own folder had one.
+Destination DocumentsDestination(const std::string& documents, const Settings& settings) {
+  return {kOutputToCustomFolder, documents,
+          settings.DestOutputFolderOpt == kOutputToCustomFolder && settings.CreateDirs != 0};
+}
+
+TargetPlace PlaceIn(const std::string& sourcePath, const Destination& dest) {
+  if (dest.folderMode != kOutputToCustomFolder) {
+    return {FolderPart(sourcePath), StemOf(sourcePath)};
+  }
+  std::string folder = dest.folder;
+  if (folder.empty() || folder.back() != '/') folder.push_back('/');
+  if (dest.mirror) folder += MirroredSubPath(sourcePath);
+  return {folder, folder + StemOf(FileNamePart(sourcePath))};
+}
+
 enum class Outcome {
   kResolved,
   kRefused,  // a decision of the user's policy: no fallback
   kFailed,   // something could not be created: the documents folder may help
 };
 
+template <typename Taken>
+std::optional<std::string> FirstFreeNumbered(const std::string& base, const std::string& extension,
+                                             int maxNumber, const Taken& taken) {
+  for (int n = 1; n <= maxNumber; ++n) {
+    std::string candidate = base + "_" + std::to_string(n) + extension;
+    if (!taken(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+// The target-exists policy applied to base + extension. taken() tells whether a name is
+// occupied (on disk, or also by earlier files of a planned run). On kResolved, candidate is
+// the name to write and replaces tells whether an old file there will be replaced.
+template <typename Taken>
+Outcome ApplyExistsPolicy(const std::string& sourcePath, const std::string& base,
+                          const std::string& extension, int existsPolicy, const Taken& taken,
+                          std::string& candidate, bool& replaces, std::string& status) {
+  candidate = base + extension;
+  replaces = false;
+  if (!taken(candidate)) return Outcome::kResolved;
+  if (existsPolicy == kTargetExistsOverwrite) {
+    // The encoder reads the source while it writes the target: replacing one with the
+    // other would destroy the user's file.
+    if (IsSameFile(candidate, sourcePath)) {
+      status =
+          "Target file name is same as original file that can't be overwritten. Please output "
+          "files to a custom folder.";
+      return Outcome::kRefused;
+    }
+    // A finished output cannot be renamed over a folder.
+    if (IsFolderEntry(candidate)) {
+      status = FileFailure(candidate);
+      return Outcome::kFailed;
+    }
+    replaces = FileExists(candidate);
+    return Outcome::kResolved;
+  }
+  if (existsPolicy == kTargetExistsSkip) {
+    status = "Target exists and skipped";
+    return Outcome::kRefused;
+  }
+  const std::optional<std::string> free =
+      FirstFreeNumbered(base, extension, kMaxRenameNumber, taken);
+  if (!free) {
+    status = FileFailure(candidate);
+    return Outcome::kFailed;
+  }
+  candidate = *free;
+  return Outcome::kResolved;
+}
+
 Outcome TryDestination(const std::string& sourcePath, const Destination& dest, int existsPolicy,
                        const std::string& extension, std::string& target, std::string& status) {
-  std::string base;
+  const TargetPlace place = PlaceIn(sourcePath, dest);
   if (dest.folderMode == kOutputToCustomFolder) {
     if (dest.folder.empty() || (!FolderExists(dest.folder) && !CreateFolderChain(dest.folder))) {
       status = FolderFailure(dest.folder);
       return Outcome::kFailed;
     }
-    base = dest.folder;
-    if (base.back() != '/') base.push_back('/');
-    if (dest.mirror) {
-      base += MirroredSubPath(sourcePath);
-      if (!FolderExists(base) && !CreateFolderChain(base)) {
-        status = FolderFailure(base);
-        return Outcome::kFailed;
-      }
+    if (dest.mirror && !FolderExists(place.folder) && !CreateFolderChain(place.folder)) {
+      status = FolderFailure(place.folder);
+      return Outcome::kFailed;
     }
-    base += StemOf(FileNamePart(sourcePath));
-  } else {
-    base = StemOf(sourcePath);
   }
 
-  std::string candidate = base + extension;
+  std::string candidate;
   bool replacesExisting = false;
-  if (FileExists(candidate)) {
-    if (existsPolicy == kTargetExistsOverwrite) {
-      // The encoder reads the source while it writes the target: replacing one with the
-      // other would destroy the user's file.
-      if (IsSameFile(candidate, sourcePath)) {
-        status =
-            "Target file name is same as original file that can't be overwritten. Please output "
-            "files to a custom folder.";
-        return Outcome::kRefused;
-      }
-      // A finished output cannot be renamed over a folder.
-      if (IsFolderEntry(candidate)) {
-        status = FileFailure(candidate);
-        return Outcome::kFailed;
-      }
-      replacesExisting = true;
-    } else if (existsPolicy == kTargetExistsSkip) {
-      status = "Target exists and skipped";
-      return Outcome::kRefused;
-    } else {
-      const std::optional<std::string> free = FreeNumberedPath(base, extension, kMaxRenameNumber);
-      if (!free) {
-        status = FileFailure(candidate);
-        return Outcome::kFailed;
-      }
-      candidate = *free;
-    }
-  }
+  const Outcome chosen = ApplyExistsPolicy(sourcePath, place.base, extension, existsPolicy,
+                                           FileExists, candidate, replacesExisting, status);
+  if (chosen != Outcome::kResolved) return chosen;
 
   const bool creatable =
       replacesExisting ? CanCreateFileBeside(candidate) : CreateAndRemove(candidate) == 0;
@@ -222,17 +261,12 @@ bool CreateFolderChain(const std::string& path) {
 
 std::optional<std::string> FreeNumberedPath(const std::string& base, const std::string& extension,
                                             int maxNumber) {
-  for (int n = 1; n <= maxNumber; ++n) {
-    std::string candidate = base + "_" + std::to_string(n) + extension;
-    if (!FileExists(candidate)) return candidate;
-  }
-  return std::nullopt;
+  return FirstFreeNumbered(base, extension, maxNumber, FileExists);
 }
 
 bool ResolveTargetPath(SourceFile& file, std::string& status, const Settings& settings) {
   const std::string extension = OutputExtension(settings.OutputFormat);
-  Destination dest{settings.DestOutputFolderOpt, settings.DestSpecifiedFolder,
-                   settings.CreateDirs != 0};
+  Destination dest = ChosenDestination(settings);
   bool fallbackUsed = false;
   std::string reason;
   for (;;) {
@@ -249,12 +283,42 @@ bool ResolveTargetPath(SourceFile& file, std::string& status, const Settings& se
     fallbackUsed = true;
     const std::optional<std::string> documents = platform::UserDocumentsFolder(true);
     if (!documents) break;
-    dest = Destination{
-        kOutputToCustomFolder, *documents,
-        settings.DestOutputFolderOpt == kOutputToCustomFolder && settings.CreateDirs != 0};
+    dest = DocumentsDestination(*documents, settings);
   }
   status = std::move(reason);
   return false;
+}
+
+TargetPlace PlaceTarget(const std::string& sourcePath, const Settings& settings) {
+  return PlaceIn(sourcePath, ChosenDestination(settings));
+}
+
+std::optional<TargetPlace> PlaceFallbackTarget(const std::string& sourcePath,
+                                               const Settings& settings) {
+  if (settings.OutputFiles2MyDocuments == 0) return std::nullopt;
+  const std::optional<std::string> documents = platform::UserDocumentsFolder(false);
+  if (!documents) return std::nullopt;
+  return PlaceIn(sourcePath, DocumentsDestination(*documents, settings));
+}
+
+PredictedTarget PredictTargetPath(const std::string& sourcePath, const Settings& settings,
+                                  std::set<std::string>* claimed) {
+  PredictedTarget t;
+  const TargetPlace place = PlaceTarget(sourcePath, settings);
+  t.folder = place.folder;
+  const auto taken = [claimed](const std::string& p) {
+    return FileExists(p) || (claimed && claimed->contains(p));
+  };
+  std::string candidate;
+  bool replaces = false;
+  if (ApplyExistsPolicy(sourcePath, place.base, OutputExtension(settings.OutputFormat),
+                        settings.TargetExistsOpt, taken, candidate, replaces,
+                        t.status) != Outcome::kResolved) {
+    return t;
+  }
+  t.path = candidate;
+  if (claimed) claimed->insert(candidate);
+  return t;
 }
 
 }  // namespace sonorell

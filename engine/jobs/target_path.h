@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 
 #include "engine/jobs/source_file.h"
@@ -38,5 +39,30 @@ std::optional<std::string> FreeNumberedPath(const std::string& base, const std::
 // output is complete). On failure status holds the reason shown in the row and
 // file.TargetPath is unchanged.
 bool ResolveTargetPath(SourceFile& file, std::string& status, const Settings& settings);
+
+// Where a source's output goes: its folder (ending in "/", or empty for a bare name beside
+// the working folder) and the target path without its extension. Nothing is created.
+struct TargetPlace {
+  std::string folder;
+  std::string base;
+};
+TargetPlace PlaceTarget(const std::string& sourcePath, const Settings& settings);
+
+// Where the output goes instead when the chosen folder cannot be made and the settings
+// fall back to the documents folder; nullopt without that fallback.
+std::optional<TargetPlace> PlaceFallbackTarget(const std::string& sourcePath,
+                                               const Settings& settings);
+
+// The target ResolveTargetPath would choose, worked out without creating or probing
+// anything, so a dry run leaves the disk as it was.
+struct PredictedTarget {
+  std::string folder;  // where the output (and its temporary parts) would be written
+  std::string path;    // empty when the target-exists rule leaves the file
+  std::string status;  // why there is no path
+};
+// claimed holds the targets earlier files of the same run would take: the rename rule steps
+// over them as over files on disk, and the chosen path is added.
+PredictedTarget PredictTargetPath(const std::string& sourcePath, const Settings& settings,
+                                  std::set<std::string>* claimed = nullptr);
 
 }  // namespace sonorell

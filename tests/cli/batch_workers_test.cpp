@@ -109,6 +109,23 @@ TEST(BatchWorkers, ShardsCoverTheBatchOnceAndWorkersAgreeWithOne) {
   EXPECT_EQ(RunCli(profile, "convert --format wav --jobs 0 " + Quote(in.path())).status, 2);
 }
 
+// "a" renamed past an existing a.mp3 takes a_1.mp3, the name "a_1" itself wants: run in
+// parallel, one of the two outputs would be lost. Every output must arrive under a name of
+// its own, and the user's old file stays.
+TEST(BatchWorkers, RenamedTargetsNeverCollideAcrossWorkers) {
+  SONORELL_REQUIRE_TOOL("sox");
+  TempFolder profile, in, out;
+  MakeTones(in, {"a.wav", "a_1.wav", "a_2.wav", "b.wav"}, 0.3);
+  testing::WriteFileBytes(out / "a.mp3", "the user's file");
+  const auto r = RunCli(profile, "convert --format mp3 --rename --jobs 4 --out " +
+                                     Quote(out.path()) + " " + Quote(in.path()));
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Names(out.path()),
+            (std::set<std::string>{"a.mp3", "a_1.mp3", "a_1_1.mp3", "a_2.mp3", "b.mp3"}))
+      << r.out;
+  EXPECT_EQ(testing::ReadFileBytes(out / "a.mp3"), "the user's file");
+}
+
 // File names may hold any byte but "/" and NUL; a tab or line break in one reaches the
 // report line intact.
 TEST(BatchWorkers, NamesWithTabsAndLineBreaksComeBackWhole) {

@@ -67,6 +67,30 @@ TEST(StagedOutput, CommitReplacesAnOlderTargetWhole) {
   EXPECT_EQ(ReadFileBytes(target), "new");
 }
 
+// Another conversion running at the same time may pick the same free name: the file that got
+// there first stays, the later one fails whole instead of silently replacing it.
+TEST(StagedOutput, FileThatAppearedWhileEncodingIsNeverReplaced) {
+  TempFolder dir;
+  const std::string target = dir / "song_1.mp3";
+  StagedOutput out;
+  ASSERT_TRUE(out.Open(target));
+  out.Write("second", 6);
+  WriteFileBytes(target, "first");
+  EXPECT_FALSE(out.Commit(""));
+  EXPECT_EQ(ReadFileBytes(target), "first");
+  EXPECT_EQ(ListFolder(dir.path()), "song_1.mp3\n");
+
+  // A link put there meanwhile is not followed or replaced either.
+  const std::string linked = dir / "song_2.mp3";
+  StagedOutput other;
+  ASSERT_TRUE(other.Open(linked));
+  other.Write("x", 1);
+  std::filesystem::create_symlink(dir / "nowhere.mp3", linked);
+  EXPECT_FALSE(other.Commit(""));
+  EXPECT_TRUE(std::filesystem::is_symlink(linked));
+  EXPECT_FALSE(std::filesystem::exists(dir / "nowhere.mp3"));
+}
+
 TEST(StagedOutput, NeverReplacesTheSourceEvenThroughALink) {
   TempFolder dir;
   const std::string source = dir / "song.wav";
