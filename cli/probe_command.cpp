@@ -14,9 +14,12 @@
 #include "engine/encoders/tags/source_tags.h"
 #include "engine/jobs/file_intake.h"
 #include "engine/jobs/file_list.h"
+#include "engine/jobs/input_types.h"
 #include "engine/paths/path_rules.h"
+#include "engine/sources/bass/default_sound_font.h"
 #include "engine/sources/mp4/read_mp4_tags.h"
 #include "engine/sources/source_factory.h"
+#include "platform/desktop/program_folder.h"
 #include "settings/settings_store.h"
 
 namespace sonorell {
@@ -234,6 +237,11 @@ int RunProbeCommand(const std::vector<std::string>& args) {
   for (const std::string& missing : inputs.missing) {
     std::fprintf(stderr, "sonorell-cli: %s: no such file or folder\n", missing.c_str());
   }
+  // MIDI files are read through the sound font, as the window loads it at start.
+  const bool anyMidi = std::any_of(inputs.files.begin(), inputs.files.end(), [](const auto& f) {
+    return InputTypeForPath(f.SourcePath) == kInputMidi;
+  });
+  if (anyMidi) LoadDefaultSoundFont(platform::ProgramFolder());
   std::vector<ProbedFile> files;
   bool allRead = inputs.missing.empty();
   for (const SourceFile& f : inputs.files) {

@@ -1,5 +1,8 @@
 #include "cli/worker_mode.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -33,9 +36,27 @@ bool Cancelled() {
   return gWorkerCancel != 0;
 }
 
-void SendLine(const std::string& line) {
-  std::fputs((line + "\n").c_str(), stdout);
+// The parent's pipe. Decoder libraries sometimes print to standard output; those lines
+// go to standard error instead, so they can never break or fake a protocol line.
+FILE* gToParent = nullptr;
+
+void ClaimStandardOutput() {
   std::fflush(stdout);
+  const int pipe = ::dup(STDOUT_FILENO);
+  if (pipe < 0) return;
+  gToParent = ::fdopen(pipe, "w");
+  if (!gToParent) {
+    ::close(pipe);
+    return;
+  }
+  ::fcntl(pipe, F_SETFD, FD_CLOEXEC);
+  ::dup2(STDERR_FILENO, STDOUT_FILENO);
+}
+
+void SendLine(const std::string& line) {
+  FILE* to = gToParent ? gToParent : stdout;
+  std::fputs((line + "\n").c_str(), to);
+  std::fflush(to);
 }
 
 // The file bar as percent lines for the parent, one per change.
@@ -143,6 +164,7 @@ int RunWorker(const ConvertFlags& flags, const Settings& settings, SourceFile fi
   std::signal(SIGTERM, OnWorkerInterrupt);
   // A parent that went away ends nothing half-way: the file is finished or cancelled whole.
   std::signal(SIGPIPE, SIG_IGN);
+  ClaimStandardOutput();
   ApplyTestFault(file.SourcePath);
 
   // Each file of a batch gets the stream serial it would get in one process: the k-th Ogg

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "cli/json_text.h"
+
 namespace sonorell {
 namespace {
 
@@ -59,11 +61,7 @@ std::string ProgressLine(int percent) {
 
 std::string ResultLine(const WorkerResult& result) {
   // Numbers in the C form whatever the locale, so parent and report always agree.
-  char seconds[64];
-  const double value = std::isfinite(result.sourceSeconds) ? result.sourceSeconds : 0.0;
-  const auto [end, ec] =
-      std::to_chars(seconds, seconds + sizeof seconds, value, std::chars_format::fixed, 3);
-  const std::string secondsText = ec == std::errc() ? std::string(seconds, end) : "0";
+  const std::string secondsText = JsonNumber(result.sourceSeconds, 3);
   return std::string("result\t") + (result.converted ? "1" : "0") + "\t" + Escape(result.status) +
          "\t" + Escape(result.target) + "\t" + secondsText;
 }

@@ -63,43 +63,6 @@ std::optional<std::string> Iconv(std::string_view text, const std::string& to,
   return out;
 }
 
-// One well-formed UTF-8 sequence at text[pos]; advances pos. False for anything else.
-bool DecodeOne(std::string_view text, size_t& pos, char32_t& codePoint) {
-  const auto lead = static_cast<uint8_t>(text[pos]);
-  if (lead < 0x80) {
-    codePoint = lead;
-    ++pos;
-    return true;
-  }
-  size_t length = 0;
-  char32_t value = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    value = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    value = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    value = lead & 0x07;
-  } else {
-    return false;  // continuation byte, overlong lead C0/C1, or F5..FF
-  }
-  if (text.size() - pos < length) return false;
-  for (size_t k = 1; k < length; ++k) {
-    const auto next = static_cast<uint8_t>(text[pos + k]);
-    if ((next & 0xC0) != 0x80) return false;
-    value = (value << 6) | (next & 0x3F);
-  }
-  if (length == 3 && value < 0x800) return false;    // overlong
-  if (length == 4 && value < 0x10000) return false;  // overlong
-  if (value > 0x10FFFF) return false;
-  if (value >= 0xD800 && value <= 0xDFFF) return false;  // surrogates are not characters
-  codePoint = value;
-  pos += length;
-  return true;
-}
-
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -164,11 +127,48 @@ std::optional<std::string> Utf8ToCodeSet(std::string_view text, const std::strin
   return Iconv(text, codeSet, "UTF-8");
 }
 
+bool DecodeUtf8At(std::string_view text, size_t& pos, char32_t& codePoint) {
+  if (pos >= text.size()) return false;
+  const auto lead = static_cast<uint8_t>(text[pos]);
+  if (lead < 0x80) {
+    codePoint = lead;
+    ++pos;
+    return true;
+  }
+  size_t length = 0;
+  char32_t value = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    value = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    value = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    value = lead & 0x07;
+  } else {
+    return false;  // continuation byte, overlong lead C0/C1, or F5..FF
+  }
+  if (text.size() - pos < length) return false;
+  for (size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<uint8_t>(text[pos + k]);
+    if ((next & 0xC0) != 0x80) return false;
+    value = (value << 6) | (next & 0x3F);
+  }
+  if (length == 3 && value < 0x800) return false;    // overlong
+  if (length == 4 && value < 0x10000) return false;  // overlong
+  if (value > 0x10FFFF) return false;
+  if (value >= 0xD800 && value <= 0xDFFF) return false;  // surrogates are not characters
+  codePoint = value;
+  pos += length;
+  return true;
+}
+
 bool IsValidUtf8(std::string_view text) {
   size_t pos = 0;
   char32_t cp = 0;
   while (pos < text.size()) {
-    if (!DecodeOne(text, pos, cp)) return false;
+    if (!DecodeUtf8At(text, pos, cp)) return false;
   }
   return true;
 }
@@ -179,7 +179,7 @@ std::optional<std::u32string> DecodeUtf8(std::string_view text) {
   size_t pos = 0;
   char32_t cp = 0;
   while (pos < text.size()) {
-    if (!DecodeOne(text, pos, cp)) return std::nullopt;
+    if (!DecodeUtf8At(text, pos, cp)) return std::nullopt;
     out += cp;
   }
   return out;
@@ -201,7 +201,7 @@ std::optional<std::string> Utf8ToLatin1(std::string_view text, char replacement)
   size_t pos = 0;
   char32_t cp = 0;
   while (pos < text.size()) {
-    if (!DecodeOne(text, pos, cp)) return std::nullopt;
+    if (!DecodeUtf8At(text, pos, cp)) return std::nullopt;
     out += cp <= 0xFF ? static_cast<char>(cp) : replacement;
   }
   return out;
@@ -220,7 +220,7 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
   size_t pos = 0;
   char32_t cp = 0;
   while (pos < text.size()) {
-    if (!DecodeOne(text, pos, cp)) return std::nullopt;
+    if (!DecodeUtf8At(text, pos, cp)) return std::nullopt;
     if (cp < 0x10000) {
       out += static_cast<char16_t>(cp);
     } else {

@@ -34,6 +34,11 @@ std::optional<std::string> Utf8ToCodeSet(std::string_view text, const std::strin
 // U+10FFFF, no truncated sequences.
 bool IsValidUtf8(std::string_view text);
 
+// The code point of the one well-formed UTF-8 sequence at text[pos], with pos moved past
+// it. False, pos unchanged, when no valid sequence starts there (a stray byte, an overlong
+// form, a surrogate, a sequence cut short), so a caller can replace that byte and go on.
+bool DecodeUtf8At(std::string_view text, size_t& pos, char32_t& codePoint);
+
 // Code points of well-formed UTF-8; nullopt otherwise.
 std::optional<std::u32string> DecodeUtf8(std::string_view text);
 

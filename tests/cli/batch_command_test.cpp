@@ -387,6 +387,18 @@ TEST(BatchCommand, ProbeShowsTheListColumnsAndTagsInAnyScript) {
             "歌.ogg True 00:02 48000 Stereo Ogg 夜明けの歌 歌手 Альбом 7\n");
 }
 
+// A MIDI file is read through the sound font, as in the window's list: its length is the
+// score's.
+TEST(BatchCommand, ProbeReadsMidiThroughTheSoundFont) {
+  SONORELL_REQUIRE_SAMPLE("train-filled-with-cash.mid");
+  TempFolder profile;
+  const CliResult r =
+      RunCli(profile, "probe " + Quote(testing::SamplePath("train-filled-with-cash.mid")));
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(Has(r.out, "01:09")) << r.out;
+  EXPECT_TRUE(Has(r.out, "MIDI")) << r.out;
+}
+
 TEST(BatchCommand, ProbeJsonStaysValidForNamesThatAreNotUtf8) {
   SONORELL_REQUIRE_TOOL("sox");
   SONORELL_REQUIRE_TOOL("python3");
