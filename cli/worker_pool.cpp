@@ -17,6 +17,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/files/unique_fd.h"
+
 extern char** environ;
 
 namespace sonorell {
@@ -32,65 +34,30 @@ constexpr size_t kMaxLineBytes = 64 * 1024;
 // Reads per wake-up, so one chatty child cannot starve the others or the time limits.
 constexpr int kReadsPerWake = 16;
 
-class UniqueFd {
+using platform::UniqueFd;
+
+// Owns one of posix_spawn's initialised attribute objects.
+template <typename T, int (*Init)(T*), int (*Destroy)(T*)>
+class SpawnObject {
  public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() { Reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
+  SpawnObject() { ok_ = Init(&object_) == 0; }
+  ~SpawnObject() {
+    if (ok_) Destroy(&object_);
   }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  void Reset() {
-    // close() may report EINTR, but the descriptor is gone either way on Linux.
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_ = -1;
-};
-
-class SpawnActions {
- public:
-  SpawnActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
-  ~SpawnActions() {
-    if (ok_) ::posix_spawn_file_actions_destroy(&actions_);
-  }
-  SpawnActions(const SpawnActions&) = delete;
-  SpawnActions& operator=(const SpawnActions&) = delete;
+  SpawnObject(const SpawnObject&) = delete;
+  SpawnObject& operator=(const SpawnObject&) = delete;
   bool ok() const { return ok_; }
-  posix_spawn_file_actions_t* get() { return &actions_; }
+  T* get() { return &object_; }
 
  private:
-  posix_spawn_file_actions_t actions_{};
+  T object_{};
   bool ok_ = false;
 };
 
-class SpawnAttributes {
- public:
-  SpawnAttributes() { ok_ = ::posix_spawnattr_init(&attr_) == 0; }
-  ~SpawnAttributes() {
-    if (ok_) ::posix_spawnattr_destroy(&attr_);
-  }
-  SpawnAttributes(const SpawnAttributes&) = delete;
-  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-  bool ok() const { return ok_; }
-  posix_spawnattr_t* get() { return &attr_; }
-
- private:
-  posix_spawnattr_t attr_{};
-  bool ok_ = false;
-};
+using SpawnActions = SpawnObject<posix_spawn_file_actions_t, ::posix_spawn_file_actions_init,
+                                 ::posix_spawn_file_actions_destroy>;
+using SpawnAttributes =
+    SpawnObject<posix_spawnattr_t, ::posix_spawnattr_init, ::posix_spawnattr_destroy>;
 
 struct Spawned {
   pid_t pid = -1;
@@ -224,7 +191,7 @@ void Feed(RunningJob& job, std::string_view data, const WorkerPoolCallbacks& cal
 
 void CloseOutput(RunningJob& job, const WorkerPoolCallbacks& callbacks) {
   if (!job.output.valid()) return;
-  job.output.Reset();
+  job.output.Close();
   job.outputClosedAt = Clock::now();
   // A last line without its line break still counts.
   if (!job.partial.empty() || job.discarding) EmitLine(job, callbacks);

@@ -308,6 +308,9 @@ TEST(BatchCommand, InterruptWritesTheReportOfWhatFinished) {
                          Has(*rows, name + ".wav False Not converted\n");
     EXPECT_TRUE(done != stopped) << *rows;
     EXPECT_EQ(fs::exists(out / (name + ".mp3")), done) << name;
+    if (done) {
+      EXPECT_GT(fs::file_size(out / (name + ".mp3")), 500000u) << "a whole 40 s MP3";
+    }
     converted += done ? 1 : 0;
   }
   EXPECT_LT(converted, 5u) << *rows;
