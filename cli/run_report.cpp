@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "cli/json_text.h"
+#include "platform/files/unique_fd.h"
+#include "platform/files/write_all.h"
 
 namespace sonorell {
 
@@ -31,22 +33,15 @@ bool WriteReport(const std::string& path, const std::vector<FileOutcome>& outcom
                  std::string& error) {
   const std::string json = ReportJson(outcomes);
   std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
+  platform::UniqueFd fd(::mkstemp(temp.data()));
+  if (!fd.valid()) {
     error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
-  bool ok = true;
-  size_t written = 0;
-  while (ok && written < json.size()) {
-    const ssize_t n = ::write(fd, json.data() + written, json.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) written += static_cast<size_t>(n);
-  }
-  if (ok) ok = ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+  bool ok = platform::WriteAll(fd.get(), json.data(), json.size()) &&
+            ::fchmod(fd.get(), 0644) == 0 && ::fsync(fd.get()) == 0;
   const int saved = errno;
-  ok = ::close(fd) == 0 && ok;
+  ok = fd.Close() && ok;
   if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
     error = "cannot write " + path + ": " + std::strerror(errno ? errno : saved);

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "engine/paths/path_rules.h"
+#include "platform/files/write_all.h"
 
 namespace sonorell {
 namespace {
@@ -26,17 +27,6 @@ std::string TemporaryName(const std::string& folder) {
   std::snprintf(name, sizeof name, ".sonorell-%d-%08x-%u.part", static_cast<int>(getpid()), seed,
                 counter++);
   return folder + name;
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -98,7 +88,7 @@ bool StagedOutput::Open(const std::string& targetPath) {
 
 bool StagedOutput::FlushBuffer() {
   if (buffer_.empty()) return !failed_;
-  if (!failed_ && !WriteAll(fd_.get(), buffer_.data(), buffer_.size())) failed_ = true;
+  if (!failed_ && !platform::WriteAll(fd_.get(), buffer_.data(), buffer_.size())) failed_ = true;
   buffer_.clear();
   return !failed_;
 }
@@ -108,7 +98,7 @@ bool StagedOutput::Write(const void* data, size_t size) {
   const auto* bytes = static_cast<const uint8_t*>(data);
   if (buffer_.size() + size > kBufferSize && !FlushBuffer()) return false;
   if (size >= kBufferSize) {
-    if (!WriteAll(fd_.get(), bytes, size)) failed_ = true;
+    if (!platform::WriteAll(fd_.get(), bytes, size)) failed_ = true;
   } else {
     buffer_.insert(buffer_.end(), bytes, bytes + size);
   }

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/files/unique_fd.h"
+#include "platform/files/write_all.h"
 
 namespace platform {
 namespace {
@@ -37,18 +38,6 @@ struct NbStateCloser {
 struct WbStateCloser {
   void operator()(void* state) const { E_IF_exit(state); }
 };
-
-bool WriteAll(int fd, const void* data, size_t size) {
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(fd, bytes, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // The output file, created (or emptied) and started with the storage-format magic.
 // Invalid when it cannot be created or the magic cannot be written.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/files/unique_fd.h"
+#include "platform/files/write_all.h"
 
 namespace platform {
 namespace {
@@ -248,16 +249,6 @@ bool SetAside(const std::string& file) {
   return false;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t put = ::write(fd, data.data(), data.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(put));
-  }
-  return true;
-}
-
 bool ReplaceFileAtomically(const std::string& file, const std::string& content) {
   const std::filesystem::path folder = std::filesystem::path(file).parent_path();
   std::error_code ec;
@@ -265,7 +256,7 @@ bool ReplaceFileAtomically(const std::string& file, const std::string& content) 
   std::string pattern = file + ".tmp-XXXXXX";
   UniqueFd fd(::mkstemp(pattern.data()));
   if (fd.get() < 0) return false;
-  const bool written = WriteAll(fd.get(), content) && ::fsync(fd.get()) == 0;
+  const bool written = WriteAll(fd.get(), content.data(), content.size()) && ::fsync(fd.get()) == 0;
   if (!fd.Close() || !written || std::rename(pattern.c_str(), file.c_str()) != 0) {
     ::unlink(pattern.c_str());
     return false;

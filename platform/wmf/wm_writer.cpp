@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/files/unique_fd.h"
+#include "platform/files/write_all.h"
 #include "platform/wmf/asf_header.h"
 
 extern "C" {
@@ -84,17 +85,6 @@ bool ValidPcmInput(const WM_MEDIA_TYPE& t) {
          static_cast<int>(w.nSamplesPerSec) <= kMaxInputRate &&
          (w.wBitsPerSample == 8 || w.wBitsPerSample == 16) &&
          w.nBlockAlign == w.nChannels * w.wBitsPerSample / 8;
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t done = ::write(fd, data, size);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    data += done;
-    size -= static_cast<size_t>(done);
-  }
-  return true;
 }
 
 // Rewrites the finished file with the attributes and the sound's duration in its header:
