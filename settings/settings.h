@@ -29,6 +29,9 @@ struct Settings {
   int MonoType = 0;
   int EnableExtFilter = 0;
   std::string FilterExts;
+  // Files converted at once, 1..64; 0 stands for the machine's number of cores (see
+  // EffectiveFilesAtOnce in settings/files_at_once.h).
+  int FilesAtOnce = 0;
   int OutputFormat = 1000;
   int OptStartPageIndex = 0;
 

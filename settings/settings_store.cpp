@@ -6,22 +6,23 @@
 
 #include "platform/desktop/documents_folder.h"
 #include "platform/registry/registry_key.h"
+#include "settings/files_at_once.h"
+#include "settings/settings_fields.h"
 
 namespace sonorell {
 namespace {
 
-// Repairs applied to a value just read, so that a hand-edited or outdated store cannot
-// hand the encoders a mode they do not know.
-enum class Fix {
-  kNone,
-  kMp3ChannelMode,  // 0, 1, 3, 4; else joint stereo
-  kChannels012,     // 0 same as source, 1, 2; else stereo
-  kWmaChannels,     // 1, 2; else stereo
-  kTagType012,      // 0..2; else 2
-  kGainPercent,     // 10..3000
-  kOggBitRate,      // old stores hold bit/s: above 1000 is read as kbit/s
-};
+using settings_fields::Field;
+using settings_fields::Fix;
+using settings_fields::kFields;
+using settings_fields::kTagFamilies;
+using settings_fields::kTagNumbers;
+using settings_fields::kTagTextNames;
+using settings_fields::kTagTexts;
+using settings_fields::TagFamily;
+using settings_fields::TagNumber;
 
+// The value read from the store, repaired as the field's table row says.
 int Corrected(int value, Fix fix) {
   switch (fix) {
     case Fix::kNone:
@@ -38,130 +39,11 @@ int Corrected(int value, Fix fix) {
       return value < 10 ? 10 : (value > 3000 ? 3000 : value);
     case Fix::kOggBitRate:
       return value > 1000 ? value / 1000 : value;
+    case Fix::kFilesAtOnce:
+      return CorrectedFilesAtOnce(value);
   }
   return value;
 }
-
-// One stored value: exactly one of number/text is set.
-struct Field {
-  const char* name;
-  unsigned group;
-  int Settings::*number = nullptr;
-  std::string Settings::*text = nullptr;
-  Fix fix = Fix::kNone;
-};
-
-constexpr unsigned kF = kSaveFormatAndPage;
-constexpr unsigned kD = kSaveFolder;
-constexpr unsigned kO = kSaveOptions;
-
-// In the order the values are read and written.
-const Field kFields[] = {
-    {"Folder", kD, nullptr, &Settings::Folder},
-    {"DestOutputFolderOpt", kO, &Settings::DestOutputFolderOpt},
-    {"DestSpecifiedFolder", kO, nullptr, &Settings::DestSpecifiedFolder},
-    {"CreateDirs", kO, &Settings::CreateDirs},
-    {"BrowseOutputFolder", kO, &Settings::BrowseOutputFolder},
-    {"OutputFiles2MyDocuments", kO, &Settings::OutputFiles2MyDocuments},
-    {"TargetExistsOpt", kO, &Settings::TargetExistsOpt},
-    {"MonoType", kO, &Settings::MonoType},
-    {"EnableExtFilter", kO, &Settings::EnableExtFilter},
-    {"FilterExts", kO, nullptr, &Settings::FilterExts},
-    {"OutputFormat", kF, &Settings::OutputFormat},
-    {"OptStartPageIndex", kF, &Settings::OptStartPageIndex},
-
-    {"AutoDestMP3EncodingParam", kO, &Settings::AutoDestMP3EncodingParam},
-    {"MP3BitRate", kO, &Settings::MP3BitRate},
-    {"MP3SampleRate", kO, &Settings::MP3SampleRate},
-    {"MP3ChannelMode", kO, &Settings::MP3ChannelMode, nullptr, Fix::kMp3ChannelMode},
-    {"MP3ID3TagType", kO, &Settings::MP3ID3TagType},
-    {"MP3WriteID3Version", kO, &Settings::MP3WriteID3Version},
-    {"AmplifyMp3", kO, &Settings::AmplifyMp3},
-    {"AmplifyMp3Coeff", kO, &Settings::AmplifyMp3Coeff, nullptr, Fix::kGainPercent},
-
-    {"AutoDestWAVEncodingParam", kO, &Settings::AutoDestWAVEncodingParam},
-    {"WAVBitsPerSample", kO, &Settings::WAVBitsPerSample},
-    {"WAVSampleRate", kO, &Settings::WAVSampleRate},
-    {"WAVChannelNum", kO, &Settings::WAVChannelNum, nullptr, Fix::kChannels012},
-    {"AmplifyWav", kO, &Settings::AmplifyWav},
-    {"AmplifyWavCoeff", kO, &Settings::AmplifyWavCoeff, nullptr, Fix::kGainPercent},
-
-    {"AutoDestWMAEncodingParam", kO, &Settings::AutoDestWMAEncodingParam},
-    {"WMABitRate", kO, &Settings::WMABitRate},
-    {"WMASampleRate", kO, &Settings::WMASampleRate},
-    {"WMAChannels", kO, &Settings::WMAChannels, nullptr, Fix::kWmaChannels},
-    {"WMAID3TagType", kO, &Settings::WMAID3TagType, nullptr, Fix::kTagType012},
-    {"AmplifyWMA", kO, &Settings::AmplifyWMA},
-    {"AmplifyWMACoeff", kO, &Settings::AmplifyWMACoeff, nullptr, Fix::kGainPercent},
-
-    {"AutoDestOGGEncodingParam", kO, &Settings::AutoDestOGGEncodingParam},
-    {"OGGBitRate", kO, &Settings::OGGBitRate, nullptr, Fix::kOggBitRate},
-    {"OGGSampleRate", kO, &Settings::OGGSampleRate},
-    {"OGGChannels", kO, &Settings::OGGChannels, nullptr, Fix::kChannels012},
-    {"OGGID3TagType", kO, &Settings::OGGID3TagType},
-    {"AmplifyOGG", kO, &Settings::AmplifyOGG},
-    {"AmplifyOGGCoeff", kO, &Settings::AmplifyOGGCoeff, nullptr, Fix::kGainPercent},
-
-    {"AutoDestAACEncodingParam", kO, &Settings::AutoDestAACEncodingParam},
-    {"AACVBR", kO, &Settings::AACVBR},
-    {"AACVBRQuality", kO, &Settings::AACVBRQuality},
-    {"AACABRBitRate", kO, &Settings::AACABRBitRate},
-    {"AACMpegVersion", kO, &Settings::AACMpegVersion},
-    {"AACEnableTNS", kO, &Settings::AACEnableTNS},
-    {"AACEnableMidside", kO, &Settings::AACEnableMidside},
-    {"AACBlockType", kO, &Settings::AACBlockType},
-    {"AmplifyAAC", kO, &Settings::AmplifyAAC},
-    {"AmplifyAACCoef", kO, &Settings::AmplifyAACCoef},
-
-    {"AutoDestM4AEncodingParam", kO, &Settings::AutoDestM4AEncodingParam},
-    {"M4AVBR", kO, &Settings::M4AVBR},
-    {"M4AVBRQuality", kO, &Settings::M4AVBRQuality},
-    {"M4AABRBitRate", kO, &Settings::M4AABRBitRate},
-    {"M4AEnableTNS", kO, &Settings::M4AEnableTNS},
-    {"M4AEnableMidside", kO, &Settings::M4AEnableMidside},
-    {"M4ABlockType", kO, &Settings::M4ABlockType},
-    {"AmplifyM4A", kO, &Settings::AmplifyM4A},
-    {"AmplifyM4ACoef", kO, &Settings::AmplifyM4ACoef},
-    {"M4AID3TagType", kO, &Settings::M4AID3TagType, nullptr, Fix::kTagType012},
-
-    {"AMRMode", kO, &Settings::AMRMode},
-    {"AMRWBMode", kO, &Settings::AMRWBMode},
-    {"AMRDTX", kO, &Settings::AMRDTX},
-    {"AMRType", kO, &Settings::AMRType},
-    {"AWBMode", kO, &Settings::AWBMode},
-    {"AWBDTX", kO, &Settings::AWBDTX},
-    {"AmplifyAMR", kO, &Settings::AmplifyAMR},
-    {"AmplifyAMRCoef", kO, &Settings::AmplifyAMRCoef},
-};
-
-std::string TagDefaults::*const kTagTexts[] = {
-    &TagDefaults::Title, &TagDefaults::Artist,  &TagDefaults::Album,    &TagDefaults::Year,
-    &TagDefaults::Genre, &TagDefaults::Comment, &TagDefaults::Composer, &TagDefaults::Copyright,
-};
-const char* const kTagTextNames[] = {"Title", "Artist",  "Album",    "Year",
-                                     "Genre", "Comment", "Composer", "Copyright"};
-static_assert(std::size(kTagTexts) == std::size(kTagTextNames));
-
-struct TagNumber {
-  const char* name;
-  int TagDefaults::*field;
-};
-const TagNumber kTagNumbers[] = {
-    {"TitleAsFileName", &TagDefaults::TitleAsFileName},
-    {"TrackNumType", &TagDefaults::TrackNumType},
-    {"CustomTrackNum", &TagDefaults::CustomTrackNum},
-};
-
-struct TagFamily {
-  const char* name;
-  TagDefaults Settings::*tags;
-};
-const TagFamily kTagFamilies[] = {
-    {"MP3", &Settings::Mp3Tags},
-    {"OGG", &Settings::OggTags},
-    {"WMA", &Settings::WmaTags},
-    {"M4A", &Settings::M4aTags},
-};
 
 constexpr char kFirstRunName[] = "FirstRun";
 
@@ -180,6 +62,7 @@ std::string AsStoredText(const std::string& text) {
 
 Settings CreateDefaultSettings() {
   Settings settings;
+  settings.FilesAtOnce = DefaultFilesAtOnce();
   const std::optional<std::string> documents = platform::UserDocumentsFolder(true);
   if (documents && !documents->empty()) {
     settings.DestOutputFolderOpt = kOutputToCustomFolder;

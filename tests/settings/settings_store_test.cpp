@@ -2,13 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "platform/registry/registry_key.h"
+#include "settings/files_at_once.h"
+#include "tests/settings/non_default_settings.h"
 #include "tests/support/temp_profile.h"
 
 namespace sonorell {
 namespace {
 
 using platform::RegistryKey;
+using sonorell::testing::NonDefaultSettings;
+using sonorell::testing::NonDefaultTags;
 
 // Every value of the options key, by name and kind, as the option pages expect them.
 const char* const kNumberNames[] = {"DestOutputFolderOpt",
@@ -18,6 +25,7 @@ const char* const kNumberNames[] = {"DestOutputFolderOpt",
                                     "TargetExistsOpt",
                                     "MonoType",
                                     "EnableExtFilter",
+                                    "FilesAtOnce",
                                     "OutputFormat",
                                     "OptStartPageIndex",
                                     "AutoDestMP3EncodingParam",
@@ -83,99 +91,9 @@ std::string TagKey(const std::string& family) {
   return std::string(kOptionsKeyPath) + "\\" + family + "Tag";
 }
 
-TagDefaults NonDefaultTags(const std::string& seed) {
-  TagDefaults tags;
-  tags.TitleAsFileName = 0;
-  tags.Title = seed + " title \"quoted\"";
-  tags.Artist = seed + " Ärtist – 名前";
-  tags.Album = seed + "\nsecond line\r\n";
-  tags.Year = "1999";
-  tags.Genre = seed + " genre \\ back\\slash";
-  tags.Comment = seed + std::string(10000, 'c');
-  tags.Composer = seed + " composer\t";
-  tags.Copyright = "© " + seed;
-  tags.TrackNumType = 2;
-  tags.CustomTrackNum = 17;
-  return tags;
-}
-
-// Every field differs from its default, and every value survives the load corrections.
-Settings NonDefaultSettings() {
-  Settings s;
-  s.Folder = "/music/" + std::string(600, 'f') + "/Ünïcødé \"x\"\\y";
-  s.DestOutputFolderOpt = kOutputToCustomFolder;
-  s.DestSpecifiedFolder = "/out/" + std::string(400, 'd');
-  s.CreateDirs = 1;
-  s.BrowseOutputFolder = 0;
-  s.OutputFiles2MyDocuments = 0;
-  s.TargetExistsOpt = kTargetExistsSkip;
-  s.MonoType = 2;
-  s.EnableExtFilter = 1;
-  s.FilterExts = "mp3,FLAC,,ogg,";
-  s.OutputFormat = 1003;
-  s.OptStartPageIndex = 4;
-  s.AutoDestMP3EncodingParam = 0;
-  s.MP3BitRate = 320;
-  s.MP3SampleRate = 48000;
-  s.MP3ChannelMode = 3;
-  s.MP3ID3TagType = 2;
-  s.MP3WriteID3Version = 2;
-  s.AmplifyMp3 = 1;
-  s.AmplifyMp3Coeff = 250;
-  s.AutoDestWAVEncodingParam = 0;
-  s.WAVBitsPerSample = 24;
-  s.WAVSampleRate = 96000;
-  s.WAVChannelNum = 0;
-  s.AmplifyWav = 1;
-  s.AmplifyWavCoeff = 10;
-  s.AutoDestWMAEncodingParam = 0;
-  s.WMABitRate = 192000;
-  s.WMASampleRate = 32000;
-  s.WMAChannels = 1;
-  s.WMAID3TagType = 0;
-  s.AmplifyWMA = 1;
-  s.AmplifyWMACoeff = 3000;
-  s.AutoDestOGGEncodingParam = 0;
-  s.OGGBitRate = 1000;
-  s.OGGSampleRate = 22050;
-  s.OGGChannels = 1;
-  s.OGGID3TagType = 0;
-  s.AmplifyOGG = 1;
-  s.AmplifyOGGCoeff = 55;
-  s.AutoDestAACEncodingParam = 0;
-  s.AACVBR = 0;
-  s.AACVBRQuality = 150;
-  s.AACABRBitRate = 96;
-  s.AACMpegVersion = 1;
-  s.AACEnableTNS = 1;
-  s.AACEnableMidside = 0;
-  s.AACBlockType = 2;
-  s.AmplifyAAC = 1;
-  s.AmplifyAACCoef = 5;
-  s.AutoDestM4AEncodingParam = 0;
-  s.M4AVBR = 0;
-  s.M4AVBRQuality = 80;
-  s.M4AABRBitRate = 256;
-  s.M4AEnableTNS = 1;
-  s.M4AEnableMidside = 0;
-  s.M4ABlockType = 1;
-  s.AmplifyM4A = 1;
-  s.AmplifyM4ACoef = 9000;
-  s.M4AID3TagType = 2;
-  s.AMRMode = 3;
-  s.AMRWBMode = 8;
-  s.AMRDTX = 1;
-  s.AMRType = 1;
-  s.AWBMode = 2;
-  s.AWBDTX = 1;
-  s.AmplifyAMR = 1;
-  s.AmplifyAMRCoef = -7;
-  s.Mp3Tags = NonDefaultTags("mp3");
-  s.OggTags = NonDefaultTags("ogg");
-  s.WmaTags = NonDefaultTags("wma");
-  s.M4aTags = NonDefaultTags("m4a");
-  s.ExtensionFilter = {"mp3", "flac", "", "ogg", ""};
-  return s;
+// The machine's cores within 1..64: what an unset or damaged FilesAtOnce stands for.
+int Cores() {
+  return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
 }
 
 class SettingsStoreTest : public sonorell::testing::TempProfileTest {
@@ -200,9 +118,14 @@ TEST_F(SettingsStoreTest, FreshProfileWritesToTheDocumentsFolder) {
   EXPECT_EQ(defaults.DestSpecifiedFolder, home_ + "/Documents");
   EXPECT_TRUE(std::filesystem::is_directory(home_ + "/Documents"));
 
+  // As many files at once as the machine has cores, within 1..64.
+  const int cores = Cores();
+  EXPECT_EQ(defaults.FilesAtOnce, cores);
+
   Settings expected;  // Everything else is the plain record's default.
   expected.DestOutputFolderOpt = kOutputToCustomFolder;
   expected.DestSpecifiedFolder = home_ + "/Documents";
+  expected.FilesAtOnce = cores;
   EXPECT_EQ(defaults, expected);
 
   Settings loaded = defaults;
@@ -308,10 +231,31 @@ TEST_F(SettingsStoreTest, OutOfRangeValuesAreCorrectedOnLoad) {
       {"OGGBitRate", 1001, &Settings::OGGBitRate, 1},
       {"OGGBitRate", 1999, &Settings::OGGBitRate, 1},
       {"MP3BitRate", 192000, &Settings::MP3BitRate, 192000},
+      {"FilesAtOnce", 1, &Settings::FilesAtOnce, 1},
+      {"FilesAtOnce", 64, &Settings::FilesAtOnce, 64},
+      {"FilesAtOnce", 65, &Settings::FilesAtOnce, 64},
+      {"FilesAtOnce", 0x7FFFFFFFu, &Settings::FilesAtOnce, 64},
+      {"FilesAtOnce", 0, &Settings::FilesAtOnce, Cores()},
+      {"FilesAtOnce", 0xFFFFFFFFu, &Settings::FilesAtOnce, Cores()},
+      {"FilesAtOnce", 0x80000000u, &Settings::FilesAtOnce, Cores()},
   };
   for (const Correction& c : cases) {
     StoreNumber(c.name, c.stored);
     EXPECT_EQ(Loaded().*c.field, c.expected) << c.name << " stored as " << c.stored;
+  }
+}
+
+TEST(FilesAtOnceTest, UnsetOrOutOfRangeCountsAreUsedWithinTheRange) {
+  EXPECT_EQ(EffectiveFilesAtOnce(Settings()), Cores());  // The plain record leaves it unset.
+  const struct {
+    int stored;
+    int used;
+  } cases[] = {
+      {1, 1}, {7, 7}, {64, 64}, {65, 64}, {INT32_MAX, 64}, {-1, Cores()}, {INT32_MIN, Cores()}};
+  for (const auto& c : cases) {
+    Settings s;
+    s.FilesAtOnce = c.stored;
+    EXPECT_EQ(EffectiveFilesAtOnce(s), c.used) << c.stored;
   }
 }
 
