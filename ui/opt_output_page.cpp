@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "ui/qt_paths.h"
+#include "ui/spin_edit.h"
 
 namespace sonorell {
 namespace {
@@ -101,6 +102,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
       browseOutput_(
           new QCheckBox(QStringLiteral("&Browse output folder when conversion completes"), this)),
       mono_(new QButtonGroup(this)),
+      filesAtOnce_(new SpinEdit(kMinFilesAtOnce, kMaxFilesAtOnce, 1, this)),
       filterOn_(new QCheckBox(QStringLiteral("O&nly add the following file extensions for "
                                              "\"Add Folder\" and Drag/Drop"),
                               this)),
@@ -113,6 +115,8 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   fields_.documentsFallback = s.OutputFiles2MyDocuments != 0;
   fields_.browseOutput = s.BrowseOutputFolder != 0;
   fields_.monoType = s.MonoType;
+  // An unset or out-of-range count shows as the number that would be used.
+  fields_.filesAtOnce = EffectiveFilesAtOnce(s);
   fields_.filterOn = s.EnableExtFilter != 0;
   fields_.filterExts = s.FilterExts;
 
@@ -125,6 +129,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   targetExists_->setObjectName(QStringLiteral("targetExists"));
   documentsFallback_->setObjectName(QStringLiteral("documentsFallback"));
   browseOutput_->setObjectName(QStringLiteral("browseOutput"));
+  filesAtOnce_->setObjectName(QStringLiteral("filesAtOnce"));
   filterOn_->setObjectName(QStringLiteral("filterOn"));
   filterExts_->setObjectName(QStringLiteral("filterExts"));
   example_->setWordWrap(true);
@@ -170,6 +175,16 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   }
   radios->addStretch(1);
   genGrid->addLayout(radios, 1, 0, 1, 2);
+  auto* atOnce = new QHBoxLayout;
+  auto* atOnceLabel = new QLabel(QStringLiteral("Files converted &at once:"), general);
+  atOnceLabel->setObjectName(QStringLiteral("filesAtOnceLabel"));
+  atOnceLabel->setBuddy(filesAtOnce_);
+  filesAtOnce_->setMinimumWidth(
+      filesAtOnce_->fontMetrics().horizontalAdvance(QStringLiteral("640")) + 30);
+  atOnce->addWidget(atOnceLabel);
+  atOnce->addWidget(filesAtOnce_);
+  atOnce->addStretch(1);
+  genGrid->addLayout(atOnce, 2, 0, 1, 2);
   genGrid->setColumnStretch(0, 1);
 
   // Extension filter of Add Folder and drops.
@@ -201,6 +216,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   documentsFallback_->setChecked(fields_.documentsFallback);
   browseOutput_->setChecked(fields_.browseOutput);
   if (QAbstractButton* radio = mono_->button(fields_.monoType)) radio->setChecked(true);
+  filesAtOnce_->SetValue(fields_.filesAtOnce);
   filterOn_->setChecked(fields_.filterOn);
   filterExts_->setText(FromBytes(fields_.filterExts));
   filterExts_->setEnabled(fields_.filterOn);
@@ -235,6 +251,7 @@ void COptOutputPage::ReadControls() {
   fields_.documentsFallback = documentsFallback_->isChecked();
   fields_.browseOutput = browseOutput_->isChecked();
   if (mono_->checkedId() >= 0) fields_.monoType = mono_->checkedId();
+  if (const std::optional<int> typed = filesAtOnce_->Value()) fields_.filesAtOnce = *typed;
   fields_.filterOn = filterOn_->isChecked();
   fields_.filterExts = ToBytes(filterExts_->text());
 }
@@ -270,6 +287,10 @@ std::optional<PageRefusal> COptOutputPage::LeavePage() {
   if (fields_.folderMode == kOutputToCustomFolder && fields_.folder.empty()) {
     return PageRefusal{QString::fromUtf8(kChooseOutputFolderText), folder_};
   }
+  const std::optional<int> filesAtOnce = filesAtOnce_->Value();
+  if (!filesAtOnce || !ValidFilesAtOnce(*filesAtOnce)) {
+    return PageRefusal{QString::fromUtf8(kInvalidFilesAtOnceText), filesAtOnce_};
+  }
   fields_.filterExts = CleanExtensionList(fields_.filterExts);
   filterExts_->setText(FromBytes(fields_.filterExts));
   if (fields_.filterOn && fields_.filterExts.empty()) {
@@ -286,6 +307,7 @@ void COptOutputPage::StoreInto(Settings& s) const {
   s.OutputFiles2MyDocuments = fields_.documentsFallback ? 1 : 0;
   s.BrowseOutputFolder = fields_.browseOutput ? 1 : 0;
   s.MonoType = fields_.monoType;
+  s.FilesAtOnce = fields_.filesAtOnce;
   s.EnableExtFilter = fields_.filterOn ? 1 : 0;
   s.FilterExts = fields_.filterExts;
 }

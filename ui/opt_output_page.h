@@ -3,6 +3,7 @@
 #include <QString>
 #include <string>
 
+#include "settings/files_at_once.h"
 #include "ui/opt_page.h"
 
 class QButtonGroup;
@@ -14,17 +15,22 @@ class QPushButton;
 
 namespace sonorell {
 
+class SpinEdit;
+
 inline constexpr const char* kGeneralTitle = "General";
 inline constexpr const char* kChooseOutputFolderTitle = "Please choose an output folder:";
 inline constexpr const char* kChooseOutputFolderText = "Please choose an output folder.";
 inline constexpr const char* kEnterFilterExtsText =
     "Please enter file extensions you need to filter.";
+inline constexpr const char* kInvalidFilesAtOnceText =
+    "Invalid number of files converted at once. It's between 1 and 64.";
 
 // The extension list as typed, without blanks and tabs, with semicolons as commas.
 std::string CleanExtensionList(const std::string& typed);
 
 // The "General" page: where outputs go, what happens to existing targets, how stereo
-// becomes mono, and which extensions Add Folder and drops take.
+// becomes mono, how many files are converted at once, and which extensions Add Folder and
+// drops take.
 class COptOutputPage : public COptPage {
  public:
   COptOutputPage(const Settings& settings, const OptionServices& services, QWidget* parent);
@@ -48,6 +54,7 @@ class COptOutputPage : public COptPage {
     bool documentsFallback = true;
     bool browseOutput = true;
     int monoType = 0;
+    int filesAtOnce = kMinFilesAtOnce;
     bool filterOn = false;
     std::string filterExts;
   };
@@ -67,6 +74,7 @@ class COptOutputPage : public COptPage {
   QCheckBox* documentsFallback_;
   QCheckBox* browseOutput_;
   QButtonGroup* mono_;
+  SpinEdit* filesAtOnce_;
   QCheckBox* filterOn_;
   QLineEdit* filterExts_;
 };

@@ -10,17 +10,21 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "settings/settings_store.h"
 #include "tests/support/temp_folder.h"
+#include "tests/ui/hosted_page.h"
 #include "tests/ui/layout_checks.h"
 #include "tests/ui/option_test_services.h"
 #include "tests/ui/ui_test_registry.h"
 #include "ui/opt_output_page.h"
 #include "ui/opt_page.h"
 #include "ui/opt_sheet.h"
+#include "ui/spin_edit.h"
 
 namespace sonorell {
 namespace {
@@ -120,6 +124,7 @@ class OptionsSheetTest : public QObject {
     OptionDesktop desktop;
     Settings settings = SavedSettings();
     settings.TargetExistsOpt = 77;  // no such policy: shows, and is stored, as the first
+    settings.FilesAtOnce = 7;
     COptSheet sheet(settings, ServicesFor(desktop), nullptr);
     sheet.show();
     QVERIFY(QTest::qWaitForWindowExposed(&sheet));
@@ -138,6 +143,7 @@ class OptionsSheetTest : public QObject {
       QVERIFY2(!Find<QWidget>(page, name)->isEnabled(), name);
     }
     QVERIFY(!Find<QLineEdit>(page, "filterExts")->isEnabled());
+    QCOMPARE(Find<SpinEdit>(page, "filesAtOnce")->text(), QString("7"));
     testing::SaveWindowScreenshot(sheet, "options-general");
 
     // Every control changed as a user would.
@@ -153,6 +159,7 @@ class OptionsSheetTest : public QObject {
     Find<QCheckBox>(page, "documentsFallback")->click();
     Find<QCheckBox>(page, "browseOutput")->click();
     Find<QRadioButton>(page, "mono2")->click();
+    testing::Type(Find<SpinEdit>(page, "filesAtOnce"), "12");
     Find<QCheckBox>(page, "filterOn")->click();
     auto* exts = Find<QLineEdit>(page, "filterExts");
     QVERIFY(exts->isEnabled());
@@ -171,6 +178,7 @@ class OptionsSheetTest : public QObject {
     QCOMPARE(stored.OutputFiles2MyDocuments, 0);
     QCOMPARE(stored.BrowseOutputFolder, 0);
     QCOMPARE(stored.MonoType, 2);
+    QCOMPARE(stored.FilesAtOnce, 12);
     QCOMPARE(stored.EnableExtFilter, 1);
     QCOMPARE(stored.FilterExts, std::string("wav,mp3,m4a,FLAC"));
     // The live record has its filter rebuilt for Add Folder and drops.
@@ -219,6 +227,71 @@ class OptionsSheetTest : public QObject {
     QCOMPARE(sheet.result(), int(QDialog::Accepted));
     QCOMPARE(settings.OptStartPageIndex, kOggPage);
     QCOMPARE(StoredSettings().FilterExts, std::string("aiff"));
+  }
+
+  void generalPageRefusesFilesAtOnceOutsideOneTo64() {
+    ProfileScope profile;
+    OptionDesktop desktop;
+    Settings settings = SavedSettings();
+    const std::string before = testing::ReadFileBytes(profile.OptionsFile());
+    COptSheet sheet(settings, ServicesFor(desktop), nullptr);
+    sheet.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    QWidget& page = *sheet.Page(kGeneralPage);
+    auto* edit = Find<SpinEdit>(page, "filesAtOnce");
+
+    for (const char* typed : {"0", "65", "-1", "", "  ", "four", "2x", "99999999999"}) {
+      testing::Type(edit, typed);
+      sheet.accept();
+      QVERIFY2(sheet.isVisible(), typed);
+      QCOMPARE(desktop.LastMessage(),
+               QString("Invalid number of files converted at once. It's between 1 and 64."));
+      QCOMPARE(desktop.messages.back().icon, QMessageBox::Warning);
+      QCOMPARE(sheet.focusWidget(), edit);
+    }
+    testing::Type(edit, "65");
+    sheet.accept();
+    testing::SaveWindowScreenshot(sheet, "options-general-files-at-once-refused");
+    // Another tab is refused the same way, and nothing reached the store.
+    sheet.Tabs()->setCurrentIndex(kWavPage);
+    QCOMPARE(sheet.Tabs()->currentIndex(), kGeneralPage);
+    QCOMPARE(desktop.messages.size(), size_t{10});
+    QCOMPARE(testing::ReadFileBytes(profile.OptionsFile()), before);
+
+    // The arrows stay within the range.
+    testing::Type(edit, "64");
+    QTest::keyClick(edit, Qt::Key_Up);
+    QCOMPARE(edit->text(), QString("64"));
+    testing::Type(edit, "1");
+    QTest::keyClick(edit, Qt::Key_Down);
+    QCOMPARE(edit->text(), QString("1"));
+
+    testing::Type(edit, "64");
+    sheet.accept();
+    QCOMPARE(sheet.result(), int(QDialog::Accepted));
+    QCOMPARE(desktop.messages.size(), size_t{10});
+    QCOMPARE(settings.FilesAtOnce, 64);
+    QCOMPARE(StoredSettings().FilesAtOnce, 64);
+  }
+
+  // A record that leaves the count unset or out of range shows the count that is used, and
+  // OK keeps it.
+  void generalPageShowsTheCountInUse() {
+    ProfileScope profile;
+    const int cores = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
+    const struct {
+      int held;
+      int shown;
+    } cases[] = {{0, cores}, {-5, cores}, {65, 64}, {1, 1}};
+    for (const auto& c : cases) {
+      Settings settings = SavedSettings();
+      settings.FilesAtOnce = c.held;
+      testing::Hosted<COptOutputPage> h(settings);
+      QCOMPARE(h.Child<SpinEdit>("filesAtOnce")->text(), QString::number(c.shown));
+      QVERIFY(!h.page->LeavePage());
+      h.page->StoreInto(settings);
+      QCOMPARE(settings.FilesAtOnce, c.shown);
+    }
   }
 
   void browseOpenAndTheMonoExplanation() {
