@@ -11,7 +11,6 @@
 #include "cli/batch_runner.h"
 #include "cli/convert_flags.h"
 #include "cli/run_report.h"
-#include "cli/worker_mode.h"
 #include "engine/jobs/target_path.h"
 #include "platform/desktop/documents_folder.h"
 
@@ -70,11 +69,6 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   for (const std::string& missing : inputs.missing) {
     std::fprintf(stderr, "sonorell-cli: %s: no such file or folder\n", missing.c_str());
   }
-  if (flags.worker) {
-    if (inputs.files.size() != 1) return UsageError("a worker converts exactly one file");
-    return RunWorker(flags, settings, inputs.files[0]);
-  }
-
   std::vector<BatchEntry> batch;
   for (size_t i = 0; i < inputs.files.size(); ++i) {
     if (flags.shard && !InShard(*flags.shard, i, inputs.files.size())) continue;

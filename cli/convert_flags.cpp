@@ -39,7 +39,8 @@ constexpr const char* kUsage =
     "Batch:\n"
     "  --jobs N               files converted at once, each in a process of its own\n"
     "                         (default: the number of cores)\n"
-    "  --timeout SECONDS      a file taking longer fails and the batch goes on (default 600)\n"
+    "  --timeout SECONDS      a file whose conversion shows no progress for this long has\n"
+    "                         hung: it fails and the batch goes on (default 600)\n"
     "  --shard I/N            only the I-th of N fixed slices of the sorted file list\n"
     "  --verify               decode each output again and fail it when it is shorter or\n"
     "                         longer than its source (WAV: when a sample differs)\n"
@@ -95,7 +96,6 @@ bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags
       } else {
         flags.format = value;
       }
-      flags.workerFlags.insert(flags.workerFlags.end(), {a, value});
     } else if (a == "--rate" || a == "--bits" || a == "--gain" || a == "--bitrate") {
       if (!needValue(i)) return false;
       const std::optional<int> value = ParseWholeNumber(args[++i]);
@@ -103,7 +103,6 @@ bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags
         error = a + " needs a whole number, not \"" + args[i] + "\"";
         return false;
       }
-      flags.workerFlags.insert(flags.workerFlags.end(), {a, args[i]});
       (a == "--rate"      ? flags.overrides.rate
        : a == "--bits"    ? flags.overrides.bits
        : a == "--bitrate" ? flags.overrides.bitrate
@@ -111,13 +110,10 @@ bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags
     } else if (a == "--quality") {
       if (!needValue(i)) return false;
       flags.overrides.quality = args[++i];
-      flags.workerFlags.insert(flags.workerFlags.end(), {a, args[i]});
     } else if (a == "--mono" || a == "--stereo") {
       flags.overrides.channels = a == "--mono" ? 1 : 2;
-      flags.workerFlags.push_back(a);
     } else if (a == "--mirror") {
       flags.mirror = true;
-      flags.workerFlags.push_back(a);
     } else if (a == "--overwrite" || a == "--skip" || a == "--rename") {
       const int policy = a == "--overwrite" ? kTargetExistsOverwrite
                          : a == "--skip"    ? kTargetExistsSkip
@@ -127,18 +123,13 @@ bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags
         return false;
       }
       flags.targetExistsPolicy = policy;
-      flags.workerFlags.push_back(a);
     } else if (a == "--no-settings") {
       flags.noSettings = true;
-      flags.workerFlags.push_back(a);
     } else if (a == "--verify") {
       flags.verify = true;
-      flags.workerFlags.push_back(a);
     } else if (a == "--dry-run") {
       flags.dryRun = true;
-    } else if (a == "--worker") {
-      flags.worker = true;
-    } else if (a == "--jobs" || a == "--timeout" || a == "--file-number") {
+    } else if (a == "--jobs" || a == "--timeout") {
       if (!needValue(i)) return false;
       const std::string& v = args[++i];
       const std::optional<int> n = ParseWholeNumber(v);
@@ -148,18 +139,12 @@ bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags
           return false;
         }
         flags.jobs = *n;
-      } else if (a == "--timeout") {
+      } else {
         if (!n || *n < 1 || *n > 7 * 24 * 3600) {
           error = "--timeout needs whole seconds from 1 to 604800, not \"" + v + "\"";
           return false;
         }
         flags.timeoutSeconds = *n;
-      } else {
-        if (!n || *n < 1) {
-          error = "--file-number needs a number from 1, not \"" + v + "\"";
-          return false;
-        }
-        flags.fileNumber = *n;
       }
     } else if (a == "--shard") {
       if (!needValue(i)) return false;

@@ -26,12 +26,7 @@ struct ConvertFlags {
   bool verify = false;
   bool dryRun = false;
   bool help = false;
-  // The child side of a batch: one file, answered on standard output.
-  bool worker = false;
-  int fileNumber = 1;  // the worker's place in the whole batch, for sequence numbers
   std::vector<std::string> paths;
-  // The flags a worker must be given to convert its file the way the batch asked.
-  std::vector<std::string> workerFlags;
 };
 
 // The full usage text of the convert command.

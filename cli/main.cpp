@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdio>
 #include <string>
@@ -6,6 +9,7 @@
 #include "cli/convert_command.h"
 #include "cli/probe_command.h"
 #include "engine/jobs/decoding_libraries.h"
+#include "engine/workers/helper_service.h"
 
 namespace {
 
@@ -29,6 +33,17 @@ int WithDecoders(Command command, const std::vector<std::string>& args) {
   return status;
 }
 
+// Keeps standard output for the window alone: a library that prints goes to standard error.
+int ServeWindow(const std::vector<std::string>&) {
+  std::fflush(stdout);
+  const int toWindow = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  if (toWindow < 0) return sonorell::kExitSomeFailed;
+  ::dup2(STDERR_FILENO, STDOUT_FILENO);
+  const int status = sonorell::ServeWorkerRequests(STDIN_FILENO, toWindow);
+  ::close(toWindow);
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,6 +64,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (args[0] == "convert") return WithDecoders(sonorell::RunConvertCommand, rest);
   if (args[0] == "probe") return WithDecoders(sonorell::RunProbeCommand, rest);
+  // The desktop window's worker helper (not for people): requests on standard input,
+  // events on standard output.
+  if (args[0] == sonorell::kWorkerHelperCommand) return WithDecoders(ServeWindow, rest);
   std::fprintf(stderr, "sonorell-cli: unknown command \"%s\"\n%s", args[0].c_str(), kMainUsage);
   return sonorell::kExitUsage;
 }

@@ -3,17 +3,9 @@
 #include <string>
 #include <vector>
 
-namespace sonorell {
+#include "engine/workers/conversion_run.h"
 
-// The outcome of one file of a batch, as the report lists it.
-struct FileOutcome {
-  std::string source;
-  std::string target;  // empty when nothing was written
-  std::string status;  // the Status text the list would show
-  bool converted = false;
-  double durationSeconds = 0;  // of the source
-  double secondsTaken = 0;
-};
+namespace sonorell {
 
 // The report as a JSON array of one object per file:
 // {"source", "target", "status", "converted", "duration", "seconds"}.

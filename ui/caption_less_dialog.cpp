@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace sonorell {
 
 CaptionLessDialog::CaptionLessDialog(QWidget* parent, bool draggable)
@@ -14,12 +16,25 @@ CaptionLessDialog::CaptionLessDialog(QWidget* parent, bool draggable)
   setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
-void CaptionLessDialog::CenterOnOwner() {
+QRect CaptionLessDialog::AvailableArea() const {
   const QWidget* owner = parentWidget();
   const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-  if (!owner && !screen) return;
-  const QRect area = owner ? owner->frameGeometry() : screen->availableGeometry();
-  move(area.center() - rect().center());
+  return screen ? screen->availableGeometry() : QRect();
+}
+
+void CaptionLessDialog::CenterOnOwner() {
+  const QWidget* owner = parentWidget();
+  const QRect screenArea = AvailableArea();
+  if (!owner && screenArea.isEmpty()) return;
+  QPoint topLeft = (owner ? owner->frameGeometry() : screenArea).center() - rect().center();
+  if (!screenArea.isEmpty()) {
+    // Bottom and right edges first, so a window larger than the screen keeps its top left.
+    topLeft.setX(
+        std::max(screenArea.left(), std::min(topLeft.x(), screenArea.right() + 1 - width())));
+    topLeft.setY(
+        std::max(screenArea.top(), std::min(topLeft.y(), screenArea.bottom() + 1 - height())));
+  }
+  move(topLeft);
 }
 
 void CaptionLessDialog::keyPressEvent(QKeyEvent* event) {

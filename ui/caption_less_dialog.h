@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPoint>
+#include <QRect>
 
 namespace sonorell {
 
@@ -14,8 +15,12 @@ class CaptionLessDialog : public QDialog {
   bool CancelRequested() const { return cancelRequested_; }
 
  protected:
-  // Centres the window on its owner, or on the screen when it has none.
+  // Centres the window on its owner, or on the screen when it has none, and then moves it
+  // as little as needed to keep it inside the screen's available area.
   void CenterOnOwner();
+  // The part of the screen the window opens on that windows may use: the owner's screen, or
+  // the primary screen without owner. Empty when there is no screen.
+  QRect AvailableArea() const;
   void RequestCancel() { cancelRequested_ = true; }
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

@@ -24,12 +24,17 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include "engine/encoders/forwarding_progress.h"
 #include "engine/encoders/wma/build_profile_list.h"
+#include "engine/jobs/input_types.h"
 #include "engine/jobs/output_formats.h"
+#include "engine/workers/helper_protocol.h"
+#include "settings/files_at_once.h"
 #include "settings/settings_store.h"
 #include "ui/convert_progress_dlg.h"
 #include "ui/file_list_model.h"
@@ -37,6 +42,8 @@
 #include "ui/opt_sheet.h"
 #include "ui/progress_dlg.h"
 #include "ui/qt_paths.h"
+#include "ui/worker_helper.h"
+#include "ui/worker_run.h"
 
 namespace sonorell {
 namespace {
@@ -96,6 +103,7 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
       settings_(CreateDefaultSettings()) {
   setObjectName(QStringLiteral("CMainDlg"));
   BuildControls();
+  if (!services_.workerHelper.empty()) helper_ = new WorkerHelper(services_.workerHelper, this);
 
   if (!runState_.SoundFontReady && services_.loadDefaultSoundFont) {
     // Nothing is said when no font is found: a run asks for it when a MIDI file needs it.
@@ -347,7 +355,58 @@ void CMainDlg::AddDroppedItems(const std::vector<std::string>& items) {
 }
 
 void CMainDlg::LoadPaths(const std::vector<std::string>& paths, CProgressDlg& progress) {
-  LoadFileList(files_, paths, progress, *this, services_.factory);
+  if (helper_ && helper_->EnsureStarted()) {
+    LoadPathsInWorkers(paths, progress);
+  } else {
+    LoadFileList(files_, paths, progress, *this, services_.factory);
+  }
+}
+
+void CMainDlg::LoadPathsInWorkers(const std::vector<std::string>& paths, CProgressDlg& progress) {
+  // Paths already listed are not probed again; the others go to the probe workers at once
+  // and their answers are taken in list order as they come.
+  ProbeRequest request;
+  request.parallel = EffectiveFilesAtOnce(settings_);
+  request.silenceLimit = services_.probeSilenceLimit;
+  std::vector<size_t> requestIndex(paths.size(), SIZE_MAX);
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (files_.Contains(paths[i])) continue;
+    requestIndex[i] = request.paths.size();
+    request.paths.push_back(paths[i]);
+  }
+  std::vector<std::optional<ProbeReport>> reports(request.paths.size());
+  bool ended = request.paths.empty();
+  if (!ended) helper_->Send(RequestLines(request));
+  const auto take = [&](std::chrono::milliseconds wait) {
+    const std::optional<HelperEvent> event = helper_->NextEvent(wait);
+    if (!event) {
+      ended = ended || helper_->Ended();
+      return;
+    }
+    if (event->kind == HelperEvent::Kind::kEnd) ended = true;
+    if (event->kind == HelperEvent::Kind::kProbed && event->index < reports.size()) {
+      reports[event->index] = event->probe;
+    }
+  };
+  const PathProbe probe = [&](size_t i, std::string& note) -> std::optional<SourceFile> {
+    const size_t r = requestIndex[i];
+    if (r >= reports.size()) return std::nullopt;
+    while (!reports[r] && !ended && !progress.CancelRequested()) take(std::chrono::milliseconds(100));
+    // A probe the helper never answered (it went away) failed like one that crashed.
+    if (!reports[r] || !reports[r]->opened) {
+      if (reports[r] && !reports[r]->note.empty()) note = reports[r]->note;
+      return std::nullopt;
+    }
+    SourceFile file = reports[r]->file;
+    file.SourcePath = paths[i];
+    file.InputType = InputTypeForPath(paths[i]);
+    return file;
+  };
+  LoadFileList(files_, paths, progress, *this, services_.factory, probe);
+  if (!ended) {
+    helper_->SendCancel();
+    while (!ended) take(std::chrono::milliseconds(100));
+  }
 }
 
 CProgressDlg& CMainDlg::OpenIntakeProgress() {
@@ -413,7 +472,15 @@ void CMainDlg::Run(const std::vector<int>& rows) {
   entries.reserve(rows.size());
   for (const int row : rows) entries.push_back(&files_.Entry(row));
   runRows_ = rows;
-  ConvertFiles(entries, rows, settings_, runState_, *this, services_.run);
+  // The options as they stand now hold for the whole run, whatever the sheet saves meanwhile.
+  const Settings snapshot = settings_;
+  FileLoop loop;
+  if (helper_) {
+    loop = WorkerFileLoop(*helper_,
+                          {EffectiveFilesAtOnce(snapshot), services_.conversionSilenceLimit},
+                          services_.run);
+  }
+  ConvertFiles(entries, rows, snapshot, runState_, *this, services_.run, loop);
   runRows_.clear();
 }
 

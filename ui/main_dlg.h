@@ -21,6 +21,7 @@ namespace sonorell {
 class CConvertProgressDlg;
 class CProgressDlg;
 class FileListModel;
+class WorkerHelper;
 
 // The program's one window: the file list, the output-format box and the commands that add,
 // remove and convert files. It owns the settings, the list and the run state for the life of
@@ -98,6 +99,8 @@ class CMainDlg : public QDialog, private IntakeHost, private RunHost {
   // The topmost selected row, or -1.
   int FirstSelectedRow() const;
   void LoadPaths(const std::vector<std::string>& paths, CProgressDlg& progress);
+  // Intake with the probes in the helper's workers, several at once.
+  void LoadPathsInWorkers(const std::vector<std::string>& paths, CProgressDlg& progress);
   CProgressDlg& OpenIntakeProgress();
   void CloseIntakeProgress();
   void Run(const std::vector<int>& rows);
@@ -117,6 +120,7 @@ class CMainDlg : public QDialog, private IntakeHost, private RunHost {
   QComboBox* formatBox_ = nullptr;
   QPushButton* helpButton_ = nullptr;
   QMenu* helpMenu_ = nullptr;
+  WorkerHelper* helper_ = nullptr;  // a child of the window; null without a helper
   std::unique_ptr<CProgressDlg> intakeProgress_;
   std::unique_ptr<CConvertProgressDlg> convertProgress_;
 };

@@ -4,6 +4,7 @@
 
 #include "engine/jobs/file_intake.h"
 #include "engine/sources/bass/default_sound_font.h"
+#include "engine/workers/helper_service.h"
 #include "platform/desktop/program_folder.h"
 #include "platform/desktop/shell_open.h"
 
@@ -47,6 +48,7 @@ MainWindowServices DefaultMainWindowServices() {
   s.options = DefaultOptionServices();
   s.programFolder = platform::ProgramFolder();
   s.run = DefaultRunServices();
+  s.workerHelper = s.programFolder + kWorkerHelperProgram;
   return s;
 }
 

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -45,6 +46,14 @@ struct MainWindowServices {
   std::string programFolder;  // ends in "/"; help and sound font live there
   RunServices run;
   SourceFactoryHooks factory;
+
+  // The worker helper that converts and probes for the window: the batch program beside
+  // ours. Empty: everything runs one file after the other in this process (tests whose
+  // encoders live in the test program).
+  std::string workerHelper;
+  // A conversion worker silent this long has hung; a probe taking this long has too.
+  std::chrono::seconds conversionSilenceLimit{600};
+  std::chrono::seconds probeSilenceLimit{60};
 };
 
 MainWindowServices DefaultMainWindowServices();

@@ -24,6 +24,16 @@ class ConvertProgress {
   // Lets the window breathe between blocks: repaints, moves and the Cancel button.
   virtual void PumpMessages() = 0;
   virtual bool CancelRequested() const = 0;
+
+  // Several files at once: one file line and bar per running file ("slot"). Slot 0 is the
+  // file line and bar above; a display with one line only shows every slot there.
+  virtual void SetFileSlots(int /*count*/) {}
+  virtual void SetSlotLine(int /*slot*/, const std::string& text) { SetFileLine(text); }
+  virtual int SlotBarWidth(int /*slot*/) const { return FileBarWidth(); }
+  virtual void SetSlotBarRange(int /*slot*/, int maximum) { SetFileBarRange(maximum); }
+  virtual void SetSlotBarPos(int /*slot*/, int position) { SetFileBarPos(position); }
+  // The slot's file has ended and no other has taken it yet.
+  virtual void ClearSlot(int /*slot*/) {}
 };
 
 }  // namespace sonorell

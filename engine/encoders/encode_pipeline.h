@@ -6,6 +6,7 @@
 
 #include "engine/encoders/conditioning_plan.h"
 #include "engine/encoders/convert_progress.h"
+#include "engine/encoders/encode_tally.h"
 #include "engine/encoders/pcm_sink.h"
 #include "engine/encoders/staged_output.h"
 #include "engine/sources/audio_source.h"
@@ -28,7 +29,9 @@ struct EncodeRecipe {
 // The one encode loop: open the source, decide the output, open the writer, pump the blocks
 // through the conditioning, finish the writer and put the file in place. 1 on success; 0 on
 // failure or Cancel, when nothing of the output remains and an old target is untouched.
+// With a tally, what went into the writer is counted and digested into it.
 int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::string& sourcePath,
-              const std::string& targetPath, ConvertProgress& progress);
+              const std::string& targetPath, ConvertProgress& progress,
+              EncodeTally* tally = nullptr);
 
 }  // namespace sonorell

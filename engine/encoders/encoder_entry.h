@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/encoders/convert_progress.h"
+#include "engine/encoders/encode_tally.h"
 #include "engine/sources/input_type_code.h"
 #include "settings/settings.h"
 
@@ -15,6 +16,8 @@ namespace sonorell {
 struct EncodeContext {
   const Settings& settings;
   int runFileNumber = 1;
+  // When set, receives what the writer was given (for checking the finished file).
+  EncodeTally* tally = nullptr;
 };
 
 // Converts one file. Non-zero when the output file was completed under targetPath; 0 on

@@ -18,10 +18,12 @@ FileProgress::FileProgress(ConvertProgress& window, const std::string& sourcePat
   window_.SetFileBarPos(0);
 }
 
+std::string FilePercentLine(const std::string& fileName, int percent) {
+  return "Converting " + fileName + "..." + std::to_string(percent) + "%";
+}
+
 void FileProgress::ShowPercent(int percent) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%d%%", percent);
-  window_.SetFileLine("Converting " + fileName_ + "..." + text);
+  window_.SetFileLine(FilePercentLine(fileName_, percent));
   lastPercent_ = percent;
 }
 

@@ -7,6 +7,9 @@
 
 namespace sonorell {
 
+// "Converting %s...%d%%": the file line while a file converts.
+std::string FilePercentLine(const std::string& fileName, int percent);
+
 // The file line and bar of one encode: "Converting %s...%d%%" rewritten only when the whole
 // percent grows, the bar moved only when its position grows, so a file of any length costs
 // at most 101 line updates and one update per bar pixel.

@@ -29,6 +29,12 @@ class ForwardingProgress : public ConvertProgress {
   void StepOverallBar() override { target_.StepOverallBar(); }
   void PumpMessages() override { target_.PumpMessages(); }
   bool CancelRequested() const override { return target_.CancelRequested(); }
+  void SetFileSlots(int n) override { target_.SetFileSlots(n); }
+  void SetSlotLine(int s, const std::string& t) override { target_.SetSlotLine(s, t); }
+  int SlotBarWidth(int s) const override { return target_.SlotBarWidth(s); }
+  void SetSlotBarRange(int s, int m) override { target_.SetSlotBarRange(s, m); }
+  void SetSlotBarPos(int s, int p) override { target_.SetSlotBarPos(s, p); }
+  void ClearSlot(int s) override { target_.ClearSlot(s); }
 
  private:
   ConvertProgress& target_;

@@ -51,12 +51,16 @@ bool PrepareSoundFont(std::span<SourceFile* const> entries, RunState& state, Run
   return true;  // MIDI rows fail one by one, the others convert
 }
 
+}  // namespace
+
 std::string RunLine(int number, int count, const std::string& formatName) {
   return "Converting " + std::to_string(number) + " of " + std::to_string(count) + " file(s) to " +
          formatName + "...";
 }
 
-}  // namespace
+std::string FileStartLine(const std::string& sourcePath) {
+  return "Converting " + FileNamePart(sourcePath) + "...";
+}
 
 RunServices DefaultRunServices() {
   RunServices s;
@@ -94,19 +98,42 @@ std::string SoundFontQuestion(const std::string& programFolder) {
          programFolder + "\"\nAnd then convert your MIDI file again. Thank you.";
 }
 
-void ConvertFiles(std::span<SourceFile* const> entries, std::span<const int> rows,
-                  const Settings& settings, RunState& state, RunHost& host,
-                  const RunServices& services) {
-  const WaitCursor waitCursor(host);
-  if (settings.OutputFormat == kOutputWma && !CheckWindowsMediaRuntime(host, services)) return;
-  if (!PrepareSoundFont(entries, state, host, services)) return;
+FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNumber,
+                            ConvertProgress& progress, const EncoderFunction& encoder,
+                            const std::set<std::string>* claimedByOthers, EncodeTally* tally) {
+  FileConversion done;
+  if (!ResolveTargetPath(e, done.status, settings, claimedByOthers)) return done;
+  ClearFailureNote();
+  int result = 0;
+  if (encoder) {
+    const EncodeContext context{settings, fileNumber, tally};
+    result = encoder(e.InputType, e.SourcePath, e.TargetPath, progress, context);
+  } else {
+    SetFailureNote("this build cannot write " + FormatName(settings.OutputFormat) + " files");
+  }
+  if (result != 0 && IsNonEmptyFile(e.TargetPath)) {
+    done.converted = true;
+    done.status = FileNamePart(e.TargetPath);
+    return done;
+  }
+  done.status = kStatusConversionFailure;
+  if (const std::string& note = GetFailureNote(); !note.empty()) {
+    done.status += " (" + note + ")";
+    done.noted = true;
+  }
+  return done;
+}
 
-  host.SetMainWindowEnabled(false);
-  std::unique_ptr<ConvertProgress> progress = host.OpenConvertProgress();
+bool PrepareRun(std::span<SourceFile* const> entries, const Settings& settings, RunState& state,
+                RunHost& host, const RunServices& services) {
+  if (settings.OutputFormat == kOutputWma && !CheckWindowsMediaRuntime(host, services)) return false;
+  return PrepareSoundFont(entries, state, host, services);
+}
+
+bool ConvertOneByOne(std::span<SourceFile* const> entries, std::span<const int> rows,
+                     const Settings& settings, RunState& state, RunHost& host,
+                     const RunServices& services, ConvertProgress& progress) {
   const int count = static_cast<int>(entries.size());
-  progress->SetOverallBarRange(count);
-  progress->PumpMessages();
-
   const std::string formatName = FormatName(settings.OutputFormat);
   const EncoderFunction encoder = services.encoderFor(settings.OutputFormat);
 
@@ -121,46 +148,53 @@ void ConvertFiles(std::span<SourceFile* const> entries, std::span<const int> row
     } else {
       host.EnsureRowVisible(row);
       host.SetRowStatus(row, kStatusConverting);
-      progress->SetOverallLine(RunLine(state.RunFileNumber, count, formatName));
-      progress->StepOverallBar();
-      progress->SetFileLine("Converting " + FileNamePart(e.SourcePath) + "...");
-      progress->SetFileBarPos(0);
+      progress.SetOverallLine(RunLine(state.RunFileNumber, count, formatName));
+      progress.StepOverallBar();
+      progress.SetFileLine(FileStartLine(e.SourcePath));
+      progress.SetFileBarPos(0);
 
-      if (ResolveTargetPath(e, status, settings)) {
-        ClearFailureNote();
-        int result = 0;
-        if (encoder) {
-          const EncodeContext context{settings, state.RunFileNumber};
-          result = encoder(e.InputType, e.SourcePath, e.TargetPath, *progress, context);
-        } else {
-          SetFailureNote("this build cannot write " + formatName + " files");
-        }
-        if (result != 0 && IsNonEmptyFile(e.TargetPath)) {
-          host.SetRowStatus(row, FileNamePart(e.TargetPath));
-          progress->PumpMessages();
-          if (progress->CancelRequested()) break;
-          continue;
-        }
-        status = kStatusConversionFailure;
-        if (const std::string& note = GetFailureNote(); !note.empty()) {
-          status += " (" + note + ")";
-          if (state.StatusColumnWidth < kWideStatusColumn) {
-            state.StatusColumnWidth = kWideStatusColumn;
-            host.SetStatusColumnWidth(kWideStatusColumn);
-          }
-        }
+      const FileConversion done =
+          ConvertEntry(e, settings, state.RunFileNumber, progress, encoder, nullptr, nullptr);
+      if (done.converted) {
+        host.SetRowStatus(row, FileNamePart(e.TargetPath));
+        progress.PumpMessages();
+        if (progress.CancelRequested()) break;
+        continue;
       }
+      status = done.status;
+      if (done.noted) WidenStatusColumn(state, host);
     }
 
     e.TargetPath.clear();
-    if (progress->CancelRequested()) {
+    if (progress.CancelRequested()) {
       host.SetRowStatus(row, kStatusCancelled);
       break;
     }
     host.SetRowStatus(row, status);
   }
+  return progress.CancelRequested();
+}
 
-  const bool cancelled = progress->CancelRequested();
+void WidenStatusColumn(RunState& state, RunHost& host) {
+  if (state.StatusColumnWidth >= kWideStatusColumn) return;
+  state.StatusColumnWidth = kWideStatusColumn;
+  host.SetStatusColumnWidth(kWideStatusColumn);
+}
+
+void ConvertFiles(std::span<SourceFile* const> entries, std::span<const int> rows,
+                  const Settings& settings, RunState& state, RunHost& host,
+                  const RunServices& services, const FileLoop& loop) {
+  const WaitCursor waitCursor(host);
+  if (!PrepareRun(entries, settings, state, host, services)) return;
+
+  host.SetMainWindowEnabled(false);
+  std::unique_ptr<ConvertProgress> progress = host.OpenConvertProgress();
+  progress->SetOverallBarRange(static_cast<int>(entries.size()));
+  progress->PumpMessages();
+
+  const bool cancelled =
+      loop ? loop(entries, rows, settings, state, host, *progress)
+           : ConvertOneByOne(entries, rows, settings, state, host, services, *progress);
   progress.reset();
   host.SetMainWindowEnabled(true);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <span>
 #include <string>
 
@@ -56,13 +57,54 @@ RunServices DefaultRunServices();
 // install it and returns false.
 bool CheckWindowsMediaRuntime(RunHost& host, const RunServices& services);
 
+// The overall line of a run: "Converting %d of %d file(s) to %s...".
+std::string RunLine(int number, int count, const std::string& formatName);
+// The file line as a file starts: "Converting %s..." with the source's file name.
+std::string FileStartLine(const std::string& sourcePath);
+
 // The sound-font question, with the folder the user should copy the file into.
 std::string SoundFontQuestion(const std::string& programFolder);
 
-// Converts the given entries, shown at the parallel list rows, to settings.OutputFormat.
-// Every row's outcome goes to its Status cell; nothing is asked during the loop.
+// The outcome of one file: converted (file.TargetPath names the output), or the row's
+// failure text.
+struct FileConversion {
+  bool converted = false;
+  std::string status;  // the output's file name, or the reason it failed
+  bool noted = false;  // the failure carries a note (the Status column widens for it)
+};
+
+// One file of a run once its turn has come: resolves its target (stepping over the targets
+// other files of the run claim), runs the encoder and checks what it left. On failure the
+// entry's TargetPath may hold the refused path; the caller clears it.
+FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNumber,
+                            ConvertProgress& progress, const EncoderFunction& encoder,
+                            const std::set<std::string>* claimedByOthers, EncodeTally* tally);
+
+// The preparations of a run, asked before any file starts: the Windows Media runtime for
+// WMA output, the MIDI sound font for MIDI inputs. False when the run ends here.
+bool PrepareRun(std::span<SourceFile* const> entries, const Settings& settings, RunState& state,
+                RunHost& host, const RunServices& services);
+
+// The Status column widens once, the first time a failure carries a note.
+void WidenStatusColumn(RunState& state, RunHost& host);
+
+// How the files of a prepared run are carried out, with the progress window open and the
+// main window locked: every row's outcome goes to its Status cell. True when cancelled.
+using FileLoop = std::function<bool(std::span<SourceFile* const> entries,
+                                    std::span<const int> rows, const Settings& settings,
+                                    RunState& state, RunHost& host, ConvertProgress& progress)>;
+
+// The files one after the other in this process, each through ConvertEntry.
+bool ConvertOneByOne(std::span<SourceFile* const> entries, std::span<const int> rows,
+                     const Settings& settings, RunState& state, RunHost& host,
+                     const RunServices& services, ConvertProgress& progress);
+
+// Converts the given entries, shown at the parallel list rows, to settings.OutputFormat:
+// prepares the run, locks the window, opens the progress window, runs the files through
+// loop (one by one in this process when it is empty), and shows the first output in the
+// file browser when asked. Nothing is asked during the loop.
 void ConvertFiles(std::span<SourceFile* const> entries, std::span<const int> rows,
                   const Settings& settings, RunState& state, RunHost& host,
-                  const RunServices& services);
+                  const RunServices& services, const FileLoop& loop = {});
 
 }  // namespace sonorell

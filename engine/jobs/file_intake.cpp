@@ -3,6 +3,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "engine/jobs/folder_search.h"
 #include "engine/jobs/input_types.h"
@@ -76,9 +77,8 @@ std::span<const char* const> AddFilesFilterLabels() {
   return kFilterLabels;
 }
 
-AddResult AddSourceFile(FileList& list, const std::string& path, std::string& note,
-                        const SourceFactoryHooks& hooks) {
-  if (list.Contains(path)) return AddResult::kAlreadyListed;
+std::optional<SourceFile> ProbeSourceFile(const std::string& path, std::string& note,
+                                          const SourceFactoryHooks& hooks) {
   const InputTypeCode code = InputTypeForPath(path);
   std::unique_ptr<AudioSource> source =
       CreateAudioSource(path, code, /*renderingRate=*/0, /*forConversion=*/false, hooks);
@@ -89,7 +89,7 @@ AddResult AddSourceFile(FileList& list, const std::string& path, std::string& no
     } else if (extension == ".swf" || extension == ".flv") {
       note = kFlashNote;
     }
-    return AddResult::kNotDecodable;
+    return std::nullopt;
   }
   SourceFile file;
   file.SourcePath = path;
@@ -102,8 +102,15 @@ AddResult AddSourceFile(FileList& list, const std::string& path, std::string& no
   } else {
     file.Channels = source->GetChannels();
   }
-  source.reset();
-  return list.Add(file) ? AddResult::kAdded : AddResult::kAlreadyListed;
+  return file;
+}
+
+AddResult AddSourceFile(FileList& list, const std::string& path, std::string& note,
+                        const SourceFactoryHooks& hooks) {
+  if (list.Contains(path)) return AddResult::kAlreadyListed;
+  const std::optional<SourceFile> file = ProbeSourceFile(path, note, hooks);
+  if (!file) return AddResult::kNotDecodable;
+  return list.Add(*file) ? AddResult::kAdded : AddResult::kAlreadyListed;
 }
 
 std::string FailureMessage(const std::string& failureText, const std::string& note) {
@@ -112,7 +119,7 @@ std::string FailureMessage(const std::string& failureText, const std::string& no
 }
 
 int LoadFileList(FileList& list, const std::vector<std::string>& paths, IntakeProgress& progress,
-                 IntakeHost& host, const SourceFactoryHooks& hooks) {
+                 IntakeHost& host, const SourceFactoryHooks& hooks, const PathProbe& probe) {
   host.SetMainWindowEnabled(false);
   const int count = static_cast<int>(paths.size());
   progress.SetBarRange(count);
@@ -124,7 +131,18 @@ int LoadFileList(FileList& list, const std::vector<std::string>& paths, IntakePr
   for (int i = 0; i < count; ++i) {
     progress.SetLine(AddingFileLine(i + 1, count));
     progress.StepBar();
-    const AddResult result = AddSourceFile(list, paths[static_cast<size_t>(i)], note, hooks);
+    const std::string& path = paths[static_cast<size_t>(i)];
+    AddResult result = AddResult::kAlreadyListed;
+    if (!probe) {
+      result = AddSourceFile(list, path, note, hooks);
+    } else if (!list.Contains(path)) {
+      const std::optional<SourceFile> file = probe(static_cast<size_t>(i), note);
+      // A probe cut short by Cancel says nothing about the file.
+      if (!file && progress.CancelRequested()) break;
+      result = !file ? AddResult::kNotDecodable
+               : list.Add(*file) ? AddResult::kAdded
+                                 : AddResult::kAlreadyListed;
+    }
     if (result == AddResult::kAdded) {
       ++added;
       host.RowAdded(list.Count() - 1);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -47,17 +48,30 @@ class IntakeHost {
 // Result of probing one path.
 enum class AddResult { kAdded, kAlreadyListed, kNotDecodable };
 
+// Opens a path with the source factory in probe mode and reads its properties: the
+// extension gives the input type. Nothing for a path no decoder opens, which may leave a
+// note (CD audio copied from a disc, Flash files) in note.
+std::optional<SourceFile> ProbeSourceFile(const std::string& path, std::string& note,
+                                          const SourceFactoryHooks& hooks = {});
+
 // Probes a path and lists it: the extension gives the input type, the source factory
 // opens it (probe mode) and its properties fill the row. A path no decoder opens may leave
 // a note (CD audio copied from a disc, Flash files) in note.
 AddResult AddSourceFile(FileList& list, const std::string& path, std::string& note,
                         const SourceFactoryHooks& hooks = {});
 
+// How intake learns the properties of the index-th path when it is not probed in this
+// process: the answer of a probe worker (waiting for it as needed); nothing when no decoder
+// opened it or its probe crashed or hung.
+using PathProbe = std::function<std::optional<SourceFile>(size_t index, std::string& note)>;
+
 // Adds every path with the progress window on screen, the main window disabled, Cancel
 // honoured after each file; then names the paths no decoder opened (30 at most) in one
-// message. Returns the number of rows added.
+// message. Paths already listed are not probed again. Without a probe each path is probed
+// in this process. Returns the number of rows added.
 int LoadFileList(FileList& list, const std::vector<std::string>& paths, IntakeProgress& progress,
-                 IntakeHost& host, const SourceFactoryHooks& hooks = {});
+                 IntakeHost& host, const SourceFactoryHooks& hooks = {},
+                 const PathProbe& probe = {});
 
 // The message shown after an intake with failures: "Failed to load the following
 // files.\n\n" with the failure text, then the note, or the support line without one.

@@ -133,6 +133,13 @@ TargetPlace PlaceIn(const std::string& sourcePath, const Destination& dest) {
   return {folder, folder + StemOf(FileNamePart(sourcePath))};
 }
 
+// A name is taken when anything is there on disk, or another file of the run claims it.
+auto TakenIn(const std::set<std::string>* claimed) {
+  return [claimed](const std::string& path) {
+    return FileExists(path) || (claimed && claimed->contains(path));
+  };
+}
+
 enum class Outcome {
   kResolved,
   kRefused,  // a decision of the user's policy: no fallback
@@ -191,7 +198,8 @@ Outcome ApplyExistsPolicy(const std::string& sourcePath, const std::string& base
 }
 
 Outcome TryDestination(const std::string& sourcePath, const Destination& dest, int existsPolicy,
-                       const std::string& extension, std::string& target, std::string& status) {
+                       const std::string& extension, const std::set<std::string>* claimed,
+                       std::string& target, std::string& status) {
   const TargetPlace place = PlaceIn(sourcePath, dest);
   if (dest.folderMode == kOutputToCustomFolder) {
     if (dest.folder.empty() || (!FolderExists(dest.folder) && !CreateFolderChain(dest.folder))) {
@@ -206,8 +214,9 @@ Outcome TryDestination(const std::string& sourcePath, const Destination& dest, i
 
   std::string candidate;
   bool replacesExisting = false;
-  const Outcome chosen = ApplyExistsPolicy(sourcePath, place.base, extension, existsPolicy,
-                                           FileExists, candidate, replacesExisting, status);
+  const auto taken = TakenIn(claimed);
+  const Outcome chosen = ApplyExistsPolicy(sourcePath, place.base, extension, existsPolicy, taken,
+                                           candidate, replacesExisting, status);
   if (chosen != Outcome::kResolved) return chosen;
 
   const bool creatable =
@@ -264,7 +273,8 @@ std::optional<std::string> FreeNumberedPath(const std::string& base, const std::
   return FirstFreeNumbered(base, extension, maxNumber, FileExists);
 }
 
-bool ResolveTargetPath(SourceFile& file, std::string& status, const Settings& settings) {
+bool ResolveTargetPath(SourceFile& file, std::string& status, const Settings& settings,
+                       const std::set<std::string>* claimed) {
   const std::string extension = OutputExtension(settings.OutputFormat);
   Destination dest = ChosenDestination(settings);
   bool fallbackUsed = false;
@@ -272,7 +282,8 @@ bool ResolveTargetPath(SourceFile& file, std::string& status, const Settings& se
   for (;;) {
     std::string target;
     const Outcome outcome =
-        TryDestination(file.SourcePath, dest, settings.TargetExistsOpt, extension, target, reason);
+        TryDestination(file.SourcePath, dest, settings.TargetExistsOpt, extension, claimed, target,
+                       reason);
     if (outcome == Outcome::kResolved) {
       file.TargetPath = std::move(target);
       return true;
@@ -306,9 +317,7 @@ PredictedTarget PredictTargetPath(const std::string& sourcePath, const Settings&
   PredictedTarget t;
   const TargetPlace place = PlaceTarget(sourcePath, settings);
   t.folder = place.folder;
-  const auto taken = [claimed](const std::string& p) {
-    return FileExists(p) || (claimed && claimed->contains(p));
-  };
+  const auto taken = TakenIn(claimed);
   std::string candidate;
   bool replaces = false;
   if (ApplyExistsPolicy(sourcePath, place.base, OutputExtension(settings.OutputFormat),

@@ -37,8 +37,10 @@ std::optional<std::string> FreeNumberedPath(const std::string& base, const std::
 // file.TargetPath, every folder on it exists and a file can be written there; an existing
 // target is only left in place under the overwrite policy (the encoder replaces it once its
 // output is complete). On failure status holds the reason shown in the row and
-// file.TargetPath is unchanged.
-bool ResolveTargetPath(SourceFile& file, std::string& status, const Settings& settings);
+// file.TargetPath is unchanged. claimed holds the targets other files of the same run
+// write: the rename rule steps over them as over files on disk, and the skip rule skips.
+bool ResolveTargetPath(SourceFile& file, std::string& status, const Settings& settings,
+                       const std::set<std::string>* claimed = nullptr);
 
 // Where a source's output goes: its folder (ending in "/", or empty for a bare name beside
 // the working folder) and the target path without its extension. Nothing is created.

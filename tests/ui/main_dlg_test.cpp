@@ -657,6 +657,7 @@ class MainWindowTest : public QObject {
     Desktop desktop;
     MainWindowServices services = ServicesFor(desktop);
     services.run.encoderFor = [&](int) { return testing::MakeTestEncoder(plan, log); };
+    services.workerHelper.clear();  // the test encoder lives in this program
     CMainDlg window(std::move(services));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

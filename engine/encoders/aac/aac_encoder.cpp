@@ -83,9 +83,9 @@ void NoteWriteFailureUnlessNoted() {
 }
 
 int RunAac(const EncodeRecipe& recipe, InputTypeCode inputType, const std::string& sourcePath,
-           const std::string& targetPath, ConvertProgress& progress) {
+           const std::string& targetPath, ConvertProgress& progress, EncodeTally* tally) {
   ClearFailureNote();
-  const int result = RunEncode(recipe, inputType, sourcePath, targetPath, progress);
+  const int result = RunEncode(recipe, inputType, sourcePath, targetPath, progress, tally);
   if (result == 0 && !progress.CancelRequested()) NoteWriteFailureUnlessNoted();
   return result;
 }
@@ -108,7 +108,7 @@ int EncodeAacFile(InputTypeCode inputType, const std::string& sourcePath,
                           AudioSource&) -> std::unique_ptr<FormatWriter> {
     return StartWriter<AacFileWriter>(out, plan, options);
   };
-  return RunAac(recipe, inputType, sourcePath, targetPath, progress);
+  return RunAac(recipe, inputType, sourcePath, targetPath, progress, context.tally);
 }
 
 int EncodeMp4File(InputTypeCode inputType, const std::string& sourcePath,
@@ -128,7 +128,7 @@ int EncodeMp4File(InputTypeCode inputType, const std::string& sourcePath,
     if (tags) writer->SetTags(*tags);
     return writer;
   };
-  return RunAac(recipe, inputType, sourcePath, targetPath, progress);
+  return RunAac(recipe, inputType, sourcePath, targetPath, progress, context.tally);
 }
 
 }  // namespace sonorell

@@ -256,7 +256,7 @@ int EncodeMp3File(InputTypeCode inputType, const std::string& sourcePath,
     }
     return encoder;
   };
-  return RunEncode(recipe, inputType, sourcePath, targetPath, progress);
+  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context.tally);
 }
 
 }  // namespace sonorell

@@ -234,7 +234,7 @@ int EncodeOggFile(InputTypeCode inputType, const std::string& sourcePath,
     if (!encoder->WriteHeaders(NextOggStreamSerial())) return nullptr;
     return encoder;
   };
-  return RunEncode(recipe, inputType, sourcePath, targetPath, progress);
+  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context.tally);
 }
 
 }  // namespace sonorell

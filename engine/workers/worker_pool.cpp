@@ -1,8 +1,9 @@
-#include "cli/worker_pool.h"
+#include "engine/workers/worker_pool.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -11,12 +12,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <set>
 #include <string_view>
 #include <utility>
 
+#include "engine/workers/line_splitter.h"
 #include "platform/files/unique_fd.h"
 
 extern char** environ;
@@ -125,6 +128,55 @@ std::optional<Spawned> Spawn(const std::vector<std::string>& argv) {
   return Spawned{pid, std::move(readEnd)};
 }
 
+// True when this process runs one thread only: a forked child gets a copy of just the
+// calling thread, and a lock another thread held would stay locked in it for ever.
+bool SingleThreaded() {
+  std::error_code ec;
+  size_t threads = 0;
+  for (std::filesystem::directory_iterator it("/proc/self/task", ec), end; !ec && it != end;
+       it.increment(ec)) {
+    ++threads;
+  }
+  return !ec && threads == 1;
+}
+
+// Forks a child that runs body with the write end of a pipe to us. In the child, standard
+// input reads nothing, standard output goes where standard error goes (a library that
+// prints must not reach any pipe of ours), signals behave as usual, and it ends with
+// _exit: what this process set up is torn down by nobody but the kernel.
+std::optional<Spawned> Fork(const std::function<int(int)>& body, int niceIncrement) {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
+  UniqueFd readEnd = AboveStandardStreams(UniqueFd(fds[0]));
+  UniqueFd writeEnd = AboveStandardStreams(UniqueFd(fds[1]));
+  if (!readEnd.valid() || !writeEnd.valid()) return std::nullopt;
+  const int flags = ::fcntl(readEnd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(readEnd.get(), F_SETFL, flags | O_NONBLOCK) != 0) return std::nullopt;
+  // Whatever waits in our buffers is ours to write, not the child's as well.
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) return std::nullopt;
+  if (pid == 0) {
+    ::close(readEnd.get());
+    for (const int sig : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD}) ::signal(sig, SIG_DFL);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+    ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    if (niceIncrement > 0) {
+      errno = 0;
+      const int now = ::getpriority(PRIO_PROCESS, 0);
+      if (errno == 0) ::setpriority(PRIO_PROCESS, 0, std::min(19, now + niceIncrement));
+    }
+    const int status = body(writeEnd.get());
+    std::fflush(nullptr);
+    ::_exit(status);
+  }
+  return Spawned{pid, std::move(readEnd)};
+}
+
 // Removes the temporary parts a child that did not finish left behind: regular files named
 // ".sonorell-<pid>-..." only; links, folders and other processes' parts stay.
 void RemoveLeftoverParts(const std::vector<std::string>& folders, pid_t pid) {
@@ -153,40 +205,15 @@ struct RunningJob {
   pid_t pid = -1;
   UniqueFd output;
   Clock::time_point start;
+  Clock::time_point lastHeard;  // the last time it wrote anything
   Clock::time_point outputClosedAt;
-  std::string partial;      // the line being received
-  bool discarding = false;  // the line being received is too long and is dropped
+  LineSplitter lines{kMaxLineBytes};
   StopReason stop = StopReason::kNone;
   bool killed = false;  // SIGKILL sent
 };
 
-void EmitLine(RunningJob& job, const WorkerPoolCallbacks& callbacks) {
-  if (!job.discarding) {
-    if (!job.partial.empty() && job.partial.back() == '\r') job.partial.pop_back();
-    if (callbacks.line) callbacks.line(job.index, job.partial);
-  }
-  job.partial.clear();
-  job.discarding = false;
-}
-
-// Splits what arrived into lines; a line may come in several pieces, a piece may hold
-// several lines.
-void Feed(RunningJob& job, std::string_view data, const WorkerPoolCallbacks& callbacks) {
-  while (!data.empty()) {
-    const size_t newline = data.find('\n');
-    const std::string_view piece = data.substr(0, newline);
-    if (!job.discarding) {
-      if (job.partial.size() + piece.size() > kMaxLineBytes) {
-        job.discarding = true;
-        job.partial.clear();
-      } else {
-        job.partial.append(piece);
-      }
-    }
-    if (newline == std::string_view::npos) return;
-    EmitLine(job, callbacks);
-    data.remove_prefix(newline + 1);
-  }
+void Emit(RunningJob& job, const WorkerPoolCallbacks& callbacks, const std::string& line) {
+  if (callbacks.line) callbacks.line(job.index, line);
 }
 
 void CloseOutput(RunningJob& job, const WorkerPoolCallbacks& callbacks) {
@@ -194,7 +221,7 @@ void CloseOutput(RunningJob& job, const WorkerPoolCallbacks& callbacks) {
   job.output.Close();
   job.outputClosedAt = Clock::now();
   // A last line without its line break still counts.
-  if (!job.partial.empty() || job.discarding) EmitLine(job, callbacks);
+  job.lines.Finish([&](const std::string& line) { Emit(job, callbacks, line); });
 }
 
 // Reads what the child has written so far, at most `reads` times.
@@ -203,7 +230,9 @@ void Drain(RunningJob& job, const WorkerPoolCallbacks& callbacks, int reads) {
   while (job.output.valid() && reads-- > 0) {
     const ssize_t n = ::read(job.output.get(), buffer, sizeof buffer);
     if (n > 0) {
-      Feed(job, std::string_view(buffer, static_cast<size_t>(n)), callbacks);
+      job.lastHeard = Clock::now();
+      job.lines.Feed(std::string_view(buffer, static_cast<size_t>(n)),
+                     [&](const std::string& line) { Emit(job, callbacks, line); });
     } else if (n < 0 && errno == EINTR) {
       ++reads;
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -280,7 +309,9 @@ bool IsCleanExit(int status, bool reaped) {
 void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& options,
                    const WorkerPoolCallbacks& callbacks) {
   const size_t parallel = static_cast<size_t>(std::max(1, options.parallel));
-  const milliseconds timeout = options.timeout;
+  const milliseconds timeout = options.silenceLimit;
+  // Forking is only safe without other threads; a job that would need it fails instead.
+  const bool mayFork = SingleThreaded();
   const milliseconds grace = std::max(milliseconds{0}, options.cancelGrace);
 
   auto finish = [&](size_t index, const WorkerOutcome& outcome) {
@@ -322,7 +353,12 @@ void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& opt
         continue;
       }
       const Clock::time_point start = Clock::now();
-      std::optional<Spawned> spawned = Spawn(job.argv);
+      std::optional<Spawned> spawned;
+      if (!job.body) {
+        spawned = Spawn(job.argv);
+      } else if (mayFork) {
+        spawned = Fork(job.body, options.niceIncrement);
+      }
       if (!spawned) {
         WorkerOutcome outcome;
         outcome.kind = WorkerOutcome::Kind::kNotStarted;
@@ -336,6 +372,7 @@ void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& opt
       child.pid = spawned->pid;
       child.output = std::move(spawned->output);
       child.start = start;
+      child.lastHeard = start;
       running.push_back(std::move(child));
       if (callbacks.started) callbacks.started(index, spawned->pid);
     }
@@ -376,7 +413,7 @@ void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& opt
         const auto since = std::chrono::duration_cast<milliseconds>(now - job.outputClosedAt);
         wait = std::min(wait, std::clamp(since, milliseconds{2}, kMaxWait));
       }
-      if (timeout.count() > 0 && job.stop == StopReason::kNone) until(job.start + timeout);
+      if (timeout.count() > 0 && job.stop == StopReason::kNone) until(job.lastHeard + timeout);
     }
     if (cancelling) until(cancelAt + grace);
     const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(wait.count()));
@@ -393,7 +430,7 @@ void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& opt
     askCancel();
     const Clock::time_point after = Clock::now();
     for (RunningJob& job : running) {
-      if (timeout.count() > 0 && job.stop == StopReason::kNone && after - job.start >= timeout) {
+      if (timeout.count() > 0 && job.stop == StopReason::kNone && after - job.lastHeard >= timeout) {
         job.stop = StopReason::kTimeout;
         SendSignal(job, SIGKILL);
       }

@@ -8,10 +8,10 @@
 
 namespace sonorell {
 
-// One file's conversion as a child process of its own, so a decoder that crashes or hangs
-// on a hostile file takes nothing else with it.
+// One piece of work (a file's conversion, a handful of probes) as a child process of its
+// own, so a decoder that crashes or hangs on a hostile file takes nothing else with it.
 struct WorkerJob {
-  // The child's command line; argv[0] is the program to run.
+  // The child's command line; argv[0] is the program to run. Used when body is empty.
   std::vector<std::string> argv;
   // Jobs with the same non-empty key never run at the same time and start in list order
   // (two sources that would write the same target name must see each other's output).
@@ -19,13 +19,18 @@ struct WorkerJob {
   // Folders where the child may leave temporary parts (".sonorell-<pid>-*") when it is
   // killed; they are removed after it ends.
   std::vector<std::string> partFolders;
+  // Or the work itself: the pool forks and the child runs body with the write end of its
+  // pipe to us, then ends with the status body returns. The child inherits everything this
+  // process has set up (libraries, settings, the run's plan) at no cost, so only a
+  // single-threaded process may use it; the pool refuses to fork a process with threads.
+  std::function<int(int toParent)> body;
 };
 
 struct WorkerOutcome {
   enum class Kind {
     kExited,     // ended by itself; exitStatus holds its status
     kCrashed,    // ended by a signal it did not ask for; signal holds it
-    kTimedOut,   // ran past the time limit and was killed
+    kTimedOut,   // said nothing for the silence limit and was killed
     kCancelled,  // stopped because the batch was cancelled
     kNotStarted  // the batch was cancelled before its turn, or it could not be started
   };
@@ -36,9 +41,13 @@ struct WorkerOutcome {
 };
 
 struct WorkerPoolOptions {
-  int parallel = 1;                             // children at once, at least 1
-  std::chrono::milliseconds timeout{0};         // per job; 0 = none
+  int parallel = 1;  // children at once, at least 1
+  // A child that writes nothing for this long is taken for hung and killed; one that keeps
+  // reporting runs as long as it needs. 0 = no limit.
+  std::chrono::milliseconds silenceLimit{0};
   std::chrono::milliseconds cancelGrace{3000};  // after Cancel, before children are killed
+  // Added to the children's nice value, so the desktop stays usable during a long run.
+  int niceIncrement = 0;
 };
 
 // What the pool tells its caller, always on the caller's thread.

@@ -1,4 +1,4 @@
-#include "cli/worker_protocol.h"
+#include "engine/workers/worker_protocol.h"
 
 #include <gtest/gtest.h>
 

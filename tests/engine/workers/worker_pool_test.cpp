@@ -1,11 +1,15 @@
-#include "cli/worker_pool.h"
+#include "engine/workers/worker_pool.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -26,7 +30,7 @@ using std::chrono::milliseconds;
 using testing::TempFolder;
 
 WorkerJob Shell(const std::string& script, std::string key = {}) {
-  return WorkerJob{{"/bin/sh", "-c", script}, std::move(key), {}};
+  return WorkerJob{{"/bin/sh", "-c", script}, std::move(key), {}, {}};
 }
 
 struct Record {
@@ -150,7 +154,7 @@ TEST(WorkerPool, ACrashOrAHangFailsOnlyItsJob) {
   Record r;
   WorkerPoolOptions options;
   options.parallel = 3;
-  options.timeout = milliseconds(500);
+  options.silenceLimit = milliseconds(500);
   const auto start = std::chrono::steady_clock::now();
   RunWorkerPool(jobs, options, Recording(r));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
@@ -192,7 +196,7 @@ TEST(WorkerPool, PartsOfAKilledChildAreRemovedAndNothingElse) {
   Record r;
   WorkerPoolOptions options;
   options.parallel = 4;
-  options.timeout = milliseconds(400);
+  options.silenceLimit = milliseconds(400);
   RunWorkerPool(jobs, options, Recording(r));
   EXPECT_EQ(r.outcomes[0].kind, Kind::kCrashed);
   EXPECT_EQ(r.outcomes[1].kind, Kind::kTimedOut);
@@ -268,7 +272,7 @@ TEST(WorkerPool, ACancelledChildThatIgnoresTheInterruptIsKilledAfterTheGrace) {
 
 TEST(WorkerPool, AProgramThatCannotStartIsReported) {
   const std::vector<WorkerJob> jobs{
-      {{"/nonexistent/sonorell-worker"}, "", {}}, {{}, "", {}}, Shell("true")};
+      {{"/nonexistent/sonorell-worker"}, "", {}, {}}, {{}, "", {}, {}}, Shell("true")};
   Record r;
   RunWorkerPool(jobs, {1}, Recording(r));
   EXPECT_EQ(r.outcomes[0].kind, Kind::kNotStarted);
@@ -278,6 +282,88 @@ TEST(WorkerPool, AProgramThatCannotStartIsReported) {
   EXPECT_EQ(r.outcomes[2].kind, Kind::kExited);
   ExpectEachFinishedOnce(r, jobs.size());
   ExpectAllReaped(r);
+}
+
+WorkerJob Forked(std::function<int(int)> body) {
+  WorkerJob job;
+  job.body = std::move(body);
+  return job;
+}
+
+void Say(int fd, const std::string& line) {
+  const std::string whole = line + "\n";
+  ASSERT_EQ(::write(fd, whole.data(), whole.size()), static_cast<ssize_t>(whole.size()));
+}
+
+// Forked work sees what this process set up, is judged by its silence and not by its
+// length, crashes alone, runs nicer when asked, and cannot speak through standard output.
+TEST(WorkerPool, ForkedWorkInheritsThisProcessAndIsWatchedBySilence) {
+  if (std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()) > 1) {
+    GTEST_SKIP() << "an earlier test of this process left a thread running";
+  }
+  const std::string preparedHere = "plan\tof the run";
+  const int ourNice = ::getpriority(PRIO_PROCESS, 0);
+  const std::vector<WorkerJob> jobs{
+      Forked([&](int fd) {
+        Say(fd, preparedHere);
+        return 3;
+      }),
+      // Longer than the limit, but it keeps saying so.
+      Forked([](int fd) {
+        for (int i = 0; i < 12; ++i) {
+          Say(fd, "alive");
+          ::usleep(100 * 1000);
+        }
+        return 0;
+      }),
+      Forked([](int) {
+        ::sleep(30);
+        return 0;
+      }),
+      Forked([](int) {
+        ::raise(SIGSEGV);
+        return 0;
+      }),
+      Forked([](int fd) {
+        std::printf("result\t1\tfake\n");
+        std::fflush(stdout);
+        Say(fd, std::to_string(::getpriority(PRIO_PROCESS, 0)));
+        return 0;
+      })};
+  Record r;
+  WorkerPoolOptions options;
+  options.parallel = 5;
+  options.silenceLimit = milliseconds(500);
+  options.niceIncrement = 5;
+  RunWorkerPool(jobs, options, Recording(r));
+  EXPECT_EQ(r.lines[0], std::vector<std::string>{preparedHere});
+  EXPECT_EQ(r.outcomes[0].kind, Kind::kExited);
+  EXPECT_EQ(r.outcomes[0].exitStatus, 3);
+  EXPECT_EQ(r.outcomes[1].kind, Kind::kExited);
+  EXPECT_EQ(r.lines[1].size(), 12u);
+  EXPECT_EQ(r.outcomes[2].kind, Kind::kTimedOut);
+  EXPECT_LT(r.outcomes[2].seconds, 10);
+  EXPECT_EQ(r.outcomes[3].kind, Kind::kCrashed);
+  EXPECT_EQ(r.outcomes[3].signal, SIGSEGV);
+  EXPECT_EQ(r.lines[4], std::vector<std::string>{std::to_string(std::min(19, ourNice + 5))});
+  ExpectEachFinishedOnce(r, jobs.size());
+  ExpectAllReaped(r);
+}
+
+// A process with a second thread is never forked: the copy could inherit a lock that
+// thread held. The work fails to start instead.
+TEST(WorkerPool, ForkingIsRefusedWhileAnotherThreadRuns) {
+  std::atomic<bool> stop{false};
+  std::thread other([&] {
+    while (!stop) std::this_thread::sleep_for(milliseconds(5));
+  });
+  Record r;
+  RunWorkerPool(std::vector<WorkerJob>{Forked([](int) { return 0; })}, {1}, Recording(r));
+  stop = true;
+  other.join();
+  EXPECT_EQ(r.outcomes[0].kind, Kind::kNotStarted);
+  EXPECT_EQ(r.outcomes[0].exitStatus, 127);
+  ExpectEachFinishedOnce(r, 1);
 }
 
 TEST(WorkerPool, NoJobsReturnsAtOnce) {
