@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -103,19 +105,23 @@ void ApplyTestDamage(const std::string& target) {
 void ApplyTestFault(const char* work, const std::string& path) {
   const char* fault = std::getenv("SONORELL_TEST_WORKER_FAULT");
   if (!fault) return;
-  const std::string setting = fault;
-  const size_t colon = setting.find(':');
-  if (colon == std::string::npos) return;
-  const std::string kind = setting.substr(0, colon);
-  const std::string needle = setting.substr(colon + 1);
-  if (needle.empty() || path.find(needle) == std::string::npos) return;
   const std::string prefix = std::string(work) == "probe" ? "probe-" : "";
-  if (kind == prefix + "crash") {
-    std::signal(SIGSEGV, SIG_DFL);
-    std::raise(SIGSEGV);
-  }
-  if (kind == prefix + "hang") {
-    for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+  std::string_view rest = fault;
+  while (!rest.empty()) {
+    const std::string_view setting = rest.substr(0, rest.find(','));
+    rest.remove_prefix(std::min(rest.size(), setting.size() + 1));
+    const size_t colon = setting.find(':');
+    if (colon == std::string_view::npos) continue;
+    const std::string_view kind = setting.substr(0, colon);
+    const std::string_view needle = setting.substr(colon + 1);
+    if (needle.empty() || path.find(needle) == std::string::npos) continue;
+    if (kind == prefix + "crash") {
+      std::signal(SIGSEGV, SIG_DFL);
+      std::raise(SIGSEGV);
+    }
+    if (kind == prefix + "hang") {
+      for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "engine/workers/run_plan.h"
 
@@ -14,9 +15,10 @@ namespace sonorell {
 // status: 0 converted, 1 not.
 int ConvertPlannedFile(const RunPlan& plan, size_t index, int toParent);
 
-// SONORELL_TEST_WORKER_FAULT=<kind>:<text>: a worker whose path holds <text> misbehaves
-// before doing its work, as a decoder might on a hostile file: "crash" and "hang" for a
-// conversion, "probe-crash" and "probe-hang" for a probe. Tests use it; nothing else sets it.
+// SONORELL_TEST_WORKER_FAULT=<kind>:<text>[,<kind>:<text>...]: a worker whose path holds
+// <text> misbehaves before doing its work, as a decoder might on a hostile file: "crash"
+// and "hang" for a conversion, "probe-crash" and "probe-hang" for a probe. Tests use it;
+// nothing else sets it.
 void ApplyTestFault(const char* work, const std::string& path);
 
 }  // namespace sonorell
