@@ -120,6 +120,22 @@ TEST(BatchWorkers, RenamedTargetsNeverCollideAcrossWorkers) {
   EXPECT_EQ(testing::ReadFileBytes(out / "a.mp3"), "the user's file");
 }
 
+// The time limit catches a worker that has stopped making progress, not a long file: one
+// that takes several times the limit to convert, reporting as it goes, is never stopped.
+TEST(BatchWorkers, ALongFileThatKeepsProgressingOutlivesTheTimeLimit) {
+  SONORELL_REQUIRE_TOOL("sox");
+  TempFolder profile, in, out;
+  MakeTones(in, {"long.wav"}, 300);
+  const auto started = std::chrono::steady_clock::now();
+  const auto r = RunCli(profile, "convert --format ogg --timeout 1 --out " + Quote(out.path()) +
+                                     " " + Quote(in / "long.wav"));
+  const double took =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(fs::exists(out / "long.ogg"));
+  EXPECT_GT(took, 1.5) << "the file converted too fast to show anything";
+}
+
 // File names may hold any byte but "/" and NUL; a tab or line break in one reaches the
 // report line intact.
 TEST(BatchWorkers, NamesWithTabsAndLineBreaksComeBackWhole) {

@@ -1,5 +1,7 @@
 #include "engine/workers/worker_protocol.h"
 
+#include "engine/workers/helper_protocol.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -67,6 +69,92 @@ TEST(WorkerProtocol, SecondsKeepTheirFormUnderAnyLocale) {
   r.sourceSeconds = std::numeric_limits<double>::infinity();
   const std::string infinite = ResultLine(r);
   EXPECT_EQ(infinite.substr(infinite.rfind('\t') + 1), "0.000");
+}
+
+// The window hands the helper its whole snapshot in one block: every field must arrive as it
+// left, whatever bytes paths and options hold; a damaged block is dropped whole and the next
+// one still reads.
+TEST(HelperProtocol, RequestsArriveWholeAndDamagedOnesAreDropped) {
+  ConvertRequest sent;
+  sent.parallel = 3;
+  sent.silenceLimit = std::chrono::seconds(42);
+  sent.soundFontReady = true;
+  sent.settings.DestSpecifiedFolder = "/out\\put\tfolder\nwith\r odd \xff bytes";
+  sent.settings.Mp3Tags.Artist = "go\nsettings\tX";
+  sent.settings.FilesAtOnce = 7;
+  sent.entries.push_back({SourceFile{"/in/one\t.wav", 0, 4, 0, 0, 0, kInputWav, ""}, 5});
+  sent.entries.push_back({SourceFile{"/in/go", 0, 4, 0, 0, 0, kInputMidi, ""}, 6});
+
+  RequestReader reader;
+  int completed = 0;
+  // Garbage first, then a block cut short by a new one, then the whole request.
+  for (const std::string& line : {std::string("nonsense"), std::string("go"),
+                                  FieldsLine({"convert", "2", "600", "0"}),
+                                  FieldsLine({"file", "/x", "2000", "1"})}) {
+    completed += reader.Feed(line) ? 1 : 0;
+  }
+  for (const std::string& line : RequestLines(sent)) completed += reader.Feed(line) ? 1 : 0;
+  ASSERT_EQ(completed, 1);
+  ASSERT_TRUE(reader.convert);
+  EXPECT_EQ(reader.convert->parallel, 3);
+  EXPECT_EQ(reader.convert->silenceLimit, std::chrono::seconds(42));
+  EXPECT_TRUE(reader.convert->soundFontReady);
+  EXPECT_EQ(reader.convert->settings, sent.settings);
+  ASSERT_EQ(reader.convert->entries.size(), 2u);
+  EXPECT_EQ(reader.convert->entries[0].file.SourcePath, "/in/one\t.wav");
+  EXPECT_EQ(reader.convert->entries[1].file.InputType, kInputMidi);
+  EXPECT_EQ(reader.convert->entries[1].fileNumber, 6);
+
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{FieldsLine({"convert", "0", "600", "1"}), "go"},
+        std::vector<std::string>{FieldsLine({"convert", "2", "600", "1"}), "go"},  // no settings
+        std::vector<std::string>{FieldsLine({"probe", "2", "-1"}), "go"},
+        std::vector<std::string>{FieldsLine({"probe", "2", "60"}),
+                                 FieldsLine({"file", "/x", "2000", "1"}), "go"}}) {
+    RequestReader r;
+    bool done = false;
+    for (const std::string& line : bad) done = r.Feed(line) || done;
+    EXPECT_FALSE(done) << bad[0];
+  }
+
+  ProbeRequest probe;
+  probe.paths = {"/a\\b", "/c\nd"};
+  RequestReader r;
+  bool done = false;
+  for (const std::string& line : RequestLines(probe)) done = r.Feed(line) || done;
+  ASSERT_TRUE(done && r.probe);
+  EXPECT_EQ(r.probe->paths, probe.paths);
+}
+
+// The helper's events come back with every field; lines that are not events are ignored.
+TEST(HelperProtocol, EventsKeepTheirFields) {
+  FileOutcome o;
+  o.converted = true;
+  o.status = "a\tb.mp3";
+  o.target = "/o/a\tb.mp3";
+  o.durationSeconds = 61.5;
+  const auto finished = ParseHelperEvent(FinishedLine(12, o));
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(finished->kind, HelperEvent::Kind::kFinished);
+  EXPECT_EQ(finished->index, 12u);
+  EXPECT_EQ(finished->outcome.target, o.target);
+  EXPECT_EQ(finished->outcome.status, o.status);
+  EXPECT_DOUBLE_EQ(finished->outcome.durationSeconds, 61.5);
+  EXPECT_EQ(ParseHelperEvent(PercentLine(3, 77))->percent, 77);
+  EXPECT_TRUE(ParseHelperEvent(EndLine(true))->cancelled);
+  ProbeReport p;
+  p.index = 4;
+  p.opened = true;
+  p.file.SampleRate = 48000;
+  p.file.Duration = 3600;
+  const auto probed = ParseHelperEvent(ProbedLine(p));
+  ASSERT_TRUE(probed);
+  EXPECT_EQ(probed->probe.file.SampleRate, 48000);
+  EXPECT_EQ(probed->probe.file.Duration, 3600);
+  for (const char* line : {"", "started", "started\t-1", "percent\t1\t101", "finished\t1\t1",
+                           "probed\t1\t1\t\t2\t4\t44100\t128", "[aac @ 0x5] noise"}) {
+    EXPECT_FALSE(ParseHelperEvent(line)) << line;
+  }
 }
 
 }  // namespace
