@@ -100,10 +100,7 @@ bool RunConversions(const RunPlan& plan, const RunControl& control, const RunEve
     finish(i, o);
   };
   bool cancelled = false;
-  callbacks.cancelRequested = [&] {
-    cancelled = cancelled || (control.cancelRequested && control.cancelRequested());
-    return cancelled;
-  };
+  callbacks.cancelRequested = LatchedCancel(control.cancelRequested, cancelled);
 
   WorkerPoolOptions options;
   options.parallel = control.parallel;

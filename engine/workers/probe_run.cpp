@@ -93,10 +93,7 @@ bool RunProbes(const std::vector<std::string>& paths, const ProbeControl& contro
         report(failed);
       }
     };
-    callbacks.cancelRequested = [&] {
-      cancelled = cancelled || (control.cancelRequested && control.cancelRequested());
-      return cancelled;
-    };
+    callbacks.cancelRequested = LatchedCancel(control.cancelRequested, cancelled);
     WorkerPoolOptions options;
     options.parallel = control.parallel;
     options.silenceLimit = control.silenceLimit;

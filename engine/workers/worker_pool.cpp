@@ -74,18 +74,33 @@ UniqueFd AboveStandardStreams(UniqueFd fd) {
   return UniqueFd(::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
 }
 
+// The pipe a child speaks through: both ends clear of descriptors 0-2, ours non-blocking.
+struct ChildPipe {
+  UniqueFd readEnd;
+  UniqueFd writeEnd;
+};
+
+std::optional<ChildPipe> OpenChildPipe() {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
+  ChildPipe pipe{AboveStandardStreams(UniqueFd(fds[0])), AboveStandardStreams(UniqueFd(fds[1]))};
+  if (!pipe.readEnd.valid() || !pipe.writeEnd.valid()) return std::nullopt;
+  const int flags = ::fcntl(pipe.readEnd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(pipe.readEnd.get(), F_SETFL, flags | O_NONBLOCK) != 0) {
+    return std::nullopt;
+  }
+  return pipe;
+}
+
 // Starts argv without a shell: standard input from /dev/null, standard output into a pipe,
 // standard error shared with us. The child stays in our process group so a Ctrl+C typed at
 // the terminal reaches it as well.
 std::optional<Spawned> Spawn(const std::vector<std::string>& argv) {
   if (argv.empty() || argv.front().empty()) return std::nullopt;
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
-  UniqueFd readEnd = AboveStandardStreams(UniqueFd(fds[0]));
-  UniqueFd writeEnd = AboveStandardStreams(UniqueFd(fds[1]));
-  if (!readEnd.valid() || !writeEnd.valid()) return std::nullopt;
-  const int flags = ::fcntl(readEnd.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(readEnd.get(), F_SETFL, flags | O_NONBLOCK) != 0) return std::nullopt;
+  std::optional<ChildPipe> pipe = OpenChildPipe();
+  if (!pipe) return std::nullopt;
+  UniqueFd& readEnd = pipe->readEnd;
+  UniqueFd& writeEnd = pipe->writeEnd;
 
   SpawnActions actions;
   if (!actions.ok()) return std::nullopt;
@@ -145,13 +160,10 @@ bool SingleThreaded() {
 // prints must not reach any pipe of ours), signals behave as usual, and it ends with
 // _exit: what this process set up is torn down by nobody but the kernel.
 std::optional<Spawned> Fork(const std::function<int(int)>& body, int niceIncrement) {
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
-  UniqueFd readEnd = AboveStandardStreams(UniqueFd(fds[0]));
-  UniqueFd writeEnd = AboveStandardStreams(UniqueFd(fds[1]));
-  if (!readEnd.valid() || !writeEnd.valid()) return std::nullopt;
-  const int flags = ::fcntl(readEnd.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(readEnd.get(), F_SETFL, flags | O_NONBLOCK) != 0) return std::nullopt;
+  std::optional<ChildPipe> pipe = OpenChildPipe();
+  if (!pipe) return std::nullopt;
+  UniqueFd& readEnd = pipe->readEnd;
+  UniqueFd& writeEnd = pipe->writeEnd;
   // Whatever waits in our buffers is ours to write, not the child's as well.
   std::fflush(nullptr);
   const pid_t pid = ::fork();
@@ -305,6 +317,13 @@ bool IsCleanExit(int status, bool reaped) {
 }
 
 }  // namespace
+
+std::function<bool()> LatchedCancel(std::function<bool()> ask, bool& seen) {
+  return [ask = std::move(ask), &seen] {
+    seen = seen || (ask && ask());
+    return seen;
+  };
+}
 
 void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& options,
                    const WorkerPoolCallbacks& callbacks) {

@@ -63,6 +63,9 @@ struct WorkerPoolCallbacks {
   std::function<bool()> cancelRequested;
 };
 
+// A Cancel that stays seen once asked and answered yes; seen tells the caller afterwards.
+std::function<bool()> LatchedCancel(std::function<bool()> ask, bool& seen);
+
 // Runs every job, at most options.parallel at once, and returns when all have ended.
 void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& options,
                    const WorkerPoolCallbacks& callbacks);
