@@ -2,8 +2,8 @@
 
 #include <chrono>
 #include <csignal>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "cli/batch_progress.h"

@@ -391,7 +391,8 @@ void CMainDlg::LoadPathsInWorkers(const std::vector<std::string>& paths, CProgre
   const PathProbe probe = [&](size_t i, std::string& note) -> std::optional<SourceFile> {
     const size_t r = requestIndex[i];
     if (r >= reports.size()) return std::nullopt;
-    while (!reports[r] && !ended && !progress.CancelRequested()) take(std::chrono::milliseconds(100));
+    while (!reports[r] && !ended && !progress.CancelRequested())
+      take(std::chrono::milliseconds(100));
     // A probe the helper never answered (it went away) failed like one that crashed.
     if (!reports[r] || !reports[r]->opened) {
       if (reports[r] && !reports[r]->note.empty()) note = reports[r]->note;
@@ -476,9 +477,9 @@ void CMainDlg::Run(const std::vector<int>& rows) {
   const Settings snapshot = settings_;
   FileLoop loop;
   if (helper_) {
-    loop = WorkerFileLoop(*helper_,
-                          {EffectiveFilesAtOnce(snapshot), services_.conversionSilenceLimit},
-                          services_.run);
+    loop =
+        WorkerFileLoop(*helper_, {EffectiveFilesAtOnce(snapshot), services_.conversionSilenceLimit},
+                       services_.run);
   }
   ConvertFiles(entries, rows, snapshot, runState_, *this, services_.run, loop);
   runRows_.clear();

@@ -31,8 +31,8 @@ bool WorkerHelper::EnsureStarted() {
   process_ = new QProcess(this);
   process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
   connect(process_, &QProcess::readyReadStandardOutput, this, [this] { ReadOutput(); });
-  process_->start(QString::fromStdString(program_),
-                  {QString::fromUtf8(kWorkerHelperCommand)}, QIODevice::ReadWrite);
+  process_->start(QString::fromStdString(program_), {QString::fromUtf8(kWorkerHelperCommand)},
+                  QIODevice::ReadWrite);
   return process_->waitForStarted(5000);
 }
 

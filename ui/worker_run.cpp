@@ -20,9 +20,8 @@ constexpr int kMaxSlots = 64;
 // What the window shows of one run while the helper works through it.
 class RunView {
  public:
-  RunView(std::span<SourceFile* const> entries, std::span<const int> rows,
-          const Settings& settings, RunState& state, RunHost& host, ConvertProgress& progress,
-          int parallel)
+  RunView(std::span<SourceFile* const> entries, std::span<const int> rows, const Settings& settings,
+          RunState& state, RunHost& host, ConvertProgress& progress, int parallel)
       : entries_(entries),
         rows_(rows),
         state_(state),

@@ -126,7 +126,8 @@ FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNum
 
 bool PrepareRun(std::span<SourceFile* const> entries, const Settings& settings, RunState& state,
                 RunHost& host, const RunServices& services) {
-  if (settings.OutputFormat == kOutputWma && !CheckWindowsMediaRuntime(host, services)) return false;
+  if (settings.OutputFormat == kOutputWma && !CheckWindowsMediaRuntime(host, services))
+    return false;
   return PrepareSoundFont(entries, state, host, services);
 }
 

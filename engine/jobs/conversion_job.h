@@ -90,9 +90,9 @@ void WidenStatusColumn(RunState& state, RunHost& host);
 
 // How the files of a prepared run are carried out, with the progress window open and the
 // main window locked: every row's outcome goes to its Status cell. True when cancelled.
-using FileLoop = std::function<bool(std::span<SourceFile* const> entries,
-                                    std::span<const int> rows, const Settings& settings,
-                                    RunState& state, RunHost& host, ConvertProgress& progress)>;
+using FileLoop = std::function<bool(std::span<SourceFile* const> entries, std::span<const int> rows,
+                                    const Settings& settings, RunState& state, RunHost& host,
+                                    ConvertProgress& progress)>;
 
 // The files one after the other in this process, each through ConvertEntry.
 bool ConvertOneByOne(std::span<SourceFile* const> entries, std::span<const int> rows,

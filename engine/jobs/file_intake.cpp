@@ -139,7 +139,7 @@ int LoadFileList(FileList& list, const std::vector<std::string>& paths, IntakePr
       const std::optional<SourceFile> file = probe(static_cast<size_t>(i), note);
       // A probe cut short by Cancel says nothing about the file.
       if (!file && progress.CancelRequested()) break;
-      result = !file ? AddResult::kNotDecodable
+      result = !file             ? AddResult::kNotDecodable
                : list.Add(*file) ? AddResult::kAdded
                                  : AddResult::kAlreadyListed;
     }

@@ -281,9 +281,8 @@ bool ResolveTargetPath(SourceFile& file, std::string& status, const Settings& se
   std::string reason;
   for (;;) {
     std::string target;
-    const Outcome outcome =
-        TryDestination(file.SourcePath, dest, settings.TargetExistsOpt, extension, claimed, target,
-                       reason);
+    const Outcome outcome = TryDestination(file.SourcePath, dest, settings.TargetExistsOpt,
+                                           extension, claimed, target, reason);
     if (outcome == Outcome::kResolved) {
       file.TargetPath = std::move(target);
       return true;

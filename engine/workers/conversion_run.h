@@ -23,11 +23,11 @@ inline constexpr const char* kStatusNotConverted = "Not converted";
 
 // How a run is carried out.
 struct RunControl {
-  int parallel = 1;                          // files converted at once
-  std::chrono::seconds silenceLimit{600};    // a worker silent this long has hung; 0 = never
+  int parallel = 1;                        // files converted at once
+  std::chrono::seconds silenceLimit{600};  // a worker silent this long has hung; 0 = never
   std::chrono::milliseconds cancelGrace{3000};
-  int niceIncrement = 0;                     // workers run this much nicer than we do
-  std::function<bool()> cancelRequested;     // asked between events
+  int niceIncrement = 0;                  // workers run this much nicer than we do
+  std::function<bool()> cancelRequested;  // asked between events
 };
 
 // What a run tells its caller, on the caller's thread.

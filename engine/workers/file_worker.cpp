@@ -1,11 +1,11 @@
 #include "engine/workers/file_worker.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <algorithm>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -159,11 +159,10 @@ int ConvertPlannedFile(const RunPlan& plan, size_t index, int toParent) {
   }
   if (result.converted && plan.verify) {
     ApplyTestDamage(file.TargetPath);
-    const VerifyOutcome v =
-        VerifyOutput(settings.OutputFormat, tally, file.TargetPath, [&link] {
-          link.KeepAlive();
-          return Cancelled();
-        });
+    const VerifyOutcome v = VerifyOutput(settings.OutputFormat, tally, file.TargetPath, [&link] {
+      link.KeepAlive();
+      return Cancelled();
+    });
     if (!v.ok) {
       // A file that does not hold what was encoded is no output at all.
       std::error_code ec;

@@ -37,8 +37,8 @@ std::vector<std::string> RequestLines(const ConvertRequest& r) {
 }
 
 std::vector<std::string> RequestLines(const ProbeRequest& r) {
-  std::vector<std::string> lines{FieldsLine(
-      {"probe", std::to_string(r.parallel), std::to_string(r.silenceLimit.count())})};
+  std::vector<std::string> lines{
+      FieldsLine({"probe", std::to_string(r.parallel), std::to_string(r.silenceLimit.count())})};
   for (const std::string& path : r.paths) lines.push_back(FieldsLine({"path", path}));
   lines.push_back("go");
   return lines;
@@ -61,7 +61,8 @@ bool RequestReader::Feed(const std::string& line) {
   }
   if (verb == "convert" || verb == "probe") {
     Reset();
-    const std::optional<int> parallel = f.size() > 1 ? Bounded(f[1], 1, kMaxParallel) : std::nullopt;
+    const std::optional<int> parallel =
+        f.size() > 1 ? Bounded(f[1], 1, kMaxParallel) : std::nullopt;
     const std::optional<int> limit =
         f.size() > 2 ? Bounded(f[2], 0, kMaxSilenceSeconds) : std::nullopt;
     if (!parallel || !limit || f.size() != (verb == "convert" ? 4u : 3u)) {
@@ -112,8 +113,8 @@ std::string PercentLine(size_t index, int percent) {
 }
 
 std::string FinishedLine(size_t index, const FileOutcome& o) {
-  return FieldsLine({"finished", std::to_string(index), o.converted ? "1" : "0", o.status,
-                     o.target, SecondsText(o.durationSeconds), SecondsText(o.secondsTaken)});
+  return FieldsLine({"finished", std::to_string(index), o.converted ? "1" : "0", o.status, o.target,
+                     SecondsText(o.durationSeconds), SecondsText(o.secondsTaken)});
 }
 
 std::string EndLine(bool cancelled) {

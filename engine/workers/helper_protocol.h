@@ -75,8 +75,8 @@ struct HelperEvent {
   Kind kind = Kind::kEnd;
   size_t index = 0;
   int percent = 0;
-  FileOutcome outcome;  // kFinished
-  ProbeReport probe;    // kProbed
+  FileOutcome outcome;     // kFinished
+  ProbeReport probe;       // kProbed
   bool cancelled = false;  // kEnd
 };
 std::optional<HelperEvent> ParseHelperEvent(const std::string& line);

@@ -151,8 +151,8 @@ int ServeWorkerRequests(int in, int out) {
   for (;;) {
     RequestReader reader;
     if (!link.NextRequest(reader)) return 0;
-    const bool cancelled = reader.convert ? Convert(*reader.convert, link)
-                                          : Probe(*reader.probe, link);
+    const bool cancelled =
+        reader.convert ? Convert(*reader.convert, link) : Probe(*reader.probe, link);
     link.Send(EndLine(cancelled));
     link.RequestDone();
   }

@@ -38,8 +38,9 @@ std::vector<std::vector<size_t>> Shares(const std::vector<size_t>& indexes, int 
   const size_t size = std::clamp<size_t>(indexes.size() / (workers * 4), 1, kMaxShare);
   std::vector<std::vector<size_t>> shares;
   for (size_t i = 0; i < indexes.size(); i += size) {
-    shares.emplace_back(indexes.begin() + static_cast<ptrdiff_t>(i),
-                        indexes.begin() + static_cast<ptrdiff_t>(std::min(i + size, indexes.size())));
+    shares.emplace_back(
+        indexes.begin() + static_cast<ptrdiff_t>(i),
+        indexes.begin() + static_cast<ptrdiff_t>(std::min(i + size, indexes.size())));
   }
   return shares;
 }
@@ -78,12 +79,14 @@ bool RunProbes(const std::vector<std::string>& paths, const ProbeControl& contro
           (w.kind == WorkerOutcome::Kind::kNotStarted && w.exitStatus != 127)) {
         return;
       }
+      // A worker that died took the path it was probing with it; the paths after that one
+      // were never tried and go to the next round.
+      const bool died =
+          w.kind == WorkerOutcome::Kind::kCrashed || w.kind == WorkerOutcome::Kind::kTimedOut;
       bool culpritFound = false;
       for (const size_t index : shares[j]) {
         if (reported[index]) continue;
-        const bool stillTrusted =
-            w.kind == WorkerOutcome::Kind::kCrashed || w.kind == WorkerOutcome::Kind::kTimedOut;
-        if (stillTrusted && culpritFound) {
+        if (died && culpritFound) {
           pending.push_back(index);
           continue;
         }

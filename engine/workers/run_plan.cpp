@@ -23,8 +23,8 @@ std::vector<std::string> PartFolders(const std::string& sourcePath, const Settin
 
 }  // namespace
 
-RunPlan PlanRun(const Settings& settings, const std::vector<RunEntry>& entries,
-                bool soundFontReady, bool verify) {
+RunPlan PlanRun(const Settings& settings, const std::vector<RunEntry>& entries, bool soundFontReady,
+                bool verify) {
   RunPlan plan;
   plan.settings = settings;
   plan.verify = verify;

@@ -41,8 +41,8 @@ struct RunEntry {
 // targets of the files before it claimed as if they were already written, so two files
 // never choose one name by the rename rule and the skip rule skips the second; MIDI files
 // are refused without the sound font. Nothing is created on disk.
-RunPlan PlanRun(const Settings& settings, const std::vector<RunEntry>& entries,
-                bool soundFontReady, bool verify);
+RunPlan PlanRun(const Settings& settings, const std::vector<RunEntry>& entries, bool soundFontReady,
+                bool verify);
 
 // The targets every other file of the plan claims.
 std::set<std::string> ClaimedByOthers(const RunPlan& plan, size_t index);

@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -449,7 +449,8 @@ void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& opt
     askCancel();
     const Clock::time_point after = Clock::now();
     for (RunningJob& job : running) {
-      if (timeout.count() > 0 && job.stop == StopReason::kNone && after - job.lastHeard >= timeout) {
+      if (timeout.count() > 0 && job.stop == StopReason::kNone &&
+          after - job.lastHeard >= timeout) {
         job.stop = StopReason::kTimeout;
         SendSignal(job, SIGKILL);
       }

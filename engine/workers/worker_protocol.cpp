@@ -74,8 +74,8 @@ std::optional<int64_t> WholeNumber(std::string_view text) {
 std::string SecondsText(double seconds) {
   if (!std::isfinite(seconds)) seconds = 0;
   char text[64];
-  const auto [end, ec] = std::to_chars(text, text + sizeof text, seconds,
-                                       std::chars_format::fixed, 3);
+  const auto [end, ec] =
+      std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 3);
   return ec == std::errc() ? std::string(text, end) : std::string("0.000");
 }
 

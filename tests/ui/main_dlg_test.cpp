@@ -65,7 +65,6 @@ std::map<QString, bool> MenuState(CMainDlg& window) {
   return state;
 }
 
-
 int RowOf(CMainDlg& window, const QString& fileName) {
   for (int r = 0; r < window.ListView()->model()->rowCount(); ++r) {
     if (Cell(window, r, kColumnFile) == fileName) return r;

@@ -8,15 +8,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <thread>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/temp_folder.h"
@@ -303,33 +303,32 @@ TEST(WorkerPool, ForkedWorkInheritsThisProcessAndIsWatchedBySilence) {
   }
   const std::string preparedHere = "plan\tof the run";
   const int ourNice = ::getpriority(PRIO_PROCESS, 0);
-  const std::vector<WorkerJob> jobs{
-      Forked([&](int fd) {
-        Say(fd, preparedHere);
-        return 3;
-      }),
-      // Longer than the limit, but it keeps saying so.
-      Forked([](int fd) {
-        for (int i = 0; i < 12; ++i) {
-          Say(fd, "alive");
-          ::usleep(100 * 1000);
-        }
-        return 0;
-      }),
-      Forked([](int) {
-        ::sleep(30);
-        return 0;
-      }),
-      Forked([](int) {
-        ::raise(SIGSEGV);
-        return 0;
-      }),
-      Forked([](int fd) {
-        std::printf("result\t1\tfake\n");
-        std::fflush(stdout);
-        Say(fd, std::to_string(::getpriority(PRIO_PROCESS, 0)));
-        return 0;
-      })};
+  const std::vector<WorkerJob> jobs{Forked([&](int fd) {
+                                      Say(fd, preparedHere);
+                                      return 3;
+                                    }),
+                                    // Longer than the limit, but it keeps saying so.
+                                    Forked([](int fd) {
+                                      for (int i = 0; i < 12; ++i) {
+                                        Say(fd, "alive");
+                                        ::usleep(100 * 1000);
+                                      }
+                                      return 0;
+                                    }),
+                                    Forked([](int) {
+                                      ::sleep(30);
+                                      return 0;
+                                    }),
+                                    Forked([](int) {
+                                      ::raise(SIGSEGV);
+                                      return 0;
+                                    }),
+                                    Forked([](int fd) {
+                                      std::printf("result\t1\tfake\n");
+                                      std::fflush(stdout);
+                                      Say(fd, std::to_string(::getpriority(PRIO_PROCESS, 0)));
+                                      return 0;
+                                    })};
   Record r;
   WorkerPoolOptions options;
   options.parallel = 5;

@@ -88,9 +88,9 @@ TEST(HelperProtocol, RequestsArriveWholeAndDamagedOnesAreDropped) {
   RequestReader reader;
   int completed = 0;
   // Garbage first, then a block cut short by a new one, then the whole request.
-  for (const std::string& line : {std::string("nonsense"), std::string("go"),
-                                  FieldsLine({"convert", "2", "600", "0"}),
-                                  FieldsLine({"file", "/x", "2000", "1"})}) {
+  for (const std::string& line :
+       {std::string("nonsense"), std::string("go"), FieldsLine({"convert", "2", "600", "0"}),
+        FieldsLine({"file", "/x", "2000", "1"})}) {
     completed += reader.Feed(line) ? 1 : 0;
   }
   for (const std::string& line : RequestLines(sent)) completed += reader.Feed(line) ? 1 : 0;
