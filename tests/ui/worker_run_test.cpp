@@ -139,7 +139,7 @@ class WorkerRunTest : public QObject {
     QTimer canceller;
     connect(&canceller, &QTimer::timeout, [&] {
       CConvertProgressDlg* progress = window.ConvertProgressWindow();
-      if (!progress || progress->SlotBar(1)->value() <= 0) return;
+      if (!progress || progress->FileSlots() < 2 || progress->SlotBar(1)->value() <= 0) return;
       canceller.stop();
       window.close();  // a close request during a run is Cancel
     });
