@@ -9,7 +9,6 @@
 
 using bench::BestOf3;
 using bench::Measured;
-using bench::RunMeasured;
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -28,11 +27,7 @@ int main(int argc, char** argv) {
   for (int length : {1, minutes}) {
     const std::string input = dir + "/in-" + std::to_string(length) + "min.wav";
     if (!std::filesystem::exists(input)) {
-      const Measured made =
-          RunMeasured({"sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", input, "synth",
-                       std::to_string(length * 60), "pinknoise", "vol", "0.5"},
-                      dir + "/home");
-      if (made.seconds < 0) {
+      if (!bench::MakePinkNoiseWav(input, length * 60, dir + "/home")) {
         std::fprintf(stderr, "sox could not make the input\n");
         return 1;
       }

@@ -30,12 +30,7 @@ int main(int argc, char** argv) {
 
   const std::string input = dir + "/in-" + std::to_string(minutes) + "min.wav";
   if (!fs::exists(input)) {
-    // Pink noise: every band busy, so neither encoder coasts on silence.
-    const Measured made =
-        bench::RunMeasured({"sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", input, "synth",
-                            std::to_string(minutes * 60), "pinknoise", "vol", "0.5"},
-                           home);
-    if (made.seconds < 0) {
+    if (!bench::MakePinkNoiseWav(input, minutes * 60, home)) {
       std::fprintf(stderr, "sox could not make the input\n");
       return 1;
     }

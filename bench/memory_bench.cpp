@@ -38,11 +38,7 @@ int main(int argc, char** argv) {
   std::string failure;
   for (int i = 0; i < 2 && failure.empty(); ++i) {
     const std::string input = dir + "/in-" + std::to_string(lengths[i]) + "min.wav";
-    const Measured made =
-        bench::RunMeasured({"sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", input, "synth",
-                            std::to_string(lengths[i] * 60), "pinknoise", "vol", "0.5"},
-                           home);
-    if (made.seconds < 0) {
+    if (!bench::MakePinkNoiseWav(input, lengths[i] * 60, home)) {
       failure = "sox could not make the input";
       break;
     }
