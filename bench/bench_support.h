@@ -123,8 +123,8 @@ inline std::vector<pid_t> DescendantsOf(pid_t root) {
   return all;
 }
 
-// The proportional set size of a process in KiB: what it maps, with every page shared with
-// other processes counted in part, so the shared libraries of a batch count once; 0 when the
+// The proportional set size of a process in KiB: what it maps, each page shared with other
+// processes divided among them, so the shared libraries of a batch count once; 0 when the
 // process is gone.
 inline long PssKb(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
