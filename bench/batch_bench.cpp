@@ -21,22 +21,6 @@ using bench::Measured;
 
 namespace {
 
-// MP3 files in a folder; a run counts only when every file came out.
-int CountMp3(const std::string& folder) {
-  int n = 0;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
-    if (entry.path().extension() == ".mp3" && entry.file_size(ec) > 0) ++n;
-  }
-  return n;
-}
-
-void Clear(const std::string& folder) {
-  std::error_code ec;
-  fs::remove_all(folder, ec);
-  fs::create_directories(folder, ec);
-}
-
 // LAME's program on every file, two at a time, writing into out; with synced, each job then
 // syncs its output to disk. list names the files one a line, for xargs.
 std::vector<std::string> PeerArgs(bool haveParallel, bool synced,
@@ -135,9 +119,9 @@ int main(int argc, char** argv) {
   for (int round = 0; round < 3 && failure.empty(); ++round) {
     for (size_t i = 0; i < contenders.size(); ++i) {
       const Contender& c = contenders[i];
-      Clear(c.out);
+      bench::ClearFolder(c.out);
       const Measured m = bench::RunMeasured(c.args, home, {true, c.workerName});
-      if (m.seconds < 0 || CountMp3(c.out) != count) {
+      if (m.seconds < 0 || bench::CountMp3(c.out) != count) {
         failure = c.name + " failed";
         break;
       }

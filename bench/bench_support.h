@@ -326,4 +326,21 @@ inline void PrintFailedResult(const std::string& job, const std::string& why, do
               TargetText(target).c_str());
 }
 
+// MP3 files in a folder; a run counts only when every file came out.
+inline int CountMp3(const std::string& folder) {
+  int n = 0;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    if (entry.path().extension() == ".mp3" && entry.file_size(ec) > 0) ++n;
+  }
+  return n;
+}
+
+// Empties a folder (making it when missing).
+inline void ClearFolder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+  std::filesystem::create_directories(folder, ec);
+}
+
 }  // namespace bench

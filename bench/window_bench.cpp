@@ -33,21 +33,6 @@ namespace {
 constexpr double kAgainstBatchTarget = 1.15;
 constexpr double kAgainstOneAtOnceTarget = 0.556;
 
-int CountMp3(const std::string& folder) {
-  int n = 0;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
-    if (entry.path().extension() == ".mp3" && entry.file_size(ec) > 0) ++n;
-  }
-  return n;
-}
-
-void Clear(const std::string& folder) {
-  std::error_code ec;
-  fs::remove_all(folder, ec);
-  fs::create_directories(folder, ec);
-}
-
 // The window's own services, with every dialog and opener answered by nobody; what a message
 // box would have said goes to the error output.
 sonorell::MainWindowServices QuietServices() {
@@ -159,7 +144,7 @@ int main(int argc, char** argv) {
       for (int row = 0; row < window.Files().Count(); ++row) {
         if (window.Files().Entry(row).TargetPath.empty()) return false;
       }
-      return CountMp3(out) == count;
+      return bench::CountMp3(out) == count;
     };
     std::vector<std::string> batchArgs = {cli,        "convert", "--jobs",        "2",
                                           "--format", "mp3",     "--bitrate",     "128",
@@ -171,7 +156,7 @@ int main(int argc, char** argv) {
     niceArgs.insert(niceArgs.end(), batchArgs.begin(), batchArgs.end());
     const auto batchRun = [&](const std::vector<std::string>& args, double& cpu) {
       const bench::Measured m = bench::RunMeasured(args, home);
-      if (m.seconds < 0 || CountMp3(out) != count) return false;
+      if (m.seconds < 0 || bench::CountMp3(out) != count) return false;
       KeepLeast(cpu, m.cpuSeconds);
       return true;
     };
@@ -182,7 +167,7 @@ int main(int argc, char** argv) {
     double twoWindowCpu = 0;
     double oneWindowCpu = 0;
     const std::vector<double> times =
-        bench::BestInTurns(rounds, [&] { Clear(out); },
+        bench::BestInTurns(rounds, [&] { bench::ClearFolder(out); },
                            {[&] { return batchRun(batchArgs, batchCpu); },
                             [&] { return convert(2, twoCpu, twoWindowCpu); },
                             [&] { return convert(1, oneCpu, oneWindowCpu); },
