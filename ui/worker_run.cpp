@@ -88,14 +88,15 @@ class RunView {
     host_.SetRowStatus(row, o.status);
   }
 
-  // The helper went away in the middle of the run: the files it had were not converted.
+  // The helper went away in the middle of the run: the files it had not finished failed.
   void HelperLost() {
     for (size_t i = 0; i < entries_.size(); ++i) {
       if (done_[i]) continue;
       FileOutcome o;
-      o.status = slotOf_[i] >= 0
-                     ? std::string(kStatusConversionFailure) + " (worker ended without a result)"
-                     : std::string(kStatusNotConverted);
+      // Never a silent row: the user pressed Convert and this file did not convert.
+      o.status = std::string(kStatusConversionFailure) +
+                 (slotOf_[i] >= 0 ? " (worker ended without a result)"
+                                  : " (the worker could not be started)");
       Finished(i, o);
     }
   }

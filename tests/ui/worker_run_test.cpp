@@ -183,6 +183,24 @@ class WorkerRunTest : public QObject {
     QVERIFY(text.contains(QString::fromStdString(in / "slow-probe.wav") + "\n"));
   }
 
+  // A helper that ends at once (a broken installation) neither hangs the window nor loses a
+  // file silently: every path it never answered is named.
+  void aHelperThatEndsAtOnceFailsAloud() {
+    testing::TempFolder in;
+    WriteWav(in / "one.wav", 8000, 1, 1);
+    Desktop desktop;
+    MainWindowServices services = ServicesFor(desktop);
+    services.workerHelper = "/bin/true";
+    CMainDlg window(std::move(services));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.AddDroppedItems({in / "one.wav"});
+    QVERIFY(window.isEnabled() && !window.Busy());
+    QCOMPARE(window.Files().Count(), 0);
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QVERIFY(desktop.messages[0].text.contains(QString::fromStdString(in / "one.wav")));
+  }
+
  private:
   std::unique_ptr<testing::TempFolder> profile_;
 };
