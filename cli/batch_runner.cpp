@@ -44,18 +44,16 @@ void PrintOutcome(const FileOutcome& o) {
 std::vector<FileOutcome> RunBatch(const std::vector<BatchEntry>& entries, const ConvertFlags& flags,
                                   const Settings& settings, bool& cancelled) {
   std::vector<FileOutcome> outcomes(entries.size());
-  std::vector<SourceFile> files;
   std::vector<RunEntry> runEntries;
   for (size_t i = 0; i < entries.size(); ++i) {
     outcomes[i].source = entries[i].file.SourcePath;
     outcomes[i].status = kStatusNotConverted;
-    files.push_back(entries[i].file);
     runEntries.push_back({entries[i].file, entries[i].fileNumber});
   }
   // The Windows Media runtime and the MIDI sound font are made ready here, so every worker
   // inherits them; a run they end converts nothing.
   std::vector<SourceFile*> prepared;
-  for (SourceFile& f : files) prepared.push_back(&f);
+  for (RunEntry& e : runEntries) prepared.push_back(&e.file);
   RunState state;
   QuestionsToStandardError host;
   if (!PrepareRun(prepared, settings, state, host, DefaultRunServices())) {

@@ -25,12 +25,12 @@ WorkerHelper::~WorkerHelper() {
 
 bool WorkerHelper::EnsureStarted() {
   if (process_ && process_->state() == QProcess::Running) return true;
-  delete process_;
+  process_.reset();
   lines_.clear();
   splitter_ = LineSplitter(1 << 20);
-  process_ = new QProcess(this);
+  process_ = std::make_unique<QProcess>();
   process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  connect(process_, &QProcess::readyReadStandardOutput, this, [this] { ReadOutput(); });
+  connect(process_.get(), &QProcess::readyReadStandardOutput, this, [this] { ReadOutput(); });
   process_->start(QString::fromStdString(program_), {QString::fromUtf8(kWorkerHelperCommand)},
                   QIODevice::ReadWrite);
   return process_->waitForStarted(5000);
@@ -69,8 +69,8 @@ std::optional<HelperEvent> WorkerHelper::NextEvent(std::chrono::milliseconds wai
     QTimer timer;
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(process_, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
-    connect(process_, &QProcess::finished, &loop, &QEventLoop::quit);
+    connect(process_.get(), &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
+    connect(process_.get(), &QProcess::finished, &loop, &QEventLoop::quit);
     timer.start(wait);
     loop.exec();
     if (process_->bytesAvailable() > 0) ReadOutput();

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <chrono>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,7 +40,7 @@ class WorkerHelper : public QObject {
   void ReadOutput();
 
   std::string program_;
-  QProcess* process_ = nullptr;
+  std::unique_ptr<QProcess> process_;
   LineSplitter splitter_{1 << 20};
   std::deque<std::string> lines_;
 };

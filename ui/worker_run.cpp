@@ -43,7 +43,7 @@ class RunView {
     host_.EnsureRowVisible(row);
     host_.SetRowStatus(row, kStatusConverting);
     ++started_;
-    state_.RunFileNumber = state_.FirstFileNumber + started_ - 1;
+    state_.RunFileNumber = started_;
     progress_.SetOverallLine(RunLine(started_, static_cast<int>(entries_.size()), formatName_));
     progress_.StepOverallBar();
     const auto free = std::find(slots_.begin(), slots_.end(), -1);
@@ -127,7 +127,7 @@ bool RunThroughHelper(WorkerHelper& helper, const WorkerRunOptions& options,
   request.soundFontReady = state.SoundFontReady;
   request.settings = settings;
   for (size_t i = 0; i < entries.size(); ++i) {
-    request.entries.push_back({*entries[i], state.FirstFileNumber + static_cast<int>(i)});
+    request.entries.push_back({*entries[i], static_cast<int>(i) + 1});
   }
   RunView view(entries, rows, settings, state, host, progress, request.parallel);
   helper.Send(RequestLines(request));

@@ -138,7 +138,7 @@ bool ConvertOneByOne(std::span<SourceFile* const> entries, std::span<const int> 
   const std::string formatName = FormatName(settings.OutputFormat);
   const EncoderFunction encoder = services.encoderFor(settings.OutputFormat);
 
-  state.RunFileNumber = state.FirstFileNumber;
+  state.RunFileNumber = 1;
   for (size_t i = 0; i < entries.size(); ++i, ++state.RunFileNumber) {
     SourceFile& e = *entries[i];
     const int row = i < rows.size() ? rows[i] : static_cast<int>(i);

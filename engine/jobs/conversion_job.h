@@ -31,8 +31,6 @@ inline constexpr int kInitialStatusColumn = 145;
 struct RunState {
   bool SoundFontReady = false;
   int RunFileNumber = 0;
-  // The number the run's first file gets (a batch split over processes keeps its count).
-  int FirstFileNumber = 1;
   int StatusColumnWidth = kInitialStatusColumn;
 };
 

@@ -77,6 +77,19 @@ std::span<const char* const> AddFilesFilterLabels() {
   return kFilterLabels;
 }
 
+namespace {
+
+// Lists a path once: already listed, not decodable, or added with what probe found.
+template <typename Probe>
+AddResult AddProbed(FileList& list, const std::string& path, const Probe& probe) {
+  if (list.Contains(path)) return AddResult::kAlreadyListed;
+  const std::optional<SourceFile> file = probe();
+  if (!file) return AddResult::kNotDecodable;
+  return list.Add(*file) ? AddResult::kAdded : AddResult::kAlreadyListed;
+}
+
+}  // namespace
+
 std::optional<SourceFile> ProbeSourceFile(const std::string& path, std::string& note,
                                           const SourceFactoryHooks& hooks) {
   const InputTypeCode code = InputTypeForPath(path);
@@ -107,10 +120,7 @@ std::optional<SourceFile> ProbeSourceFile(const std::string& path, std::string& 
 
 AddResult AddSourceFile(FileList& list, const std::string& path, std::string& note,
                         const SourceFactoryHooks& hooks) {
-  if (list.Contains(path)) return AddResult::kAlreadyListed;
-  const std::optional<SourceFile> file = ProbeSourceFile(path, note, hooks);
-  if (!file) return AddResult::kNotDecodable;
-  return list.Add(*file) ? AddResult::kAdded : AddResult::kAlreadyListed;
+  return AddProbed(list, path, [&] { return ProbeSourceFile(path, note, hooks); });
 }
 
 std::string FailureMessage(const std::string& failureText, const std::string& note) {
@@ -131,25 +141,20 @@ int LoadFileList(FileList& list, const std::vector<std::string>& paths, IntakePr
   for (int i = 0; i < count; ++i) {
     progress.SetLine(AddingFileLine(i + 1, count));
     progress.StepBar();
-    const std::string& path = paths[static_cast<size_t>(i)];
-    AddResult result = AddResult::kAlreadyListed;
-    if (!probe) {
-      result = AddSourceFile(list, path, note, hooks);
-    } else if (!list.Contains(path)) {
-      const std::optional<SourceFile> file = probe(static_cast<size_t>(i), note);
-      // A probe cut short by Cancel says nothing about the file.
-      if (!file && progress.CancelRequested()) break;
-      result = !file             ? AddResult::kNotDecodable
-               : list.Add(*file) ? AddResult::kAdded
-                                 : AddResult::kAlreadyListed;
-    }
+    const size_t index = static_cast<size_t>(i);
+    const std::string& path = paths[index];
+    const AddResult result = AddProbed(list, path, [&] {
+      return probe ? probe(index, note) : ProbeSourceFile(path, note, hooks);
+    });
+    // A probe cut short by Cancel says nothing about the file.
+    if (result == AddResult::kNotDecodable && progress.CancelRequested()) break;
     if (result == AddResult::kAdded) {
       ++added;
       host.RowAdded(list.Count() - 1);
     } else if (result == AddResult::kNotDecodable) {
       ++failures;
       if (failures <= kMaxListedFailures) {
-        failureText += paths[static_cast<size_t>(i)] + "\n";
+        failureText += path + "\n";
       } else if (failures == kMaxListedFailures + 1) {
         failureText += kMoreFilesMarker;
       }

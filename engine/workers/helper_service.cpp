@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <deque>
@@ -104,19 +105,12 @@ bool SoundFontLoaded() {
   return loaded;
 }
 
-template <typename Range, typename TypeOf>
-bool AnyMidi(const Range& items, TypeOf typeOf) {
-  for (const auto& item : items) {
-    if (typeOf(item) == kInputMidi) return true;
-  }
-  return false;
-}
-
 bool Convert(const ConvertRequest& request, WindowLink& link) {
   // The window decided whether MIDI files can be converted; the font is loaded here once so
   // every worker inherits it ready.
   bool fontReady = request.soundFontReady;
-  if (fontReady && AnyMidi(request.entries, [](const RunEntry& e) { return e.file.InputType; })) {
+  if (fontReady && std::any_of(request.entries.begin(), request.entries.end(),
+                               [](const RunEntry& e) { return e.file.InputType == kInputMidi; })) {
     fontReady = SoundFontLoaded();
   }
   const RunPlan plan = PlanRun(request.settings, request.entries, fontReady, false);
@@ -133,7 +127,10 @@ bool Convert(const ConvertRequest& request, WindowLink& link) {
 }
 
 bool Probe(const ProbeRequest& request, WindowLink& link) {
-  if (AnyMidi(request.paths, InputTypeForPath)) SoundFontLoaded();
+  if (std::any_of(request.paths.begin(), request.paths.end(),
+                  [](const std::string& p) { return InputTypeForPath(p) == kInputMidi; })) {
+    SoundFontLoaded();
+  }
   ProbeControl control;
   control.parallel = request.parallel;
   control.silenceLimit = request.silenceLimit;
