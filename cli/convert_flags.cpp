@@ -44,6 +44,8 @@ constexpr const char* kUsage =
     "  --shard I/N            only the I-th of N fixed slices of the sorted file list\n"
     "  --verify               decode each output again and fail it when it is shorter or\n"
     "                         longer than its source (WAV: when a sample differs)\n"
+    "  --keep-damaged         a source that breaks off is converted as far as it can be\n"
+    "                         decoded and reported partial, instead of failing\n"
     "  --report FILE.json     write each file's outcome to FILE.json at the end\n"
     "  --dry-run              print each source and its target, convert and create nothing\n"
     "\n"
@@ -127,6 +129,8 @@ bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags
       flags.noSettings = true;
     } else if (a == "--verify") {
       flags.verify = true;
+    } else if (a == "--keep-damaged") {
+      flags.keepDamaged = true;
     } else if (a == "--dry-run") {
       flags.dryRun = true;
     } else if (a == "--jobs" || a == "--timeout") {
@@ -206,6 +210,7 @@ bool BuildRunSettings(const ConvertFlags& flags, Settings& settings, std::string
   }
   if (flags.mirror) settings.CreateDirs = 1;
   if (flags.targetExistsPolicy) settings.TargetExistsOpt = *flags.targetExistsPolicy;
+  if (flags.keepDamaged) settings.KeepDamaged = 1;
   return true;
 }
 

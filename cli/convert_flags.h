@@ -24,6 +24,7 @@ struct ConvertFlags {
   std::optional<Shard> shard;
   std::string reportPath;
   bool verify = false;
+  bool keepDamaged = false;  // convert broken-off sources as far as they decode
   bool dryRun = false;
   bool help = false;
   std::vector<std::string> paths;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "cli/json_text.h"
+#include "engine/jobs/conversion_job.h"
 #include "platform/files/unique_fd.h"
 #include "platform/files/write_all.h"
 
@@ -22,6 +23,7 @@ std::string ReportJson(const std::vector<FileOutcome>& outcomes) {
     json += "  {\"source\": " + JsonString(o.source) + ", \"target\": " + JsonString(o.target) +
             ", \"status\": " + JsonString(o.status) +
             ", \"converted\": " + (o.converted ? "true" : "false") +
+            ", \"partial\": " + (o.converted && IsPartialStatus(o.status) ? "true" : "false") +
             ", \"duration\": " + JsonNumber(o.durationSeconds, 3) +
             ", \"seconds\": " + JsonNumber(o.secondsTaken, 3) + "}";
   }

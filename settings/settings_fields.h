@@ -52,6 +52,7 @@ inline constexpr Field kFields[] = {
     {"EnableExtFilter", kO, &Settings::EnableExtFilter},
     {"FilterExts", kO, nullptr, &Settings::FilterExts},
     {"FilesAtOnce", kO, &Settings::FilesAtOnce, nullptr, Fix::kFilesAtOnce},
+    {"KeepDamaged", kO, &Settings::KeepDamaged},
     {"OutputFormat", kF, &Settings::OutputFormat},
     {"OptStartPageIndex", kF, &Settings::OptStartPageIndex},
 

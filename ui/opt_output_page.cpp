@@ -103,6 +103,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
           new QCheckBox(QStringLiteral("&Browse output folder when conversion completes"), this)),
       mono_(new QButtonGroup(this)),
       filesAtOnce_(new SpinEdit(kMinFilesAtOnce, kMaxFilesAtOnce, 1, this)),
+      keepDamaged_(new QCheckBox(QString::fromUtf8(kKeepDamagedText), this)),
       filterOn_(new QCheckBox(QStringLiteral("O&nly add the following file extensions for "
                                              "\"Add Folder\" and Drag/Drop"),
                               this)),
@@ -117,6 +118,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   fields_.monoType = s.MonoType;
   // An unset or out-of-range count shows as the number that would be used.
   fields_.filesAtOnce = EffectiveFilesAtOnce(s);
+  fields_.keepDamaged = s.KeepDamaged != 0;
   fields_.filterOn = s.EnableExtFilter != 0;
   fields_.filterExts = s.FilterExts;
 
@@ -130,6 +132,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   documentsFallback_->setObjectName(QStringLiteral("documentsFallback"));
   browseOutput_->setObjectName(QStringLiteral("browseOutput"));
   filesAtOnce_->setObjectName(QStringLiteral("filesAtOnce"));
+  keepDamaged_->setObjectName(QStringLiteral("keepDamaged"));
   filterOn_->setObjectName(QStringLiteral("filterOn"));
   filterExts_->setObjectName(QStringLiteral("filterExts"));
   example_->setWordWrap(true);
@@ -185,6 +188,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   atOnce->addWidget(filesAtOnce_);
   atOnce->addStretch(1);
   genGrid->addLayout(atOnce, 2, 0, 1, 2);
+  genGrid->addWidget(keepDamaged_, 3, 0, 1, 2);
   genGrid->setColumnStretch(0, 1);
 
   // Extension filter of Add Folder and drops.
@@ -217,6 +221,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   browseOutput_->setChecked(fields_.browseOutput);
   if (QAbstractButton* radio = mono_->button(fields_.monoType)) radio->setChecked(true);
   filesAtOnce_->SetValue(fields_.filesAtOnce);
+  keepDamaged_->setChecked(fields_.keepDamaged);
   filterOn_->setChecked(fields_.filterOn);
   filterExts_->setText(FromBytes(fields_.filterExts));
   filterExts_->setEnabled(fields_.filterOn);
@@ -252,6 +257,7 @@ void COptOutputPage::ReadControls() {
   fields_.browseOutput = browseOutput_->isChecked();
   if (mono_->checkedId() >= 0) fields_.monoType = mono_->checkedId();
   if (const std::optional<int> typed = filesAtOnce_->Value()) fields_.filesAtOnce = *typed;
+  fields_.keepDamaged = keepDamaged_->isChecked();
   fields_.filterOn = filterOn_->isChecked();
   fields_.filterExts = ToBytes(filterExts_->text());
 }
@@ -308,6 +314,7 @@ void COptOutputPage::StoreInto(Settings& s) const {
   s.BrowseOutputFolder = fields_.browseOutput ? 1 : 0;
   s.MonoType = fields_.monoType;
   s.FilesAtOnce = fields_.filesAtOnce;
+  s.KeepDamaged = fields_.keepDamaged ? 1 : 0;
   s.EnableExtFilter = fields_.filterOn ? 1 : 0;
   s.FilterExts = fields_.filterExts;
 }

@@ -22,6 +22,8 @@ inline constexpr const char* kChooseOutputFolderTitle = "Please choose an output
 inline constexpr const char* kChooseOutputFolderText = "Please choose an output folder.";
 inline constexpr const char* kEnterFilterExtsText =
     "Please enter file extensions you need to filter.";
+inline constexpr const char* kKeepDamagedText =
+    "&Keep what can be decoded of a damaged source (the output is marked partial)";
 inline constexpr const char* kInvalidFilesAtOnceText =
     "Invalid number of files converted at once. It's between 1 and 64.";
 
@@ -55,6 +57,7 @@ class COptOutputPage : public COptPage {
     bool browseOutput = true;
     int monoType = 0;
     int filesAtOnce = kMinFilesAtOnce;
+    bool keepDamaged = false;
     bool filterOn = false;
     std::string filterExts;
   };
@@ -75,6 +78,7 @@ class COptOutputPage : public COptPage {
   QCheckBox* browseOutput_;
   QButtonGroup* mono_;
   SpinEdit* filesAtOnce_;
+  QCheckBox* keepDamaged_;
   QCheckBox* filterOn_;
   QLineEdit* filterExts_;
 };

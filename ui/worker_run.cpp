@@ -76,7 +76,12 @@ class RunView {
     const int row = Row(i);
     if (o.converted) {
       e.TargetPath = o.target;
-      host_.SetRowStatus(row, FileNamePart(o.target));
+      if (IsPartialStatus(o.status)) {
+        WidenStatusColumn(state_, host_);
+        host_.SetRowStatus(row, o.status);
+      } else {
+        host_.SetRowStatus(row, FileNamePart(o.target));
+      }
       return;
     }
     e.TargetPath.clear();

@@ -62,6 +62,16 @@ bool BlockConditioner::Consume(const void* left, const void* right, int frames) 
   return Deliver(passLeft_.data(), passRight_.empty() ? nullptr : passRight_.data(), frames);
 }
 
+bool BlockConditioner::Reformat(const PcmFormat& source) {
+  if (sink_ == nullptr || !Finish()) return false;
+  const ConditioningPlan next = ReplanForSource(plan_, source);
+  if (!CheckRatesConvertible(source.rate, next.output.rate,
+                             std::to_string(next.output.rate) + " Hz")) {
+    return false;
+  }
+  return Open(next, *sink_);
+}
+
 bool BlockConditioner::Finish() {
   if (!plan_.convert) return true;
   for (int guard = 0; guard < 1024; ++guard) {

@@ -17,6 +17,9 @@ class BlockConditioner : public BlockConsumer {
   // False when the converter cannot be set up for the plan's formats.
   bool Open(const ConditioningPlan& plan, PcmSink& sink);
   bool Consume(const void* left, const void* right, int frames) override;
+  // Finishes the blocks of the old format and takes the following ones through a plan for
+  // the new one, to the same output. False when the rates are too far apart to convert.
+  bool Reformat(const PcmFormat& source) override;
   // Emits what the resampler still holds at the end of the data.
   bool Finish();
 

@@ -15,11 +15,19 @@ ConditioningPlan PlanConditioning(const PcmFormat& source, const PcmFormat& want
   const bool reduces = source.channels > plan.output.channels;
   const bool picks = reduces && (monoType == 1 || monoType == 2);
   plan.pickedChannel = picks ? monoType : 0;
+  plan.monoType = monoType;
   plan.convert = plan.output.rate != source.rate || plan.output.bits != source.bits ||
                  source.channels < plan.output.channels || (reduces && !picks);
   plan.gain = GainApplies(amplify, coefficientPercent);
   plan.gainFactor = GainFactor(coefficientPercent);
   return plan;
+}
+
+ConditioningPlan ReplanForSource(const ConditioningPlan& plan, const PcmFormat& source) {
+  ConditioningPlan next = PlanConditioning(source, plan.output, plan.monoType, false, 100);
+  next.gain = plan.gain;
+  next.gainFactor = plan.gainFactor;
+  return next;
 }
 
 bool CheckRatesConvertible(int sourceRate, int outputRate, const std::string& what) {

@@ -12,6 +12,7 @@ struct ConditioningPlan {
   PcmFormat source;       // as the source delivers it (its output channels)
   PcmFormat output;       // as the writer receives it
   int pickedChannel = 0;  // 1 left, 2 right: one channel of a stereo source, unmixed
+  int monoType = 0;       // the user's choice that decided pickedChannel
   bool convert = false;   // rate, width or channel count change through the converter
   bool gain = false;
   float gainFactor = 1.0f;
@@ -22,6 +23,10 @@ struct ConditioningPlan {
 // channel, anything else mixes (L+R)/2 in the converter.
 ConditioningPlan PlanConditioning(const PcmFormat& source, const PcmFormat& wanted, int monoType,
                                   bool amplify, int coefficientPercent);
+
+// The plan for the same output from a source that goes on in another format (a chained
+// part): the output, the mono choice and the gain stay.
+ConditioningPlan ReplanForSource(const ConditioningPlan& plan, const PcmFormat& source);
 
 // False, with the failure note "the source's sample rate N Hz cannot be made into <what>",
 // when the two rates are too far apart for the resampler (or the source has no rate).

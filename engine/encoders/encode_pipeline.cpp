@@ -2,23 +2,30 @@
 
 #include "engine/encoders/block_conditioner.h"
 #include "engine/encoders/block_pump.h"
+#include "engine/sources/failure_note.h"
 #include "engine/sources/source_factory.h"
 
 namespace sonorell {
 namespace {
 
-// Counts the source's blocks on their way into the conditioning.
+// Counts the seconds of the source's blocks on their way into the conditioning.
 class CountingConsumer : public BlockConsumer {
  public:
-  CountingConsumer(BlockConsumer& next, uint64_t& frames) : next_(next), frames_(frames) {}
+  CountingConsumer(BlockConsumer& next, int rate, double& seconds)
+      : next_(next), rate_(rate), seconds_(seconds) {}
   bool Consume(const void* left, const void* right, int frames) override {
-    frames_ += static_cast<uint64_t>(frames > 0 ? frames : 0);
+    if (frames > 0 && rate_ > 0) seconds_ += static_cast<double>(frames) / rate_;
     return next_.Consume(left, right, frames);
+  }
+  bool Reformat(const PcmFormat& source) override {
+    rate_ = source.rate;
+    return next_.Reformat(source);
   }
 
  private:
   BlockConsumer& next_;
-  uint64_t& frames_;
+  int rate_;
+  double& seconds_;
 };
 
 // Counts and digests the conditioned PCM on its way into the writer.
@@ -42,7 +49,8 @@ class TallyingSink : public PcmSink {
 }  // namespace
 
 int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::string& sourcePath,
-              const std::string& targetPath, ConvertProgress& progress, EncodeTally* tally) {
+              const std::string& targetPath, ConvertProgress& progress,
+              const EncodeContext& context) {
   std::unique_ptr<AudioSource> source =
       CreateAudioSource(sourcePath, inputType, recipe.renderingRate, /*forConversion=*/true);
   if (!source) return 0;
@@ -55,24 +63,34 @@ int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::st
   std::unique_ptr<FormatWriter> writer = recipe.openWriter(out, plan, *source);
   if (!writer) return 0;
 
+  EncodeTally* tally = context.tally;
   EncodeTally unused;
   EncodeTally& counts = tally ? *tally : unused;
   counts = EncodeTally{};
-  counts.sourceRate = plan.source.rate;
   counts.output = plan.output;
   TallyingSink tallying(*writer, counts);
   BlockConditioner conditioner;
-  if (!conditioner.Open(plan, tally ? static_cast<PcmSink&>(tallying) : *writer)) return 0;
-  CountingConsumer counting(conditioner, counts.sourceFrames);
-  if (PumpSourceBlocks(*source, inputType, sourcePath, progress,
-                       tally ? static_cast<BlockConsumer&>(counting) : conditioner) !=
-      PumpResult::kFinished) {
+  if (!conditioner.Open(plan, tally ? static_cast<PcmSink&>(tallying) : *writer)) {
+    SetFailureNote("the sample converter could not be set up for this file");
+    return 0;
+  }
+  CountingConsumer counting(conditioner, plan.source.rate, counts.sourceSeconds);
+  const PumpResult pumped =
+      PumpSourceBlocks(*source, inputType, sourcePath, progress,
+                       tally ? static_cast<BlockConsumer&>(counting) : conditioner);
+  const bool keptPartial = pumped == PumpResult::kBrokenOff && context.settings.KeepDamaged != 0;
+  if (pumped != PumpResult::kFinished && !keptPartial) {
     return 0;  // the staged file goes with `out`
   }
+  // The note of a kept partial output outlives what follows; a failure replaces it.
+  const std::string partialNote =
+      keptPartial ? std::string(kPartialNotePrefix) + GetFailureNote() : std::string();
   source.reset();
   if (!conditioner.Finish() || !writer->Finish()) return 0;
   writer.reset();
-  return out.Commit(sourcePath) ? 1 : 0;
+  if (!out.Commit(sourcePath)) return 0;
+  if (keptPartial) SetFailureNote(partialNote);
+  return 1;
 }
 
 }  // namespace sonorell

@@ -7,6 +7,7 @@
 #include "engine/encoders/conditioning_plan.h"
 #include "engine/encoders/convert_progress.h"
 #include "engine/encoders/encode_tally.h"
+#include "engine/encoders/encoder_entry.h"
 #include "engine/encoders/pcm_sink.h"
 #include "engine/encoders/staged_output.h"
 #include "engine/sources/audio_source.h"
@@ -29,9 +30,12 @@ struct EncodeRecipe {
 // The one encode loop: open the source, decide the output, open the writer, pump the blocks
 // through the conditioning, finish the writer and put the file in place. 1 on success; 0 on
 // failure or Cancel, when nothing of the output remains and an old target is untouched.
-// With a tally, what went into the writer is counted and digested into it.
+// With the context's tally, what went into the writer is counted and digested into it.
+// A source that breaks off fails the file with a note that says where, unless the options
+// keep damaged sources: then what was decoded is finished as the output, 1 is returned and
+// the note stays (it tells that the output is partial).
 int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::string& sourcePath,
               const std::string& targetPath, ConvertProgress& progress,
-              EncodeTally* tally = nullptr);
+              const EncodeContext& context);
 
 }  // namespace sonorell

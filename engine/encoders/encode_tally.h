@@ -20,8 +20,7 @@ class PcmDigest {
 // What one conversion handed its writer, so the finished file can be checked against it
 // without decoding the source a second time.
 struct EncodeTally {
-  uint64_t sourceFrames = 0;  // as the source delivered them
-  int sourceRate = 0;
+  double sourceSeconds = 0;   // of sound as the source delivered it, over all its formats
   uint64_t outputFrames = 0;  // as the writer received them
   PcmFormat output;
   PcmDigest digest;  // of the writer's PCM

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "engine/paths/path_rules.h"
+#include "engine/sources/failure_note.h"
 #include "platform/files/write_all.h"
 
 namespace sonorell {
@@ -27,6 +28,28 @@ std::string TemporaryName(const std::string& folder) {
   std::snprintf(name, sizeof name, ".sonorell-%d-%08x-%u.part", static_cast<int>(getpid()), seed,
                 counter++);
   return folder + name;
+}
+
+// The failure note of an output operation, with the system's reason.
+void NoteOutputFailure(const std::string& what, int error) {
+  SetFailureNote(what + " (" + std::strerror(error) + ")");
+}
+
+// Makes what was written to the file durable: a power cut after the rename must not leave a
+// half file under the final name. A file the library wrote by its path is opened again.
+bool SyncFile(int fd, const std::string& path) {
+  if (fd >= 0) return ::fsync(fd) == 0;
+  const platform::UniqueFd reopened(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  return reopened.valid() && ::fsync(reopened.get()) == 0;
+}
+
+// Makes the rename durable. Some network and FUSE file systems cannot sync a folder, or
+// open one for reading; that is no reason to fail a file that is in place.
+bool SyncFolder(const std::string& folder) {
+  const platform::UniqueFd fd(
+      ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return true;
+  return ::fsync(fd.get()) == 0 || errno != EIO;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -83,12 +106,14 @@ bool StagedOutput::Open(const std::string& targetPath) {
     }
     if (errno != EEXIST) break;
   }
+  NoteOutputFailure("no file can be created in the output folder", errno);
   return false;
 }
 
 bool StagedOutput::FlushBuffer() {
   if (buffer_.empty()) return !failed_;
-  if (!failed_ && !platform::WriteAll(fd_.get(), buffer_.data(), buffer_.size())) failed_ = true;
+  if (!failed_ && !platform::WriteAll(fd_.get(), buffer_.data(), buffer_.size()))
+    NoteWriteFailure();
   buffer_.clear();
   return !failed_;
 }
@@ -98,7 +123,7 @@ bool StagedOutput::Write(const void* data, size_t size) {
   const auto* bytes = static_cast<const uint8_t*>(data);
   if (buffer_.size() + size > kBufferSize && !FlushBuffer()) return false;
   if (size >= kBufferSize) {
-    if (!platform::WriteAll(fd_.get(), bytes, size)) failed_ = true;
+    if (!platform::WriteAll(fd_.get(), bytes, size)) NoteWriteFailure();
   } else {
     buffer_.insert(buffer_.end(), bytes, bytes + size);
   }
@@ -116,7 +141,7 @@ bool StagedOutput::WriteAt(uint64_t offset, const void* data, size_t size) {
     const ssize_t n = ::pwrite(fd_.get(), bytes, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      failed_ = true;
+      NoteWriteFailure();
       return false;
     }
     bytes += n;
@@ -126,28 +151,54 @@ bool StagedOutput::WriteAt(uint64_t offset, const void* data, size_t size) {
   return true;
 }
 
+void StagedOutput::NoteWriteFailure() {
+  const int error = errno != 0 ? errno : EIO;
+  if (!failed_) NoteOutputFailure("the output could not be written", error);
+  failed_ = true;
+}
+
 void StagedOutput::HandOverToLibrary() {
   FlushBuffer();
   CloseHandle();
 }
 
 void StagedOutput::CloseHandle() {
-  if (fd_.valid() && !fd_.Close()) failed_ = true;
+  if (fd_.valid() && !fd_.Close()) NoteWriteFailure();
 }
 
 bool StagedOutput::Commit(const std::string& protectedPath) {
   if (tempPath_.empty()) return false;
-  bool ok = FlushBuffer();
-  if (fd_.valid() && ::fsync(fd_.get()) != 0) ok = false;
+  bool ok = FlushBuffer() && !failed_;
+  if (ok && !SyncFile(fd_.get(), tempPath_)) {
+    NoteOutputFailure("the output could not be saved to disk", errno);
+    ok = false;
+  }
   CloseHandle();
   ok = ok && !failed_;
-  if (ok && !protectedPath.empty() && SameFile(targetPath_, protectedPath)) ok = false;
+  if (ok && !protectedPath.empty() && SameFile(targetPath_, protectedPath)) {
+    SetFailureNote("the output would replace its own source");
+    ok = false;
+  }
   if (ok) {
     ok = replacesTarget_ ? ::rename(tempPath_.c_str(), targetPath_.c_str()) == 0
                          : PublishWithoutReplacing(tempPath_, targetPath_);
+    if (!ok && errno == EEXIST) {
+      SetFailureNote("a file named \"" + FileNamePart(targetPath_) +
+                     "\" appeared meanwhile and was kept");
+    } else if (!ok) {
+      NoteOutputFailure(
+          "the finished output could not be named \"" + FileNamePart(targetPath_) + "\"", errno);
+    }
   }
   if (!ok) {
     Discard();
+    return false;
+  }
+  if (!SyncFolder(FolderPart(targetPath_))) {
+    // The file is in place but its name may not survive a power cut: it does not count.
+    NoteOutputFailure("the output folder could not be saved to disk", errno);
+    ::unlink(targetPath_.c_str());
+    tempPath_.clear();
     return false;
   }
   tempPath_.clear();

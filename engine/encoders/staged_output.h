@@ -40,16 +40,19 @@ class StagedOutput {
   void HandOverToLibrary();
   const std::string& TempPath() const { return tempPath_; }
 
-  // Flushes, syncs and renames over the target. Refuses to replace a file that is the same
-  // file as protectedPath (the source), and a file that appeared under the target name
-  // after Open (only one that was already there may be replaced). False on any failure;
-  // the temporary file is gone.
+  // Flushes, syncs the file to disk and renames it over the target, then syncs the folder
+  // (where the file system can). Refuses to replace a file that is the same file as
+  // protectedPath (the source), and a file that appeared under the target name after Open
+  // (only one that was already there may be replaced). False on any failure, with its
+  // reason as the failure note; the temporary file is gone.
   bool Commit(const std::string& protectedPath);
   // Removes the temporary file; the target is untouched.
   void Discard();
 
  private:
   bool FlushBuffer();
+  // Remembers the first failed write, with its reason as the failure note.
+  void NoteWriteFailure();
   void CloseHandle();
 
   platform::UniqueFd fd_;

@@ -114,6 +114,11 @@ FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNum
   if (result != 0 && IsNonEmptyFile(e.TargetPath)) {
     done.converted = true;
     done.status = FileNamePart(e.TargetPath);
+    // A damaged source kept as far as it could be decoded: the row says so.
+    if (const std::string& note = GetFailureNote(); note.starts_with(kPartialNotePrefix)) {
+      done.status += " (" + note + ")";
+      done.noted = true;
+    }
     return done;
   }
   done.status = kStatusConversionFailure;
@@ -157,7 +162,8 @@ bool ConvertOneByOne(std::span<SourceFile* const> entries, std::span<const int> 
       const FileConversion done =
           ConvertEntry(e, settings, state.RunFileNumber, progress, encoder, nullptr, nullptr);
       if (done.converted) {
-        host.SetRowStatus(row, FileNamePart(e.TargetPath));
+        if (done.noted) WidenStatusColumn(state, host);
+        host.SetRowStatus(row, done.status);
         progress.PumpMessages();
         if (progress.CancelRequested()) break;
         continue;

@@ -4,11 +4,13 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "engine/encoders/encoder_entry.h"
 #include "engine/jobs/run_host.h"
 #include "engine/jobs/source_file.h"
 #include "engine/sources/bass/default_sound_font.h"
+#include "engine/sources/failure_note.h"
 #include "settings/settings.h"
 
 namespace sonorell {
@@ -18,6 +20,12 @@ inline constexpr const char* kStatusConverting = "Converting...";
 inline constexpr const char* kStatusConversionFailure = "Conversion Failure";
 inline constexpr const char* kStatusCancelled = "Cancelled";
 inline constexpr const char* kStatusNeedsSoundFont = "Failure. Requires file \"ct4mgm.sf2\".";
+// A converted row's status is the output's file name; when the source broke off and the
+// options keep what could be decoded, " (partial: the source breaks off at ...)" follows.
+// True for the status of such an output.
+inline bool IsPartialStatus(std::string_view status) {
+  return status.find(std::string(" (") + std::string(kPartialNotePrefix)) != std::string_view::npos;
+}
 
 inline constexpr const char* kWmRuntimeQuestion =
     "Dear user, WMA file requires Windows Media Format 9 Series Runtime.\nUnfortunately, the "

@@ -101,9 +101,7 @@ int AllowedFrameDifference(int outputFormat, int outputRate) {
 VerifyOutcome VerifyOutput(int outputFormat, const EncodeTally& tally,
                            const std::string& targetPath, const std::function<bool()>& cancelled) {
   VerifyOutcome v;
-  if (tally.sourceRate > 0) {
-    v.sourceSeconds = static_cast<double>(tally.sourceFrames) / tally.sourceRate;
-  }
+  v.sourceSeconds = tally.sourceSeconds;
   if (tally.output.rate <= 0) {
     v.failure = "verify: nothing was encoded";
     return v;

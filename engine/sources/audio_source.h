@@ -15,10 +15,25 @@ inline bool UsableSampleRate(double hz) {
   return hz >= 1.0 && hz <= 2147483647.0;  // false for NaN too
 }
 
+// Why Read returned 0: the data ended where it should, the sound goes on in another format,
+// or the decoding stopped before the end of the sound the file holds.
+enum class DataEnd {
+  // The end of the sound: the length the file states was reached, or it states none.
+  kEnd,
+  // A chained part of another rate or channel count follows. The format properties now
+  // describe it and Read delivers it; the blocks before were all of the old format.
+  kFormatChange,
+  // The data broke off: it ended more than a codec frame short of the length the container
+  // states, or the decoder gave up on what followed (a cut frame, a page that never
+  // completes). What was delivered is sound, but not all of it.
+  kBrokenOff,
+};
+
 // A decoder. Read delivers planar blocks: one caller-owned buffer per output channel
 // (left, and right only when GetOutputChannels is 2), 16-bit signed little-endian or
 // 8-bit unsigned with 128 as silence, 1 .. BlockFrames frames per call; 0 or less ends the
-// data. A short block is not the end.
+// data, and EndOfData then says why. A short block is not the end. Errors a decoder
+// conceals and recovers from in mid-stream end nothing.
 class AudioSource {
  public:
   AudioSource() = default;
@@ -41,6 +56,8 @@ class AudioSource {
   virtual int GetBitsPerSample() const { return bitsPerSample_; }
   virtual int GetChannelMode() const { return channelMode_; }
   virtual int GetBitrate() const { return bitrate_; }
+  // Meaningful once Read has returned 0.
+  virtual DataEnd EndOfData() const { return dataEnd_; }
 
   // Raw ID3 blocks of an MP3 file, owned by the source until Close; none by default.
   virtual const uint8_t* GetId3v1Tag() const { return nullptr; }
@@ -61,6 +78,11 @@ class AudioSource {
   void ResetProperties();
   // Sets channels, output channels (1 or 2), width in bits (8 or 16) and rate together.
   void SetFormat(int channels, int bitsPerSample, int sampleRate);
+  // For readers of a data size the header states, once the data has run out: more than one
+  // unit (a frame, a coded block) of it missing from the file means it broke off.
+  void NoteMissingData(uint64_t missingBytes, uint64_t unitBytes) {
+    if (missingBytes > unitBytes) dataEnd_ = DataEnd::kBrokenOff;
+  }
 
   uint64_t length_ = 0;
   uint64_t position_ = 0;
@@ -72,6 +94,7 @@ class AudioSource {
   int bytesPerSample_ = 0;
   int bitrate_ = 0;
   int channelMode_ = 4;
+  DataEnd dataEnd_ = DataEnd::kEnd;
 };
 
 }  // namespace sonorell

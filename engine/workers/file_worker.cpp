@@ -154,9 +154,7 @@ int ConvertPlannedFile(const RunPlan& plan, size_t index, int toParent) {
   result.converted = done.converted;
   result.status = Cancelled() && !done.converted ? std::string(kStatusCancelled) : done.status;
   result.target = done.converted ? file.TargetPath : std::string();
-  if (tally.sourceRate > 0) {
-    result.sourceSeconds = static_cast<double>(tally.sourceFrames) / tally.sourceRate;
-  }
+  result.sourceSeconds = tally.sourceSeconds;
   if (result.converted && plan.verify) {
     ApplyTestDamage(file.TargetPath);
     const VerifyOutcome v = VerifyOutput(settings.OutputFormat, tally, file.TargetPath, [&link] {

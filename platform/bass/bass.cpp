@@ -378,7 +378,7 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
   const auto size = static_cast<size_t>(length - length % frameBytes);
   if (size == 0) return Result(BASS_OK, DWORD{0});
   const int64_t got = channel.GetData(buffer, size);
-  if (got < 0) return Result(BASS_ERROR_ENDED, kNoData);
+  if (got < 0) return Result(channel.BrokeOff() ? BASS_ERROR_FILEFORM : BASS_ERROR_ENDED, kNoData);
   return Result(BASS_OK, static_cast<DWORD>(std::min<int64_t>(got, static_cast<int64_t>(size))));
 }
 

@@ -106,7 +106,9 @@ QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode);
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
 BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info);
 QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode);         // (QWORD)-1 when unavailable
-DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length);  // (DWORD)-1 at the end
+// (DWORD)-1 at the end, with BASS_ERROR_ENDED; BASS_ERROR_FILEFORM when the data broke off
+// short of the sound the file holds (a cut or damaged file).
+DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length);
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
 const char* BASS_ChannelGetTags(DWORD handle, DWORD tags);
 BOOL BASS_StreamFree(HSTREAM handle);

@@ -22,6 +22,9 @@ class Channel {
   virtual uint64_t PositionBytes() const = 0;
   // Up to size bytes of interleaved PCM, whole frames only; -1 at the end or on error.
   virtual int64_t GetData(void* buffer, size_t size) = 0;
+  // Once GetData has ended: true when the data broke off short of the sound the file holds
+  // (cut or damaged past what the decoder recovers from).
+  virtual bool BrokeOff() const { return false; }
   // File offsets where the audio data begins and where the file data ends; -1 if unknown.
   virtual int64_t FileStart() const { return -1; }
   virtual int64_t FileEnd() const { return -1; }

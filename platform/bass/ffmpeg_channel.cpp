@@ -8,11 +8,16 @@
 
 #include "platform/bass/file_bytes.h"
 #include "platform/bass/id3_blocks.h"
+#include "platform/ffmpeg/mpeg_audio_header.h"
 
 namespace platform::bass {
 namespace {
 
 using ffmpeg::SampleType;
+
+// Bytes of the longest MPEG audio frame of a stated bit rate (layer II at 384 kbit/s and
+// 32 kHz, padded): what is read of the first frame, and the slack of a byte count.
+constexpr size_t kLongestMpegFrame = 1729;
 
 // Float to 16-bit as FFmpeg's own sample conversion does it: rounded to the nearest value,
 // full scale clipped.
@@ -89,6 +94,13 @@ bool FfmpegChannel::Open(const std::string& path) {
     if (const auto start = MpegAudioStart(path, size)) fileStart_ = *start;
   }
   tags_ = TagsOf(file.Tags());
+  if (file.FormatName() == "mp3" && fileStart_ >= 0 && size > 0) {
+    // The encoder's Xing or Info frame counts the stream's bytes: a file with fewer was cut.
+    const auto frame = ReadFileRange(path, static_cast<uint64_t>(fileStart_), kLongestMpegFrame);
+    const std::optional<uint32_t> stated = frame ? ffmpeg::XingStreamBytes(*frame) : std::nullopt;
+    const auto present = static_cast<uint64_t>(size - fileStart_);
+    shortOfStatedBytes_ = stated && present + kLongestMpegFrame < *stated;
+  }
   return true;
 }
 

@@ -27,6 +27,7 @@ class FfmpegChannel : public Channel {
   uint64_t LengthBytes() const override { return lengthBytes_; }
   uint64_t PositionBytes() const override { return positionBytes_; }
   int64_t GetData(void* buffer, size_t size) override;
+  bool BrokeOff() const override { return shortOfStatedBytes_ || decoder_.BrokeOff(); }
   int64_t FileStart() const override { return fileStart_; }
   int64_t FileEnd() const override { return fileEnd_; }
   std::map<std::string, std::string> Tags() const override { return tags_; }
@@ -41,6 +42,7 @@ class FfmpegChannel : public Channel {
   uint64_t positionBytes_ = 0;
   int64_t fileStart_ = -1;
   int64_t fileEnd_ = -1;
+  bool shortOfStatedBytes_ = false;  // an MP3 holds fewer bytes than its Xing frame counts
   std::map<std::string, std::string> tags_;
 };
 

@@ -1,11 +1,18 @@
 #include "platform/ffmpeg/audio_stream_decoder.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/ffmpeg/mpeg_audio_header.h"
 #include "platform/ffmpeg/owned_dictionary.h"
+#include "platform/ffmpeg/stated_data_size.h"
+#include "platform/ogg/ogg_tail.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -108,6 +115,18 @@ bool CoarseClock(const AVStream& stream) {
          av_q2d(stream.time_base) > kCoarsestUsableTick;
 }
 
+// Containers whose stated length is exact, and whose packets carry their own place in the
+// stream (so a damaged stretch dropped in the middle does not move the later ones): the
+// sound ends there and nowhere earlier. MP3 packets are only counted, and say nothing.
+constexpr std::string_view kExactLengthFormats[] = {
+    "w64", "caf", "flac", "mov,mp4,m4a,3gp,3g2,mj2", "wv", "ape", "tta",
+};
+
+bool StatesExactLength(std::string_view format) {
+  return std::find(std::begin(kExactLengthFormats), std::end(kExactLengthFormats), format) !=
+         std::end(kExactLengthFormats);
+}
+
 Skip SkipOf(const AVPacket& packet) {
   size_t size = 0;
   const uint8_t* data = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
@@ -158,6 +177,16 @@ struct AudioStreamDecoder::State {
   int64_t firstPacketPosition = -1;
   int64_t skipAtStart = 0;
 
+  // How the data ended.
+  bool deliveredAll = false;  // Next has handed out its last frames
+  bool readFailed = false;    // the input could no longer be read
+  // Where the packets reached in the stream's time: a damaged stretch the decoder drops
+  // in the middle does not shorten it, data that ends early does.
+  int64_t packetsEnd = AV_NOPTS_VALUE;
+  int64_t longestPacket = 0;
+  std::array<uint8_t, 4> lastPacketStart{};
+  int lastPacketSize = 0;
+
   int FrameRate(const AVFrame& f) const {
     return f.sample_rate > 0 ? f.sample_rate : codec->sample_rate;
   }
@@ -187,7 +216,10 @@ struct AudioStreamDecoder::State {
   // packet that makes it hand out the frames it still holds.
   void Feed() {
     for (;;) {
-      if (av_read_frame(format, packet.get()) < 0) {
+      if (const int read = av_read_frame(format, packet.get()); read < 0) {
+        // The end of the file, or bytes no demuxer makes sense of, end the packets; a read
+        // that fails (a removed medium, an I/O error) cuts them off.
+        readFailed = read != AVERROR_EOF && read != AVERROR_INVALIDDATA;
         avcodec_send_packet(codec.get(), nullptr);
         draining = true;
         return;
@@ -202,6 +234,15 @@ struct AudioStreamDecoder::State {
         firstPacketPosition = packet->pos;
         skipAtStart = SkipOf(*packet).start;
       }
+      lastPacketSize = packet->size;
+      if (packet->pts != AV_NOPTS_VALUE && packet->duration > 0 &&
+          packet->pts <= std::numeric_limits<int64_t>::max() - packet->duration) {
+        packetsEnd = std::max(packetsEnd == AV_NOPTS_VALUE ? packet->pts : packetsEnd,
+                              packet->pts + packet->duration);
+        longestPacket = std::max(longestPacket, packet->duration);
+      }
+      std::memcpy(lastPacketStart.data(), packet->data,
+                  std::min<size_t>(lastPacketStart.size(), static_cast<size_t>(packet->size)));
       // The decoder just asked for input, so it takes the packet, or refuses it as damaged
       // (or, against its word, as not wanted now): a refused packet is dropped either way,
       // and the next call reads the following one.
@@ -281,6 +322,7 @@ AudioStreamDecoder::~AudioStreamDecoder() = default;
 
 bool AudioStreamDecoder::Open(const std::string& path, std::optional<SampleType> deliver) {
   Close();
+  path_ = path;
   if (!file_.Open(path) || file_.AudioStream().index < 0) {
     Close();
     return false;
@@ -356,16 +398,51 @@ int AudioStreamDecoder::SampleRate() const {
 PcmRun AudioStreamDecoder::Next() {
   if (!state_) return {};
   State& s = *state_;
+  const auto counted = [&s](const PcmRun& run) {
+    if (run.frames == 0) s.deliveredAll = true;
+    return run;
+  };
   if (s.firstFramePending) {
     s.firstFramePending = false;
     const PcmRun run = s.Convert();
-    if (run.frames > 0) return run;
+    if (run.frames > 0) return counted(run);
   }
   while (s.Decode()) {
     const PcmRun run = s.Convert();
-    if (run.frames > 0) return run;
+    if (run.frames > 0) return counted(run);
   }
-  return s.FlushResampler();
+  return counted(s.FlushResampler());
+}
+
+bool AudioStreamDecoder::BrokeOff() const {
+  if (!state_ || !state_->deliveredAll) return false;
+  const State& s = *state_;
+  if (s.readFailed) return true;
+  const std::string& format = file_.FormatName();
+  if (format == "ogg") return ogg::FileEndsInCutPage(path_);
+  if (format == "mp3" && s.lastPacketSize >= 4) {
+    const auto header = ParseMpegAudioHeader(s.lastPacketStart.data());
+    if (header && static_cast<size_t>(s.lastPacketSize) < header->FrameBytes()) return true;
+  }
+  if (format == "wav" || format == "aiff") {
+    // FFmpeg shortens a stated size to the file; the header itself tells.
+    const std::optional<StatedData> data = ReadStatedData(path_);
+    const int64_t size = file_.FileSize();
+    const auto unit = static_cast<uint64_t>(std::max(s.codec->block_align, 1));
+    if (data && size > 0 && data->offset + data->bytes > static_cast<uint64_t>(size) + unit) {
+      return true;
+    }
+  }
+  if (!StatesExactLength(format) || file_.DurationFromBitRate()) return false;
+  const AVStream& st = *s.stream;
+  if (st.duration == AV_NOPTS_VALUE || st.duration <= 0 || s.packetsEnd == AV_NOPTS_VALUE) {
+    return false;
+  }
+  // Both in the stream's own clock, from where its first packet starts; the last packet may
+  // end up to a packet short of the stated end (padding the container counts).
+  const int64_t start = st.start_time != AV_NOPTS_VALUE ? st.start_time : 0;
+  const int64_t reached = s.packetsEnd - std::min(start, s.packetsEnd);
+  return reached + s.longestPacket < st.duration;
 }
 
 int64_t AudioStreamDecoder::FirstPacketPosition() const {

@@ -57,6 +57,14 @@ class AudioStreamDecoder {
   // (or an input that can no longer be read) ends the data.
   PcmRun Next();
 
+  // Once Next has ended the data: true when it broke off short of the sound the file holds.
+  // That is a file more than a codec frame short of the length its container states exactly
+  // (WAV and AIFF data sizes as their headers state them, CAF and Wave64 data sizes, FLAC stream
+  // info, MP4 sample tables, WavPack, Monkey's Audio and TTA headers), an MP3 whose last frame is
+  // cut, an Ogg file whose last page never completes, or an input that could no longer be read.
+  // Damaged packets the decoder drops on the way end nothing.
+  bool BrokeOff() const;
+
   // Byte offset in the file of the stream's first packet; -1 when the demuxer does not say.
   int64_t FirstPacketPosition() const;
   // The number of frames the container says the stream decodes to, at SampleRate; nullopt
@@ -68,6 +76,7 @@ class AudioStreamDecoder {
   struct State;
 
   MediaFile file_;
+  std::string path_;
   std::unique_ptr<State> state_;
 };
 

@@ -6,6 +6,8 @@ extern "C" {
 
 namespace platform::ffmpeg {
 
-void QuietFfmpegLog() { av_log_set_level(AV_LOG_FATAL); }
+void QuietFfmpegLog() {
+  av_log_set_level(AV_LOG_FATAL);
+}
 
 }  // namespace platform::ffmpeg

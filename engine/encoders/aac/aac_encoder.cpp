@@ -83,9 +83,9 @@ void NoteWriteFailureUnlessNoted() {
 }
 
 int RunAac(const EncodeRecipe& recipe, InputTypeCode inputType, const std::string& sourcePath,
-           const std::string& targetPath, ConvertProgress& progress, EncodeTally* tally) {
+           const std::string& targetPath, ConvertProgress& progress, const EncodeContext& context) {
   ClearFailureNote();
-  const int result = RunEncode(recipe, inputType, sourcePath, targetPath, progress, tally);
+  const int result = RunEncode(recipe, inputType, sourcePath, targetPath, progress, context);
   if (result == 0 && !progress.CancelRequested()) NoteWriteFailureUnlessNoted();
   return result;
 }
@@ -108,7 +108,7 @@ int EncodeAacFile(InputTypeCode inputType, const std::string& sourcePath,
                           AudioSource&) -> std::unique_ptr<FormatWriter> {
     return StartWriter<AacFileWriter>(out, plan, options);
   };
-  return RunAac(recipe, inputType, sourcePath, targetPath, progress, context.tally);
+  return RunAac(recipe, inputType, sourcePath, targetPath, progress, context);
 }
 
 int EncodeMp4File(InputTypeCode inputType, const std::string& sourcePath,
@@ -128,7 +128,7 @@ int EncodeMp4File(InputTypeCode inputType, const std::string& sourcePath,
     if (tags) writer->SetTags(*tags);
     return writer;
   };
-  return RunAac(recipe, inputType, sourcePath, targetPath, progress, context.tally);
+  return RunAac(recipe, inputType, sourcePath, targetPath, progress, context);
 }
 
 }  // namespace sonorell

@@ -60,7 +60,7 @@ int EncodeSpeechFile(AmrFileKind kind, InputTypeCode inputType, const std::strin
     }
     return encoder;
   };
-  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context.tally);
+  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context);
 }
 
 }  // namespace

@@ -23,10 +23,6 @@ constexpr size_t kId3v2HeaderBytes = 10;
 // LAME talks to stderr unless told otherwise; failures reach the user as notes instead.
 void Silent(const char*, va_list) {}
 
-void NoteWriteFailure() {
-  SetFailureNote("the MP3 file could not be written; the disk may be full");
-}
-
 }  // namespace
 
 void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputType,
@@ -162,18 +158,12 @@ bool Mp3Encoder::AcceptParameters() {
   lame_set_VBR(lame_.get(), vbr_off);
   if (lame_init_params(lame_.get()) < 0) return false;
   accepted_ = true;
-  if (id3v2_ && !out_.Write(id3v2_->data(), id3v2_->size())) {
-    NoteWriteFailure();
-    return false;
-  }
-  return true;
+  // A failed write leaves its reason as the failure note.
+  return !id3v2_ || out_.Write(id3v2_->data(), id3v2_->size());
 }
 
 bool Mp3Encoder::WriteOutput(int bytes) {
-  if (bytes <= 0) return true;
-  if (out_.Write(buffer_.data(), static_cast<size_t>(bytes))) return true;
-  NoteWriteFailure();
-  return false;
+  return bytes <= 0 || out_.Write(buffer_.data(), static_cast<size_t>(bytes));
 }
 
 bool Mp3Encoder::WritePcm(const void* left, const void* right, int frames) {
@@ -209,7 +199,6 @@ bool Mp3Encoder::Finish() {
   }
   if (!WriteOutput(bytes)) return false;
   if (id3v1_ && id3v1_->size() == kId3v1Bytes && !out_.Write(id3v1_->data(), id3v1_->size())) {
-    NoteWriteFailure();
     return false;
   }
   return !out_.Failed();
@@ -256,7 +245,7 @@ int EncodeMp3File(InputTypeCode inputType, const std::string& sourcePath,
     }
     return encoder;
   };
-  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context.tally);
+  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context);
 }
 
 }  // namespace sonorell

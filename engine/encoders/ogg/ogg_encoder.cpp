@@ -19,10 +19,6 @@ namespace {
 
 constexpr float kSampleScale = 1.0f / 32768.0f;
 
-void NoteWriteFailure() {
-  SetFailureNote("the Ogg Vorbis file could not be written; the disk may be full");
-}
-
 void AddComment(vorbis_comment& comment, const char* name, const std::string& text) {
   if (text.empty()) return;
   const std::optional<std::string> utf8 = platform::AnsiToUtf8(text);
@@ -118,12 +114,9 @@ void VorbisEncoder::AddComments(const TagRecord& tags) {
 }
 
 bool VorbisEncoder::WritePage(const ogg_page& page) {
-  if (out_.Write(page.header, static_cast<size_t>(page.header_len)) &&
-      out_.Write(page.body, static_cast<size_t>(page.body_len))) {
-    return true;
-  }
-  NoteWriteFailure();
-  return false;
+  // A failed write leaves its reason as the failure note.
+  return out_.Write(page.header, static_cast<size_t>(page.header_len)) &&
+         out_.Write(page.body, static_cast<size_t>(page.body_len));
 }
 
 bool VorbisEncoder::WriteHeaders(int serial) {
@@ -234,7 +227,7 @@ int EncodeOggFile(InputTypeCode inputType, const std::string& sourcePath,
     if (!encoder->WriteHeaders(NextOggStreamSerial())) return nullptr;
     return encoder;
   };
-  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context.tally);
+  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context);
 }
 
 }  // namespace sonorell

@@ -69,7 +69,7 @@ int EncodeWavFile(InputTypeCode inputType, const std::string& sourcePath,
     if (!writer->Open(plan.output)) return nullptr;
     return writer;
   };
-  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context.tally);
+  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context);
 }
 
 }  // namespace sonorell

@@ -74,7 +74,7 @@ int EncodeWmaFile(InputTypeCode inputType, const std::string& sourcePath,
     }
     return writer;
   };
-  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context.tally);
+  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context);
 }
 
 }  // namespace sonorell

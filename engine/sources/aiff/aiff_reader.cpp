@@ -133,6 +133,7 @@ void AiffReader::Close() {
   dwvw_ = DwvwDecoder();
   dwvwValues_ = std::vector<int32_t>();
   dwvwFramesLeft_ = 0;
+  missingBytes_ = 0;
   ResetProperties();
 }
 
@@ -147,6 +148,7 @@ bool AiffReader::Open(const std::string& path, int /*renderingRate*/) {
 
   // A header that claims more than the file holds is read to what is there.
   const uint64_t inFile = dataStart_ < length_ ? length_ - dataStart_ : 0;
+  missingBytes_ = dataSize_ > inFile ? dataSize_ - inFile : 0;
   dataSize_ = std::min(dataSize_, inFile);
   remaining_ = dataSize_;
 
@@ -371,6 +373,14 @@ size_t AiffReader::DwvwInput::ReadBytes(uint8_t* buffer, size_t size) {
 int AiffReader::Read(void* left, void* right) {
   if (left == nullptr || !file_.IsOpen()) return 0;
   if (outputChannels_ != 2) right = nullptr;
+  const int frames = ReadOfKind(left, right);
+  // The unit of the data: a coded packet of every channel, or one frame.
+  const bool packets = kind_ == Kind::kIma4 || kind_ == Kind::kGsm;
+  if (frames == 0) NoteMissingData(missingBytes_, packets ? requestBytes_ : frameBytes_);
+  return frames;
+}
+
+int AiffReader::ReadOfKind(void* left, void* right) {
   switch (kind_) {
     case Kind::kIma4:
       return ReadIma4(left, right);

@@ -49,6 +49,7 @@ class AiffReader : public AudioSource {
   // Reads up to size bytes of sound data, never past the SSND chunk.
   size_t ReadSoundData(uint8_t* buffer, size_t size);
 
+  int ReadOfKind(void* left, void* right);
   int ReadFrames(void* left, void* right);
   int ReadIma4(void* left, void* right);
   int ReadGsm(void* left, void* right);
@@ -71,6 +72,7 @@ class AiffReader : public AudioSource {
   uint64_t dataStart_ = 0;
   uint64_t dataSize_ = 0;
   uint64_t remaining_ = 0;
+  uint64_t missingBytes_ = 0;  // of the stated sound data, beyond the end of the file
 
   // The channel pick, in stored bytes (or values for DWVW).
   size_t sampleBytes_ = 0;

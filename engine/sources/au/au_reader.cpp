@@ -48,6 +48,7 @@ void AuReader::Close() {
   blockBytes_ = 0;
   reservoir_ = 0;
   reservoirBits_ = 0;
+  missingBytes_ = 0;
   ResetProperties();
 }
 
@@ -166,6 +167,7 @@ bool AuReader::ReadHeader() {
   // A size beyond the file (or unknown) means: what the file holds.
   const uint64_t available = file_.Size() - dataOffset_;
   length_ = dataSize == kUnknownDataSize ? available : std::min<uint64_t>(dataSize, available);
+  missingBytes_ = dataSize == kUnknownDataSize || dataSize <= available ? 0 : dataSize - available;
   position_ = 0;
   if (!file_.Seek(dataOffset_)) return false;
 
@@ -183,10 +185,16 @@ bool AuReader::ReadHeader() {
 }
 
 int AuReader::Read(void* left, void* right) {
-  if (!file_.IsOpen() || left == nullptr || position_ >= length_) return 0;
+  if (!file_.IsOpen() || left == nullptr) return 0;
   auto* l = static_cast<int16_t*>(left);
   auto* r = outputChannels_ == 2 ? static_cast<int16_t*>(right) : nullptr;
-  return encoding_ == Encoding::kAdpcm ? ReadAdpcm(l, r) : ReadSamples(l, r);
+  const int frames = position_ >= length_            ? 0
+                     : encoding_ == Encoding::kAdpcm ? ReadAdpcm(l, r)
+                                                     : ReadSamples(l, r);
+  // One frame of every channel, rounded up to whole bytes, is the unit of the data.
+  if (frames == 0)
+    NoteMissingData(missingBytes_, (static_cast<uint64_t>(storedBits_) * channels_ + 7) / 8);
+  return frames;
 }
 
 int AuReader::ReadSamples(int16_t* left, int16_t* right) {

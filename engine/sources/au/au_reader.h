@@ -39,6 +39,7 @@ class AuReader : public AudioSource {
   Encoding encoding_ = Encoding::kPcm16;
   int storedBits_ = 0;  // per stored sample (code size for ADPCM)
   uint64_t dataOffset_ = 0;
+  uint64_t missingBytes_ = 0;  // of the stated data, beyond the end of the file
   size_t blockBytes_ = 0;  // one full request: BlockFrames frames of every channel
   std::vector<uint8_t> buffer_;
 

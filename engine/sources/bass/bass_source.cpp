@@ -10,6 +10,7 @@
 #include "engine/sources/input_file.h"
 #include "platform/bass/bass.h"
 #include "platform/desktop/program_folder.h"
+#include "platform/ffmpeg/mpeg_audio_header.h"
 #include "platform/text/text_conversion.h"
 
 namespace sonorell {
@@ -28,28 +29,6 @@ constexpr const char* kPluginFiles[] = {
     "basscd.dll",    "bassflac.dll", "basswma.dll",  "basswv.dll",   "bass_aac.dll", "bass_adx.dll",
     "bass_alac.dll", "bass_ape.dll", "bass_mpc.dll", "bass_spx.dll", "bass_tta.dll",
 };
-
-// kbit/s of MPEG audio by version row (MPEG-1, then MPEG-2 and 2.5) and layer; index 0 is
-// free format and 15 is invalid.
-constexpr int kBitrates[2][3][16] = {
-    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
-     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
-    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}}};
-
-// The channel mode of a valid MPEG audio frame header; nullopt for anything else, free
-// format included.
-std::optional<int> FrameHeaderMode(const uint8_t* h) {
-  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return std::nullopt;
-  const int version = (h[1] >> 3) & 3;  // 0: MPEG-2.5, 1: reserved, 2: MPEG-2, 3: MPEG-1
-  const int layer = (h[1] >> 1) & 3;    // 0: reserved, 1: III, 2: II, 3: I
-  const int index = h[2] >> 4;
-  if (version == 1 || layer == 0 || index == 15) return std::nullopt;
-  if (kBitrates[version == 3 ? 0 : 1][3 - layer][index] == 0) return std::nullopt;
-  return h[3] >> 6;
-}
 
 int ClampToInt(double value) {
   if (!(value >= 0)) return 0;
@@ -149,7 +128,9 @@ void BassSource::ReadChannelMode(const std::string& path) {
   InputFile file;
   uint8_t header[4];
   if (!file.Open(path) || !file.Seek(start) || !file.ReadExact(header, sizeof header)) return;
-  if (const std::optional<int> mode = FrameHeaderMode(header)) channelMode_ = *mode;
+  if (const auto frame = platform::ffmpeg::ParseMpegAudioHeader(header)) {
+    channelMode_ = frame->channelMode;
+  }
 }
 
 int BassSource::Read(void* left, void* right) {
@@ -157,12 +138,12 @@ int BassSource::Read(void* left, void* right) {
   if (channels_ < 2) {
     const DWORD got = platform::BASS_ChannelGetData(
         handle_, left, static_cast<DWORD>(bytesPerSample_ * BlockFrames));
-    if (got == kNoData) return 0;
+    if (got == kNoData) return Ended();
     return static_cast<int>(got / static_cast<DWORD>(bytesPerSample_));
   }
   const DWORD got =
       platform::BASS_ChannelGetData(handle_, buffer_.data(), static_cast<DWORD>(buffer_.size()));
-  if (got == kNoData) return 0;
+  if (got == kNoData) return Ended();
   const auto frames = static_cast<int>(got / static_cast<DWORD>(bytesPerSample_ * channels_));
   const auto step = static_cast<size_t>(channels_);
   if (bitsPerSample_ == 8) {
@@ -182,6 +163,12 @@ int BassSource::Read(void* left, void* right) {
     }
   }
   return frames;
+}
+
+int BassSource::Ended() {
+  if (platform::BASS_ErrorGetCode() == platform::BASS_ERROR_FILEFORM)
+    dataEnd_ = DataEnd::kBrokenOff;
+  return 0;
 }
 
 uint64_t BassSource::GetPosition() const {

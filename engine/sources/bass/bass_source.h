@@ -45,6 +45,8 @@ class BassSource : public AudioSource {
  private:
   static Kind KindFromPath(const std::string& path);
   void ReadChannelMode(const std::string& path);
+  // Read's answer when the library has no more data: 0, with the reason it ended.
+  int Ended();
 
   platform::DWORD handle_ = 0;
   std::vector<uint8_t> buffer_;  // interleaved PCM of two or more channels

@@ -121,6 +121,7 @@ int FfmpegSource::Read(void* left, void* right) {
     pending_.frames -= static_cast<size_t>(n);
     count += n;
   }
+  if (count == 0 && decoder_.BrokeOff()) dataEnd_ = DataEnd::kBrokenOff;
   // Demuxers may jump back in the file (to an index, between interleaved chunks); progress
   // never goes back and never passes the end.
   uint64_t position = static_cast<uint64_t>(decoder_.File().BytePosition());

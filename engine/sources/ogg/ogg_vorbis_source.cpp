@@ -7,6 +7,7 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/ogg/ogg_tail.h"
 #include "platform/text/text_conversion.h"
 
 namespace sonorell {
@@ -65,6 +66,8 @@ void OggVorbisSource::Close() {
   file_.reset();
   opened_ = false;
   ended_ = false;
+  path_.clear();
+  pendingBytes_ = 0;
   comments_.clear();
   ResetProperties();
 }
@@ -98,17 +101,13 @@ bool OggVorbisSource::Open(const std::string& path, int /*renderingRate*/) {
 
   SetFormat(info->channels, 16, static_cast<int>(info->rate));
 
-  // Length and duration of the links Read will deliver: those that keep the first link's
-  // format. A file that cannot be sought has neither; vorbisfile then reports errors.
+  // Length and duration of every link. A file that cannot be sought has neither; vorbisfile
+  // then reports errors.
   uint64_t rawBytes = 0;
   double seconds = 0.0;
   if (ov_seekable(&vorbis_)) {
     const long links = ov_streams(&vorbis_);
     for (int link = 0; link < links; ++link) {
-      const vorbis_info* linkInfo = ov_info(&vorbis_, link);
-      if (linkInfo == nullptr || linkInfo->channels != info->channels ||
-          linkInfo->rate != info->rate)
-        break;
       const ogg_int64_t raw = ov_raw_total(&vorbis_, link);
       const double time = ov_time_total(&vorbis_, link);
       if (raw > 0) rawBytes += static_cast<uint64_t>(raw);
@@ -131,38 +130,57 @@ bool OggVorbisSource::Open(const std::string& path, int /*renderingRate*/) {
   // the seek fail, the position the open left is restored.
   if (ov_seekable(&vorbis_) && ov_streams(&vorbis_) > 1 && ov_pcm_seek(&vorbis_, 0) != 0)
     ov_raw_seek(&vorbis_, 0);
+  path_ = path;
   return true;
 }
 
-long OggVorbisSource::ReadDecoded(char* buffer, int bytes) {
+long OggVorbisSource::ReadDecoded(int& channels, int& rate) {
   if (!opened_ || ended_) return 0;
+  auto* buffer = reinterpret_cast<char*>(interleaved_.data());
+  const int bytes = static_cast<int>(sizeof interleaved_);
   for (int errors = 0; errors < kMaxConsecutiveErrors; ++errors) {
     int link = 0;
     const long got = ov_read(&vorbis_, buffer, bytes, 0 /*little-endian*/, 2, 1 /*signed*/, &link);
     if (got < 0) continue;  // a hole in the stream or a damaged page: read on past it
-    if (got == 0) break;
-    // A link of another format would need another rate or layout than the one reported.
+    if (got == 0) {
+      ended_ = true;
+      if (platform::ogg::FileEndsInCutPage(path_)) dataEnd_ = DataEnd::kBrokenOff;
+      return 0;
+    }
     const vorbis_info* info = ov_info(&vorbis_, link);
-    if (info == nullptr || info->channels != channels_ || info->rate != sampleRate_) break;
-    const long frameBytes = 2L * channels_;
+    if (info == nullptr || info->channels < 1 || !UsableSampleRate(static_cast<double>(info->rate)))
+      continue;
+    channels = info->channels;
+    rate = static_cast<int>(info->rate);
+    const long frameBytes = 2L * channels;
     const long whole = got / frameBytes * frameBytes;
     if (whole > 0) return whole;
   }
+  // The decoder failed on everything that followed: what was delivered is not all there is.
   ended_ = true;
+  dataEnd_ = DataEnd::kBrokenOff;
   return 0;
 }
 
 int OggVorbisSource::Read(void* left, void* right) {
   if (!opened_ || left == nullptr) return 0;
-  if (channels_ == 1) {
-    return static_cast<int>(
-        ReadDecoded(static_cast<char*>(left), BlockFrames * static_cast<int>(sizeof(int16_t))) / 2);
+  if (pendingBytes_ == 0) {
+    int channels = channels_;
+    int rate = sampleRate_;
+    pendingBytes_ = ReadDecoded(channels, rate);
+    if (pendingBytes_ == 0) return 0;
+    // The run belongs to a link of another format: the caller learns of it first.
+    if (channels != channels_ || rate != sampleRate_) {
+      SetFormat(channels, 16, rate);
+      dataEnd_ = DataEnd::kFormatChange;
+      return 0;
+    }
   }
-  const long got = ReadDecoded(reinterpret_cast<char*>(interleaved_.data()),
-                               static_cast<int>(sizeof interleaved_));
-  const int frames = static_cast<int>(got / (2L * channels_));
+  dataEnd_ = DataEnd::kEnd;
+  const int frames = static_cast<int>(pendingBytes_ / (2L * channels_));
+  pendingBytes_ = 0;
   auto* l = static_cast<int16_t*>(left);
-  auto* r = static_cast<int16_t*>(right);
+  auto* r = outputChannels_ == 2 ? static_cast<int16_t*>(right) : nullptr;
   const size_t step = static_cast<size_t>(channels_);
   // Vorbis puts the centre second in its 3- and 5-to-8-channel layouts (L, C, R, ...): the
   // front right is the third channel there, the second otherwise.

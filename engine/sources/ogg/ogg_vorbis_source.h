@@ -17,9 +17,10 @@ namespace sonorell {
 // Ogg Vorbis files through vorbisfile, delivered as 16-bit samples. Length and position
 // count bytes of the Ogg stream. The first link's Vorbis comments are the file's tags.
 //
-// A chained file is read through as long as its links keep the first link's rate and
-// channel count; the data ends where a link changes either, and length and duration
-// cover only the links that are delivered.
+// A chained file is read through to its last link. Where a link changes the rate or the
+// channel count, Read ends a run with DataEnd::kFormatChange and goes on in the new format;
+// length and duration cover every link. A file whose last page never completes, or whose
+// decoding fails on and on until the end, has broken off.
 class OggVorbisSource : public AudioSource {
  public:
   OggVorbisSource() = default;
@@ -48,18 +49,21 @@ class OggVorbisSource : public AudioSource {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
 
-  // One ov_read into the buffer, repeated over decoder errors within the bound; the byte
-  // count of whole frames of the first link's format, or 0 at the end of the data.
-  long ReadDecoded(char* buffer, int bytes);
+  // One ov_read into interleaved_, repeated over decoder errors within the bound: the byte
+  // count of whole frames, with the format of their link, or 0 at the end of the data.
+  long ReadDecoded(int& channels, int& rate);
 
   std::unique_ptr<std::FILE, FileCloser> file_;
   // vorbisfile's functions take the record by non-const pointer, asking the position too.
   mutable OggVorbis_File vorbis_{};
   bool opened_ = false;
   bool ended_ = false;
+  std::string path_;
   std::vector<std::string> comments_;
-  // Interleaved samples of every channel, for files with more than one.
-  std::array<int16_t, 2048> interleaved_{};
+  // Interleaved samples of every channel, at most a block of one channel; pendingBytes_ of
+  // them are decoded and wait for the next Read (the first run of a link in a new format).
+  std::array<int16_t, BlockFrames> interleaved_{};
+  long pendingBytes_ = 0;
 };
 
 }  // namespace sonorell

@@ -114,11 +114,11 @@ bool WavReader::OpenChunks() {
   // Sample data before any format cannot be interpreted.
   if (!formatSeen) return false;
 
-  if (dataSize != 0) {
+  if (dataSize != 0 && dataSize != 0xFFFFFFFF) {
     length_ = dataSize;
   } else {
-    // Writers that stream (and never come back to fill in the size) leave 0: the data
-    // run to the end of the file.
+    // Writers that stream (and never come back to fill in the size) leave 0 or all ones:
+    // the data run to the end of the file.
     const uint64_t here = file_.Tell();
     length_ = file_.Size() > here ? file_.Size() - here : 0;
   }
@@ -349,6 +349,12 @@ int WavReader::Read(void* left, void* right) {
   return ReadRaw(left, right);
 }
 
+void WavReader::NoteShortRead(uint64_t requested, size_t got, size_t unitBytes) {
+  if (got >= requested) return;
+  // position_ already stands past the request; what the data size still promised is missing.
+  NoteMissingData(length_ - (position_ - requested) - got, unitBytes);
+}
+
 int WavReader::ReadRaw(void* left, void* right) {
   if (position_ >= length_) return 0;
   const uint64_t request = std::min<uint64_t>(raw_.size(), length_ - position_);
@@ -357,6 +363,7 @@ int WavReader::ReadRaw(void* left, void* right) {
   // A trailing partial frame is dropped: its missing bytes are not in the file.
   const size_t sampleBytes = static_cast<size_t>(storedBytesPerSample_);
   const size_t frameBytes = sampleBytes * format_.channels;
+  NoteShortRead(request, got, frameBytes);
   const size_t frames = got / frameBytes;
   if (frames == 0) return 0;
 
@@ -423,7 +430,9 @@ int WavReader::ReadBlocks(int16_t* left, int16_t* right) {
     position_ += request;
     // A trailing partial block cannot be decoded and is dropped; a block whose header
     // makes no sense ends the data too.
-    if (file_.Read(raw_.data(), static_cast<size_t>(request)) < raw_.size() || !DecodeBlock()) {
+    const size_t got = file_.Read(raw_.data(), static_cast<size_t>(request));
+    NoteShortRead(request, got, raw_.size());
+    if (got < raw_.size() || !DecodeBlock()) {
       ended_ = true;
       break;
     }

@@ -58,6 +58,9 @@ class WavReader : public AudioSource {
   bool SetUpDecoding();
   bool IsBlockEncoding() const;
 
+  // After a read of the data that brought fewer bytes than requested: more than one unit
+  // (a frame, or a coded block) short of the stated data means the file breaks off.
+  void NoteShortRead(uint64_t requested, size_t got, size_t unitBytes);
   int ReadRaw(void* left, void* right);
   int ReadBlocks(int16_t* left, int16_t* right);
   bool DecodeBlock();
