@@ -74,6 +74,10 @@ struct Desktop {
   std::vector<Message> messages;
   std::vector<std::string> opened;
   std::vector<std::string> browsed;
+  // What the opener and the file browser answer, when they answer (they may never do).
+  bool desktopFails = false;
+  std::vector<DesktopAnswer> unanswered;
+  bool answerAtOnce = true;
   QStringList filesToChoose;
   QString folderToChoose;
   QString folderDialogStart;
@@ -87,8 +91,21 @@ inline MainWindowServices ServicesFor(Desktop& desktop) {
     if (desktop.onMessage) desktop.onMessage();
   };
   s.askYesNo = [](QWidget*, const QString&) { return false; };
-  s.openWithShell = [&desktop](const std::string& p) { desktop.opened.push_back(p); };
-  s.selectInFileBrowser = [&desktop](const std::string& p) { desktop.browsed.push_back(p); };
+  const auto answer = [&desktop](DesktopAnswer answered) {
+    if (desktop.answerAtOnce) {
+      answered(!desktop.desktopFails);
+    } else {
+      desktop.unanswered.push_back(std::move(answered));
+    }
+  };
+  s.openWithShell = [&desktop, answer](const std::string& p, DesktopAnswer answered) {
+    desktop.opened.push_back(p);
+    answer(std::move(answered));
+  };
+  s.selectInFileBrowser = [&desktop, answer](const std::string& p, DesktopAnswer answered) {
+    desktop.browsed.push_back(p);
+    answer(std::move(answered));
+  };
   s.chooseFiles = [&desktop](QWidget*) { return desktop.filesToChoose; };
   s.chooseFolder = [&desktop](QWidget*, const QString& start) {
     desktop.folderDialogStart = start;
