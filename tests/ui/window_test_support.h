@@ -74,10 +74,8 @@ struct Desktop {
   std::vector<Message> messages;
   std::vector<std::string> opened;
   std::vector<std::string> browsed;
-  // What the opener and the file browser answer, when they answer (they may never do).
+  // What the opener and the file browser answer (at once).
   bool desktopFails = false;
-  std::vector<DesktopAnswer> unanswered;
-  bool answerAtOnce = true;
   QStringList filesToChoose;
   QString folderToChoose;
   QString folderDialogStart;
@@ -91,20 +89,13 @@ inline MainWindowServices ServicesFor(Desktop& desktop) {
     if (desktop.onMessage) desktop.onMessage();
   };
   s.askYesNo = [](QWidget*, const QString&) { return false; };
-  const auto answer = [&desktop](DesktopAnswer answered) {
-    if (desktop.answerAtOnce) {
-      answered(!desktop.desktopFails);
-    } else {
-      desktop.unanswered.push_back(std::move(answered));
-    }
-  };
-  s.openWithShell = [&desktop, answer](const std::string& p, DesktopAnswer answered) {
+  s.openWithShell = [&desktop](const std::string& p, const DesktopAnswer& answered) {
     desktop.opened.push_back(p);
-    answer(std::move(answered));
+    answered(!desktop.desktopFails);
   };
-  s.selectInFileBrowser = [&desktop, answer](const std::string& p, DesktopAnswer answered) {
+  s.selectInFileBrowser = [&desktop](const std::string& p, const DesktopAnswer& answered) {
     desktop.browsed.push_back(p);
-    answer(std::move(answered));
+    answered(!desktop.desktopFails);
   };
   s.chooseFiles = [&desktop](QWidget*) { return desktop.filesToChoose; };
   s.chooseFolder = [&desktop](QWidget*, const QString& start) {
