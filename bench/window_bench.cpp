@@ -41,8 +41,8 @@ sonorell::MainWindowServices QuietServices() {
     std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
   };
   s.askYesNo = [](QWidget*, const QString&) { return false; };
-  s.openWithShell = [](const std::string&) {};
-  s.selectInFileBrowser = [](const std::string&) {};
+  s.openWithShell = [](const std::string&, sonorell::DesktopAnswer) {};
+  s.selectInFileBrowser = [](const std::string&, sonorell::DesktopAnswer) {};
   s.chooseFiles = [](QWidget*) { return QStringList(); };
   s.chooseFolder = [](QWidget*, const QString&) { return QString(); };
   return s;

@@ -149,6 +149,11 @@ void AacFamilyPage::BuildEncodingControls() {
   blockGroup_ = new QButtonGroup(this);
   choices->addWidget(RadioColumn(opt_aac_page::kBlockTypeTexts, QStringLiteral("blockType"),
                                  blockGroup_, blockTypes_, params));
+  for (size_t i = 0; i < blockTypes_.size(); ++i) {
+    if (!opt_aac_page::Model::BlockTypeOffered(static_cast<int>(i))) {
+      blockTypes_[i]->setToolTip(Text(opt_aac_page::kBlockTypeUnavailableTip));
+    }
+  }
   choices->addStretch(1);
   grid->addLayout(choices, 4, 0, 1, 4);
 
@@ -168,13 +173,8 @@ void AacFamilyPage::ShowEncoding() {
   tns_->setChecked(model_.tns);
   midside_->setChecked(model_.midside);
   if (mpegGroup_) mpegVersions_[model_.mpegVersion != 0 ? 1 : 0]->setChecked(true);
-  // A stored block type of no radio checks none, and is kept until the user picks one.
-  const bool listed = model_.blockType >= 0 && model_.blockType < 3;
-  blockGroup_->setExclusive(false);
-  for (size_t i = 0; i < blockTypes_.size(); ++i) {
-    blockTypes_[i]->setChecked(listed && static_cast<int>(i) == model_.blockType);
-  }
-  blockGroup_->setExclusive(true);
+  const size_t blockType = static_cast<size_t>(model_.blockType);
+  if (blockType < blockTypes_.size()) blockTypes_[blockType]->setChecked(true);
   ApplyEnabling();
 }
 
@@ -190,7 +190,9 @@ void AacFamilyPage::ApplyEnabling() {
   if (mpegGroup_) {
     for (QRadioButton* r : mpegVersions_) r->setEnabled(manual);
   }
-  for (QRadioButton* r : blockTypes_) r->setEnabled(manual);
+  for (size_t i = 0; i < blockTypes_.size(); ++i) {
+    blockTypes_[i]->setEnabled(model_.BlockTypeEnabled(static_cast<int>(i)));
+  }
 }
 
 void AacFamilyPage::ModeClicked(int mode) {

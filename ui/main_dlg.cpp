@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -81,13 +82,26 @@ QPushButton* MakeButton(QWidget* parent, const char* text, const char* toolTip, 
   return button;
 }
 
+std::string OpenFailureText(const std::string& what) {
+  return "Unfortunately, \"" + what +
+         "\" couldn't be opened.\n\nNote: no program on your computer is set up to open it, or "
+         "the one that is couldn't start.";
+}
+
+std::string BrowseFailureText(const std::string& path) {
+  return "Unfortunately, the file browser couldn't show \"" + path +
+         "\".\n\nNote: no file manager answered, and its folder couldn't be opened either.";
+}
+
 }  // namespace
 
 // Marks the window busy for the lifetime of one command that adds or converts files.
 class CMainDlg::BusyScope {
  public:
   explicit BusyScope(CMainDlg& window) : window_(window) { ++window_.busy_; }
-  ~BusyScope() { --window_.busy_; }
+  ~BusyScope() {
+    if (--window_.busy_ == 0) window_.ShowHeldWarnings();
+  }
   BusyScope(const BusyScope&) = delete;
   BusyScope& operator=(const BusyScope&) = delete;
 
@@ -504,15 +518,13 @@ void CMainDlg::PlayDestination() {
 void CMainDlg::BrowseSourceFolder() {
   if (Busy()) return;
   const int row = FirstSelectedRow();
-  if (row >= 0) services_.selectInFileBrowser(files_.Entry(row).SourcePath);
+  if (row >= 0) Browse(files_.Entry(row).SourcePath);
 }
 
 void CMainDlg::BrowseDestinationFolder() {
   if (Busy()) return;
   const int row = FirstSelectedRow();
-  if (row >= 0 && !files_.Entry(row).TargetPath.empty()) {
-    services_.selectInFileBrowser(files_.Entry(row).TargetPath);
-  }
+  if (row >= 0 && !files_.Entry(row).TargetPath.empty()) Browse(files_.Entry(row).TargetPath);
 }
 
 void CMainDlg::HelpTopics() {
@@ -530,7 +542,7 @@ void CMainDlg::About() {
 void CMainDlg::OpenOptions() {
   OptionServices options = services_.options;
   options.showMessage = services_.showMessage;
-  options.openWithShell = services_.openWithShell;
+  options.openWithShell = [this](const std::string& path) { OpenWithShell(path); };
   options.wmaProfiles = [this] {
     // The WMA page offers what the runtime can write; without it, only "Auto".
     if (!CheckWindowsMediaRuntime(*this, services_.run)) return WmaProfileList();
@@ -646,7 +658,30 @@ bool CMainDlg::AskYesNo(const std::string& question) {
 }
 
 void CMainDlg::OpenWithShell(const std::string& addressOrPath) {
-  services_.openWithShell(addressOrPath);
+  services_.openWithShell(addressOrPath, ReportIfFailed(OpenFailureText(addressOrPath)));
+}
+
+void CMainDlg::Browse(const std::string& path) {
+  services_.selectInFileBrowser(path, ReportIfFailed(BrowseFailureText(path)));
+}
+
+DesktopAnswer CMainDlg::ReportIfFailed(std::string text) {
+  return [window = QPointer<CMainDlg>(this), text = std::move(text)](bool done) {
+    if (done || !window) return;
+    // A message in the middle of adding or converting would stop that work while it is
+    // open: it waits until the work is over.
+    window->heldWarnings_.push_back(text);
+    if (!window->Busy()) window->ShowHeldWarnings();
+  };
+}
+
+void CMainDlg::ShowHeldWarnings() {
+  const std::vector<std::string> texts = std::exchange(heldWarnings_, {});
+  for (const std::string& text : texts) {
+    // Over the dialog the user is in, when one is open (the option sheet).
+    QWidget* modal = QApplication::activeModalWidget();
+    services_.showMessage(modal ? modal : this, QMessageBox::Warning, QString::fromStdString(text));
+  }
 }
 
 void CMainDlg::SelectInFileBrowser(const std::string& path) {
@@ -661,7 +696,7 @@ void CMainDlg::SelectInFileBrowser(const std::string& path) {
       break;
     }
   }
-  services_.selectInFileBrowser(path);
+  Browse(path);
 }
 
 std::unique_ptr<ConvertProgress> CMainDlg::OpenConvertProgress() {

@@ -98,6 +98,12 @@ class CMainDlg : public QDialog, private IntakeHost, private RunHost {
   std::vector<int> SelectedRows() const;
   // The topmost selected row, or -1.
   int FirstSelectedRow() const;
+  // Shows the file selected in the file browser; a failure is reported.
+  void Browse(const std::string& path);
+  // What the desktop answers when something asked of it failed: text is shown, or held
+  // until the window is no longer busy.
+  DesktopAnswer ReportIfFailed(std::string text);
+  void ShowHeldWarnings();
   void LoadPaths(const std::vector<std::string>& paths, CProgressDlg& progress);
   // Intake with the probes in the helper's workers, several at once.
   void LoadPathsInWorkers(const std::vector<std::string>& paths, CProgressDlg& progress);
@@ -113,6 +119,7 @@ class CMainDlg : public QDialog, private IntakeHost, private RunHost {
   RunState runState_;
   int busy_ = 0;
   std::vector<int> runRows_;
+  std::vector<std::string> heldWarnings_;  // desktop failures that came while busy
 
   QWidget* content_ = nullptr;  // every control; disabled while busy
   QTreeView* list_ = nullptr;

@@ -1,12 +1,13 @@
 #include "ui/main_window_services.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <utility>
 
 #include "engine/jobs/file_intake.h"
 #include "engine/sources/bass/default_sound_font.h"
 #include "engine/workers/helper_service.h"
 #include "platform/desktop/program_folder.h"
-#include "platform/desktop/shell_open.h"
 
 namespace sonorell {
 namespace {
@@ -39,9 +40,16 @@ MainWindowServices DefaultMainWindowServices() {
   MainWindowServices s;
   s.showMessage = ShowMessage;
   s.askYesNo = AskYesNo;
-  // The opener gets the path as its own argument: no shell ever parses a file name.
-  s.openWithShell = [](const std::string& path) { platform::OpenWithDesktop(path); };
-  s.selectInFileBrowser = [](const std::string& path) { platform::ShowInFileBrowser(path); };
+  // The opener gets the path as its own argument: no shell ever parses a file name. The
+  // helpers are watched for the life of the application, whichever window asked.
+  s.openWithShell = [](const std::string& path, DesktopAnswer answered) {
+    WatchDesktopRequest(platform::DesktopRequest::Open(path), QCoreApplication::instance(),
+                        std::move(answered));
+  };
+  s.selectInFileBrowser = [](const std::string& path, DesktopAnswer answered) {
+    WatchDesktopRequest(platform::DesktopRequest::ShowInFileBrowser(path),
+                        QCoreApplication::instance(), std::move(answered));
+  };
   s.chooseFiles = ChooseFiles;
   s.chooseFolder = ChooseFolder;
   s.loadDefaultSoundFont = LoadDefaultSoundFont;

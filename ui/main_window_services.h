@@ -8,7 +8,9 @@
 #include <string>
 
 #include "engine/jobs/conversion_job.h"
+#include "engine/jobs/help_pages.h"
 #include "engine/sources/source_factory.h"
+#include "ui/desktop_request_watch.h"
 #include "ui/option_services.h"
 
 class QWidget;
@@ -17,8 +19,6 @@ namespace sonorell {
 
 // Title of every message box of the program.
 inline constexpr const char* kProgramTitle = "Sonorell";
-// The help shipped beside the program.
-inline constexpr const char* kHelpFileName = "sonorell.html";
 
 // What the main window asks of the desktop and of the engine. The defaults are the real
 // dialogs, message boxes and openers; tests replace them so nothing modal blocks a test and
@@ -28,10 +28,10 @@ struct MainWindowServices {
   std::function<void(QWidget* owner, QMessageBox::Icon icon, const QString& text)> showMessage;
   // A Yes/No question titled "Sonorell"; true for Yes.
   std::function<bool(QWidget* owner, const QString& question)> askYesNo;
-  // Opens a file, folder or address with the desktop's opener.
-  std::function<void(const std::string& pathOrAddress)> openWithShell;
-  // Shows a file selected in the desktop's file browser.
-  std::function<void(const std::string& path)> selectInFileBrowser;
+  // Opens a file, folder or address with the desktop's opener, and shows a file selected in
+  // the desktop's file browser. Neither waits: answered hears later whether it worked.
+  std::function<void(const std::string& pathOrAddress, DesktopAnswer answered)> openWithShell;
+  std::function<void(const std::string& path, DesktopAnswer answered)> selectInFileBrowser;
   // The Add Files dialog: existing files, several at once; empty on Cancel.
   std::function<QStringList(QWidget* owner)> chooseFiles;
   // The Add Folder dialog opened on startFolder; empty on Cancel.

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/encoders/wma/build_profile_list.h"
+#include "engine/jobs/help_pages.h"
 #include "engine/jobs/output_formats.h"
 #include "engine/jobs/target_path.h"
 #include "engine/paths/path_rules.h"
@@ -14,10 +15,6 @@
 
 namespace sonorell {
 namespace {
-
-// The help shipped beside the program explains what to install; there is no vendor
-// download here.
-constexpr const char* kHelpFileName = "sonorell.html";
 
 bool IsNonEmptyFile(const std::string& path) {
   struct stat st {};
@@ -76,8 +73,10 @@ RunServices DefaultRunServices() {
     return entry ? EncoderFunction(entry) : EncoderFunction();
   };
   s.programFolder = platform::ProgramFolder();
-  s.wmRuntimeHelpAddress = s.programFolder + kHelpFileName + "#windows-media";
-  s.soundFontHelpAddress = s.programFolder + kHelpFileName + "#sound-font";
+  // The help shipped beside the program explains what to install; there is no vendor
+  // download here.
+  s.wmRuntimeHelpAddress = s.programFolder + kWmRuntimeHelpPage;
+  s.soundFontHelpAddress = s.programFolder + kSoundFontHelpPage;
   return s;
 }
 

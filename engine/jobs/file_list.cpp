@@ -48,17 +48,19 @@ long LeadingNumber(const std::string& text, size_t from = 0) {
   return value;
 }
 
-// What makes two paths one listed file: the same file on disk (device and inode, so links
-// and other spellings of its path meet), or for a path that cannot be looked at, the same
-// normalised path. Case is kept: this file system tells "A.mp3" and "a.mp3" apart.
-std::string IdentityKey(const std::string& path) {
+// The file a path names at this moment (links followed): its device and inode.
+std::optional<FileListIdentity> IdentityNow(const std::string& path) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) {
-    return "file:" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
-  }
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileListIdentity{info.st_dev, info.st_ino};
+}
+
+// The path made absolute and normal. Case is kept: this file system tells "A.mp3" and
+// "a.mp3" apart.
+std::string NormalisedPath(const std::string& path) {
   std::error_code ec;
   const fs::path absolute = fs::absolute(fs::path(path), ec);
-  return "path:" + (ec ? fs::path(path) : absolute).lexically_normal().string();
+  return (ec ? fs::path(path) : absolute).lexically_normal().string();
 }
 
 }  // namespace
@@ -155,16 +157,27 @@ void FileList::SetStatus(int row, const std::string& text) {
   if (row >= 0 && row < Count()) rows_[static_cast<size_t>(row)].status = text;
 }
 
+FileList::Key FileList::KeyOf(const std::string& path) {
+  return Key{NormalisedPath(path), IdentityNow(path)};
+}
+
+bool FileList::Listed(const Key& key) const {
+  return std::any_of(rows_.begin(), rows_.end(), [&](const Row& r) {
+    if (r.key.path == key.path) return true;
+    // The identity taken when the row was added only points at the rows to look at again:
+    // the listed file may have been deleted since and its inode given to another file.
+    return key.identity && r.key.identity == key.identity &&
+           IdentityNow(r.file->SourcePath) == key.identity;
+  });
+}
+
 bool FileList::Contains(const std::string& path) const {
-  const std::string key = IdentityKey(path);
-  return std::any_of(rows_.begin(), rows_.end(), [&](const Row& r) { return r.key == key; });
+  return Listed(KeyOf(path));
 }
 
 std::optional<int> FileList::Add(const SourceFile& file) {
-  std::string key = IdentityKey(file.SourcePath);
-  for (const Row& r : rows_) {
-    if (r.key == key) return std::nullopt;
-  }
+  Key key = KeyOf(file.SourcePath);
+  if (Listed(key)) return std::nullopt;
   rows_.push_back({std::make_unique<SourceFile>(file), std::move(key), {}});
   return Count() - 1;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,9 +37,17 @@ std::string DurationText(int seconds);
 // otherwise "Mono" (0 or 1 channel), "Stereo", "5.1" or the count.
 std::string ChannelsText(const SourceFile& file);
 
+// The file an existing path names: its device and inode.
+struct FileListIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileListIdentity&) const = default;
+};
+
 // The rows of the main window's list: one SourceFile each, with its Status text, and the
 // set of paths already listed (so a file is listed once). Paths are compared as the file
-// system compares them: the same normalised path, or the same existing file.
+// system compares them at the moment of asking: the same normalised path, or the same
+// existing file (links and other spellings of its path meet).
 class FileList {
  public:
   int Count() const { return static_cast<int>(rows_.size()); }
@@ -66,11 +76,18 @@ class FileList {
   bool SortAscending() const { return ascending_; }
 
  private:
+  struct Key {
+    std::string path;                          // absolute and normal
+    std::optional<FileListIdentity> identity;  // when the path names an existing file
+  };
   struct Row {
     std::unique_ptr<SourceFile> file;
-    std::string key;  // the normalised path
+    Key key;  // as taken when the row was added
     std::string status;
   };
+  static Key KeyOf(const std::string& path);
+  bool Listed(const Key& key) const;
+
   std::vector<Row> rows_;
   int sortColumn_ = -1;
   bool ascending_ = true;

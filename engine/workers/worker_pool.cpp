@@ -20,9 +20,8 @@
 #include <utility>
 
 #include "engine/workers/line_splitter.h"
+#include "platform/files/spawn_program.h"
 #include "platform/files/unique_fd.h"
-
-extern char** environ;
 
 namespace sonorell {
 namespace {
@@ -37,30 +36,9 @@ constexpr size_t kMaxLineBytes = 64 * 1024;
 // Reads per wake-up, so one chatty child cannot starve the others or the time limits.
 constexpr int kReadsPerWake = 16;
 
+using platform::SpawnActions;
+using platform::SpawnAttributes;
 using platform::UniqueFd;
-
-// Owns one of posix_spawn's initialised attribute objects.
-template <typename T, int (*Init)(T*), int (*Destroy)(T*)>
-class SpawnObject {
- public:
-  SpawnObject() { ok_ = Init(&object_) == 0; }
-  ~SpawnObject() {
-    if (ok_) Destroy(&object_);
-  }
-  SpawnObject(const SpawnObject&) = delete;
-  SpawnObject& operator=(const SpawnObject&) = delete;
-  bool ok() const { return ok_; }
-  T* get() { return &object_; }
-
- private:
-  T object_{};
-  bool ok_ = false;
-};
-
-using SpawnActions = SpawnObject<posix_spawn_file_actions_t, ::posix_spawn_file_actions_init,
-                                 ::posix_spawn_file_actions_destroy>;
-using SpawnAttributes =
-    SpawnObject<posix_spawnattr_t, ::posix_spawnattr_init, ::posix_spawnattr_destroy>;
 
 struct Spawned {
   pid_t pid = -1;
@@ -96,7 +74,6 @@ std::optional<ChildPipe> OpenChildPipe() {
 // standard error shared with us. The child stays in our process group so a Ctrl+C typed at
 // the terminal reaches it as well.
 std::optional<Spawned> Spawn(const std::vector<std::string>& argv) {
-  if (argv.empty() || argv.front().empty()) return std::nullopt;
   std::optional<ChildPipe> pipe = OpenChildPipe();
   if (!pipe) return std::nullopt;
   UniqueFd& readEnd = pipe->readEnd;
@@ -109,37 +86,15 @@ std::optional<Spawned> Spawn(const std::vector<std::string>& argv) {
       ::posix_spawn_file_actions_adddup2(actions.get(), writeEnd.get(), STDOUT_FILENO) != 0) {
     return std::nullopt;
   }
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
   // Descriptors someone opened without close-on-exec must not keep other pipes alive.
-  if (::posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1) != 0) {
-    return std::nullopt;
-  }
-#endif
+  if (!platform::CloseInheritedDescriptors(actions)) return std::nullopt;
 
   // The child starts with the usual signal behaviour whatever we ignore or block, so that
   // Cancel (SIGINT) reaches it and it dies when we vanish (SIGPIPE).
   SpawnAttributes attributes;
-  if (!attributes.ok()) return std::nullopt;
-  sigset_t defaults;
-  ::sigemptyset(&defaults);
-  for (const int sig : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD}) ::sigaddset(&defaults, sig);
-  sigset_t unblocked;
-  ::sigemptyset(&unblocked);
-  if (::posix_spawnattr_setsigdefault(attributes.get(), &defaults) != 0 ||
-      ::posix_spawnattr_setsigmask(attributes.get(), &unblocked) != 0 ||
-      ::posix_spawnattr_setflags(attributes.get(),
-                                 POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK) != 0) {
-    return std::nullopt;
-  }
-
-  std::vector<char*> args;
-  args.reserve(argv.size() + 1);
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = -1;
-  if (::posix_spawnp(&pid, args[0], actions.get(), attributes.get(), args.data(), environ) != 0) {
-    return std::nullopt;
-  }
+  if (!attributes.ok() || !platform::SetUsualSignals(attributes)) return std::nullopt;
+  const pid_t pid = platform::SpawnProgram(argv, actions, attributes);
+  if (pid < 0) return std::nullopt;
   return Spawned{pid, std::move(readEnd)};
 }
 

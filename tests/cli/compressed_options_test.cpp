@@ -2,6 +2,7 @@
 // checked against the option pages' lists and applied for one run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -140,6 +141,41 @@ TEST(CompressedOverrides, AacBitRateAndQualityAndAmrModesReachTheFiles) {
   convert("--format awb --quality 8", fast.path());
   EXPECT_NEAR(kbps(slow / "noise.awb"), 6.6 + 0.4, 1.0);
   EXPECT_NEAR(kbps(fast / "noise.awb"), 23.85 + 0.4, 1.5);
+}
+
+TEST(CompressedOverrides, ABlockTypeAnOlderStoreKeptConvertsEveryAacFamilyFile) {
+  SONORELL_REQUIRE_TOOL("sox");
+  SONORELL_REQUIRE_TOOL("ffprobe");
+  TempFolder profile;
+  TempFolder in;
+  const std::string source = in / "tone.wav";
+  ASSERT_TRUE(
+      testing::CommandOutput("sox -n -r 44100 -c 2 -b 16 " + source + " synth 3 sine 440 vol 0.5"));
+  // "No long" for raw AAC and "No short" for the MP4 family, without Auto, as an older
+  // option store holds them.
+  const std::string store = profile / "config/Quillmark/Sonorell";
+  std::filesystem::create_directories(store);
+  testing::WriteFileBytes(store + "/Options.reg",
+                          "REGKEY 1\n"
+                          "dword \"AACBlockType\" 2\n"
+                          "dword \"AutoDestAACEncodingParam\" 0\n"
+                          "dword \"AutoDestM4AEncodingParam\" 0\n"
+                          "dword \"M4ABlockType\" 1\n"
+                          "end\n");
+  for (const char* format : {"aac", "m4a", "mp4", "m4b"}) {
+    TempFolder out;
+    const CliResult r = RunCli(profile, std::string("convert --format ") + format + " --out " +
+                                            ShellQuote(out.path()) + " " + ShellQuote(source));
+    EXPECT_EQ(r.status, 0) << format << "\n" << r.out;
+    const std::string output = out / (std::string("tone.") + format);
+    EXPECT_EQ(Probe(output).substr(0, 8), "44100,2,") << format;
+    // Decoded by ffmpeg: the whole three seconds of the tone, not silence.
+    const auto samples = testing::FfmpegDecode16(output);
+    ASSERT_TRUE(samples) << format;
+    EXPECT_NEAR(static_cast<double>(samples->size()) / 2 / 44100, 3.0, 0.05) << format;
+    const auto loudest = std::max_element(samples->begin(), samples->end());
+    EXPECT_GT(*loudest, 12000) << format;
+  }
 }
 
 TEST(CompressedOverrides, WmaEncodingsComeFromTheRuntimesList) {

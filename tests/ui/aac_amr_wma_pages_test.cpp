@@ -119,7 +119,10 @@ class AacAmrWmaPagesTest : public QObject {
     QCOMPARE(h.Child<SpinEdit>("quality")->text(), QString("9"));
     QVERIFY(h.Child<QCheckBox>("tns")->isChecked());
     QVERIFY(!h.Child<QCheckBox>("midside")->isChecked());
-    QVERIFY(h.Child<QRadioButton>("blockType2")->isChecked());
+    // "No long" is not offered (the encoder decides block switching itself): the stored one
+    // shows as what the encoder does.
+    QVERIFY(h.Child<QRadioButton>("blockType0")->isChecked());
+    QVERIFY(!h.Child<QRadioButton>("blockType2")->isChecked());
     QVERIFY(h.Child<QCheckBox>("amplify")->isChecked());
     QCOMPARE(h.Child<SpinEdit>("coefficient")->text(), QString("250"));
     QCOMPARE(h.Has("mpegVersion0"), !mp4);
@@ -149,7 +152,8 @@ class AacAmrWmaPagesTest : public QObject {
   void aacPagesStoreWhatTheUserChose() {
     QFETCH(bool, mp4);
     const ProfileScope profile;
-    const Settings start = CreateDefaultSettings();
+    Settings start = CreateDefaultSettings();
+    (mp4 ? start.M4ABlockType : start.AACBlockType) = 1;  // "No short", from an older store
     AacHost h(start, mp4);
     h.Desktop().tagEdit = [](TagDefaults& t) { t = SomeTags(); };
 
@@ -161,7 +165,7 @@ class AacAmrWmaPagesTest : public QObject {
     Click(h.Child<QCheckBox>("tns"));
     Click(h.Child<QCheckBox>("midside"));
     if (!mp4) Click(h.Child<QRadioButton>("mpegVersion1"));
-    Click(h.Child<QRadioButton>("blockType1"));
+    Click(h.Child<QRadioButton>("blockType1"));  // unavailable: nothing changes
     Click(h.Child<QCheckBox>("amplify"));
     Type(h.Child<SpinEdit>("coefficient"), "40");
     if (mp4) {
@@ -181,7 +185,7 @@ class AacAmrWmaPagesTest : public QObject {
     QCOMPARE(mp4 ? stored.M4AVBRQuality : stored.AACVBRQuality, 250);
     QCOMPARE(mp4 ? stored.M4AEnableTNS : stored.AACEnableTNS, 1);
     QCOMPARE(mp4 ? stored.M4AEnableMidside : stored.AACEnableMidside, 0);
-    QCOMPARE(mp4 ? stored.M4ABlockType : stored.AACBlockType, 1);
+    QCOMPARE(mp4 ? stored.M4ABlockType : stored.AACBlockType, 0);
     QCOMPARE(mp4 ? stored.AmplifyM4A : stored.AmplifyAAC, 1);
     QCOMPARE(mp4 ? stored.AmplifyM4ACoef : stored.AmplifyAACCoef, 40);
     if (mp4) {
@@ -282,8 +286,7 @@ class AacAmrWmaPagesTest : public QObject {
   void aacEnablingFollowsAutoModeAndGain() {
     QFETCH(bool, mp4);
     AacHost h(CreateDefaultSettings(), mp4);
-    QStringList parameters{"mode0",      "mode1",      "tns",       "midside",
-                           "blockType0", "blockType1", "blockType2"};
+    QStringList parameters{"mode0", "mode1", "tns", "midside", "blockType0"};
     if (!mp4)
       parameters << "mpegVersion0"
                  << "mpegVersion1";
@@ -297,6 +300,13 @@ class AacAmrWmaPagesTest : public QObject {
     for (const QString& name : parameters) QVERIFY(enabled(qPrintable(name)));
     QVERIFY(!enabled("bitrate"));
     QVERIFY(enabled("quality"));
+    // What the encoder cannot do is never offered, and says why.
+    for (const char* name : {"blockType1", "blockType2"}) {
+      QVERIFY(!enabled(name));
+      QCOMPARE(h.Child<QWidget>(name)->toolTip(),
+               QString("The AAC encoder of this build decides block switching itself."));
+    }
+    QVERIFY(h.Child<QWidget>("blockType0")->toolTip().isEmpty());
 
     Click(h.Child<QRadioButton>("mode0"));
     QVERIFY(enabled("bitrate"));

@@ -16,6 +16,7 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +29,7 @@
 
 #include "engine/jobs/output_formats.h"
 #include "settings/settings_store.h"
+#include "tests/support/fake_desktop_helpers.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_encoder.h"
 #include "tests/ui/ui_test_registry.h"
@@ -534,6 +536,97 @@ class MainWindowTest : public QObject {
     QVERIFY(desktop.messages.empty());
     QVERIFY(sawProgress);
     SaveScreenshot(window, "main-after-run");
+  }
+
+  // The desktop's real opener and file browser, played by stand-in helpers: the Windows Media
+  // question opens its help page, a failure is reported once the helper has answered, and
+  // the window waits for none of them.
+  void theDesktopIsAskedWithoutWaitingAndItsFailuresAreReported() {
+    testing::FakeDesktopHelpers helpers;
+    helpers.Install("xdg-open", 0);
+    testing::TempFolder in;
+    const std::string song = in / "a song, 1.wav";
+    WriteWav(song, 8000, 1, 1);
+    Desktop desktop;
+    MainWindowServices services = ServicesFor(desktop);
+    const MainWindowServices real = DefaultMainWindowServices();
+    services.openWithShell = real.openWithShell;
+    services.selectInFileBrowser = real.selectInFileBrowser;
+    services.askYesNo = [](QWidget*, const QString&) { return true; };
+    services.run.wmRuntimeLoaded = [] { return false; };
+    services.run.loadWmRuntime = [] { return false; };
+    CMainDlg window(services);
+    window.AddDroppedItems({song});
+    QCOMPARE(window.Files().Count(), 1);
+    window.FormatBox()->setCurrentIndex(window.FormatBox()->findData(kOutputWma));
+    window.Convert();
+    const std::string page = services.programFolder + "sonorell-windows-media.html";
+    QVERIFY(fs::is_regular_file(page));
+    // The first start's help, and the page the question sends the user to (the helpers run
+    // side by side, so in either order).
+    QTRY_COMPARE_WITH_TIMEOUT(helpers.Calls().size(), size_t{2}, 10000);
+    std::vector<std::string> calls = helpers.Calls();
+    std::sort(calls.begin(), calls.end());
+    QCOMPARE(calls,
+             (std::vector<std::string>{"xdg-open|" + page,
+                                       "xdg-open|" + services.programFolder + "sonorell.html"}));
+
+    // Neither the opener nor the file manager answers until let go; the window goes on.
+    helpers.Install("xdg-open", 4, /*held=*/true);
+    helpers.Install("dbus-send", 1, /*held=*/true);
+    SelectRows(window, {0});
+    window.PlaySource();
+    window.BrowseSourceFolder();
+    QVERIFY(desktop.messages.empty());
+    QVERIFY(window.isEnabled() && !window.Busy());
+    helpers.Release();
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.messages.size(), size_t{2}, 10000);
+    QStringList texts;
+    for (const Desktop::Message& m : desktop.messages) {
+      QCOMPARE(m.icon, QMessageBox::Warning);
+      texts << m.text;
+    }
+    texts.sort();
+    QCOMPARE(texts[0],
+             QString::fromStdString("Unfortunately, \"" + song +
+                                    "\" couldn't be opened.\n\nNote: no program on your computer "
+                                    "is set up to open it, or the one that is couldn't start."));
+    QCOMPARE(texts[1],
+             QString::fromStdString("Unfortunately, the file browser couldn't show \"" + song +
+                                    "\".\n\nNote: no file manager answered, and its folder "
+                                    "couldn't be opened either."));
+    calls = helpers.Calls();
+    QCOMPARE(calls.size(), size_t{5});
+    std::sort(calls.begin() + 2, calls.end());
+    QVERIFY(calls[2].rfind("dbus-send|", 0) == 0);
+    QCOMPARE(calls[3], "xdg-open|" + in.path() + "/");
+    QCOMPARE(calls[4], "xdg-open|" + song);
+  }
+
+  // A failure that comes while files are converted is shown once the run is over, so no
+  // message box holds up the run.
+  void aDesktopFailureDuringARunWaitsUntilTheRunIsOver() {
+    testing::TempFolder in;
+    testing::TempFolder out;
+    WriteWav(in / "a.wav", 8000, 1, 1);
+    Desktop desktop;
+    desktop.desktopFails = true;
+    CMainDlg window(ServicesFor(desktop));
+    bool busyWhenShown = true;
+    desktop.onMessage = [&] { busyWhenShown = window.Busy(); };
+    window.AddDroppedItems({in / "a.wav"});
+    window.FormatBox()->setCurrentIndex(window.FormatBox()->findData(kOutputWav));
+    Settings& s = window.CurrentSettings();
+    s.DestOutputFolderOpt = kOutputToCustomFolder;
+    s.DestSpecifiedFolder = out.path();
+    s.OutputFiles2MyDocuments = 0;
+    s.BrowseOutputFolder = 1;
+    const size_t firstStart = desktop.messages.size();  // the help of the first start failed
+    window.Convert();
+    QCOMPARE(desktop.browsed, std::vector<std::string>{out / "a.wav"});
+    QCOMPARE(desktop.messages.size(), firstStart + 1);
+    QVERIFY(desktop.messages.back().text.startsWith("Unfortunately, the file browser couldn't"));
+    QVERIFY(!busyWhenShown);
   }
 
   void convertAllToMp3ReportsEachRow() {

@@ -33,8 +33,8 @@ MainWindowServices QuietServices(std::vector<QString>& messages) {
     messages.push_back(text);
   };
   s.askYesNo = [](QWidget*, const QString&) { return false; };
-  s.openWithShell = [](const std::string&) {};
-  s.selectInFileBrowser = [](const std::string&) {};
+  s.openWithShell = [](const std::string&, sonorell::DesktopAnswer) {};
+  s.selectInFileBrowser = [](const std::string&, sonorell::DesktopAnswer) {};
   return s;
 }
 

@@ -74,6 +74,8 @@ struct Desktop {
   std::vector<Message> messages;
   std::vector<std::string> opened;
   std::vector<std::string> browsed;
+  // What the opener and the file browser answer (at once).
+  bool desktopFails = false;
   QStringList filesToChoose;
   QString folderToChoose;
   QString folderDialogStart;
@@ -87,8 +89,14 @@ inline MainWindowServices ServicesFor(Desktop& desktop) {
     if (desktop.onMessage) desktop.onMessage();
   };
   s.askYesNo = [](QWidget*, const QString&) { return false; };
-  s.openWithShell = [&desktop](const std::string& p) { desktop.opened.push_back(p); };
-  s.selectInFileBrowser = [&desktop](const std::string& p) { desktop.browsed.push_back(p); };
+  s.openWithShell = [&desktop](const std::string& p, const DesktopAnswer& answered) {
+    desktop.opened.push_back(p);
+    answered(!desktop.desktopFails);
+  };
+  s.selectInFileBrowser = [&desktop](const std::string& p, const DesktopAnswer& answered) {
+    desktop.browsed.push_back(p);
+    answered(!desktop.desktopFails);
+  };
   s.chooseFiles = [&desktop](QWidget*) { return desktop.filesToChoose; };
   s.chooseFolder = [&desktop](QWidget*, const QString& start) {
     desktop.folderDialogStart = start;

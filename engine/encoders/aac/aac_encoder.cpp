@@ -31,10 +31,6 @@ void NoteRefusedOptions(const AacEncodingOptions& options, const PcmFormat& form
                    std::to_string(format.rate) + " Hz " +
                    (format.channels == 2 ? "stereo" : "mono") + "; choose at most " +
                    std::to_string(maxKbps) + " kbps");
-  } else if (!options.automatic && options.blockType != 0) {
-    SetFailureNote(
-        "the AAC encoder of this build decides block switching itself; choose "
-        "\"Both long and short\" blocks");
   } else {
     SetFailureNote("the AAC encoder refuses the chosen options for this file");
   }

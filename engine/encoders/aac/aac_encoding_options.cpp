@@ -2,6 +2,14 @@
 
 namespace sonorell {
 
+bool AacBlockTypeAvailable(int blockType) {
+  return blockType == platform::SHORTCTL_NORMAL;
+}
+
+int UsableAacBlockType(int stored) {
+  return AacBlockTypeAvailable(stored) ? stored : platform::SHORTCTL_NORMAL;
+}
+
 AacEncodingOptions RawAacOptions(const Settings& s) {
   AacEncodingOptions o;
   o.automatic = s.AutoDestAACEncodingParam != 0;
@@ -45,7 +53,7 @@ void ApplyAacOptions(const AacEncodingOptions& o, int channels, platform::faacEn
   c.mpegVersion = o.mpegVersion != 0 ? platform::MPEG2 : platform::MPEG4;
   c.useTns = o.tns ? 1 : 0;
   c.allowMidside = o.midside ? 1 : 0;
-  c.shortctl = o.blockType;
+  c.shortctl = UsableAacBlockType(o.blockType);
 }
 
 }  // namespace sonorell

@@ -15,10 +15,18 @@ struct AacEncodingOptions {
   int mpegVersion = 0;   // 0 MPEG-4, 1 MPEG-2 (raw AAC only)
   bool tns = false;
   bool midside = true;
-  int blockType = 0;  // 0 long and short, 1 no short, 2 no long
+  int blockType = 0;  // as stored; applied as UsableAacBlockType says
   bool amplify = false;
   int coefficient = 100;
 };
+
+// The block types ("Both long and short" 0, "No short" 1, "No long" 2) the encoder honours.
+// It decides block switching itself (see platform/faac/faac.h), so only 0 can be chosen.
+bool AacBlockTypeAvailable(int blockType);
+// A stored block type as it is used: the stored one when the encoder honours it, otherwise
+// (a "No short" or "No long" kept by an older option store, or any other value) 0, so a
+// stored choice never makes every file fail.
+int UsableAacBlockType(int stored);
 
 AacEncodingOptions RawAacOptions(const Settings& settings);
 // MP4 output always writes MPEG-4 AAC.

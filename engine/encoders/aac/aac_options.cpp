@@ -1,5 +1,6 @@
 #include "engine/encoders/aac/aac_options.h"
 
+#include "engine/encoders/aac/aac_encoding_options.h"
 #include "engine/encoders/option_limits.h"
 #include "engine/encoders/tags/tag_mode.h"
 
@@ -20,7 +21,7 @@ Model Model::FromSettings(const Settings& s, Family family) {
   m.tns = (raw ? s.AACEnableTNS : s.M4AEnableTNS) != 0;
   m.midside = (raw ? s.AACEnableMidside : s.M4AEnableMidside) != 0;
   m.mpegVersion = raw && s.AACMpegVersion != 0 ? 1 : 0;
-  m.blockType = raw ? s.AACBlockType : s.M4ABlockType;
+  m.blockType = UsableAacBlockType(raw ? s.AACBlockType : s.M4ABlockType);
   m.amplify = (raw ? s.AmplifyAAC : s.AmplifyM4A) != 0;
   m.coefficient = raw ? s.AmplifyAACCoef : s.AmplifyM4ACoef;
   if (!raw) {
@@ -59,6 +60,10 @@ void Model::Reset() {
   blockType = 0;
   mpegVersion = 0;
   bitrate = 128;
+}
+
+bool Model::BlockTypeOffered(int type) {
+  return AacBlockTypeAvailable(type);
 }
 
 std::optional<Refusal> Model::LeaveRefusal() const {

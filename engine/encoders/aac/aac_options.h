@@ -33,6 +33,9 @@ inline constexpr const char* kMidsideText = "Allow &Mid/Side";
 inline constexpr std::array<const char*, 2> kMpegVersionTexts{"MPEG&4", "MPEG&2"};
 inline constexpr std::array<const char*, 3> kBlockTypeTexts{"B&oth long and short", "No &short",
                                                             "&No long"};
+// Shown on the block types the encoder cannot honour; they stay on the page, unavailable.
+inline constexpr const char* kBlockTypeUnavailableTip =
+    "The AAC encoder of this build decides block switching itself.";
 inline constexpr std::array<const char*, 3> kTagTexts{
     "Add &ID3 tag", "T&ransfer ID3 tag from source file", "&None"};
 inline constexpr const char* kEditTagText = "E&dit ID3 tag";
@@ -63,7 +66,7 @@ struct Model {
   bool tns = false;
   bool midside = true;
   int mpegVersion = 0;  // raw AAC only: 0 MPEG-4, 1 MPEG-2
-  int blockType = 0;
+  int blockType = 0;    // always an offered one
   bool amplify = false;
   int coefficient = 100;
   int tagChoice = 2;  // MP4 only
@@ -80,6 +83,9 @@ struct Model {
   bool BitrateEnabled() const { return !automatic && mode == kModeAbr; }
   bool QualityEnabled() const { return !automatic && mode == kModeVbr; }
   bool CoefficientEnabled() const { return amplify; }
+  // Only the block types the encoder honours are offered; the others stay unavailable.
+  static bool BlockTypeOffered(int type);
+  bool BlockTypeEnabled(int type) const { return !automatic && BlockTypeOffered(type); }
   bool MpegVersionShown() const { return family == Family::kRawAac; }
   bool TagControlsShown() const { return family == Family::kMp4; }
   bool EditTagEnabled() const { return family == Family::kMp4 && tagChoice == 0; }

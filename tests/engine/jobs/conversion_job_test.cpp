@@ -282,6 +282,18 @@ TEST_F(ConversionRun, SoundFontLoadedOnceStaysReady) {
   EXPECT_EQ(Status(0).substr(0, 4), "song");
 }
 
+// What a Yes to either question opens is a page of the help beside the program, a plain
+// file every opener shows (a "#section" after a file name names no file).
+TEST(RunServices, TheQuestionsOpenHelpPagesThatAreThere) {
+  const RunServices services = DefaultRunServices();
+  for (const std::string& page : {services.wmRuntimeHelpAddress, services.soundFontHelpAddress}) {
+    EXPECT_EQ(page.rfind(services.programFolder, 0), 0u) << page;
+    EXPECT_TRUE(std::filesystem::is_regular_file(page)) << page;
+  }
+  EXPECT_NE(testing::ReadFileBytes(services.soundFontHelpAddress).find("ct4mgm.sf2"),
+            std::string::npos);
+}
+
 TEST_F(ConversionRun, WmaWithoutTheRuntimeAsksAndChangesNothing) {
   settings.OutputFormat = kOutputWma;
   AddSource("a.wav");

@@ -115,6 +115,58 @@ TEST(FileIntake, CancelStopsAfterTheCurrentFileAndKeepsWhatWasAdded) {
   EXPECT_EQ(host.enabledStates.back(), true);
 }
 
+// The duplicate check looks at the listed files as they are when it asks: links to a listed
+// file keep out, but a listed file that was deleted keeps out no other file, even one that
+// took over its inode.
+TEST(FileIntake, ADeletedListedFileKeepsOutNoFileThatTookOverItsInode) {
+  SONORELL_REQUIRE_TOOL("sox");
+  TempFolder dir;
+  const auto tone = [](const std::string& path, int rate, int channels, int seconds) {
+    return testing::CommandOutput("sox -n -r " + std::to_string(rate) + " -c " +
+                                  std::to_string(channels) + " -b 16 " + testing::ShellQuote(path) +
+                                  " synth " + std::to_string(seconds) + " sine 440")
+        .has_value();
+  };
+  const auto inodeOf = [](const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_ino : ino_t{0};
+  };
+  FileList list;
+  RecordingIntakeHost host;
+  RecordingIntakeProgress progress;
+  const auto load = [&](const std::vector<std::string>& paths) {
+    return LoadFileList(list, paths, progress, host);
+  };
+
+  ASSERT_TRUE(tone(dir / "first.wav", 44100, 2, 1));
+  std::filesystem::create_hard_link(dir / "first.wav", dir / "later.wav");
+  std::filesystem::create_symlink(dir / "first.wav", dir / "shortcut.wav");
+  EXPECT_EQ(load({dir / "first.wav"}), 1);
+  EXPECT_EQ(load({dir / "later.wav", dir / "shortcut.wav"}), 0) << "the listed file itself";
+  EXPECT_EQ(list.Count(), 1);
+
+  // The listed file is deleted; its inode then holds another sound under another name.
+  const ino_t inode = inodeOf(dir / "first.wav");
+  std::filesystem::remove(dir / "first.wav");
+  ASSERT_TRUE(tone(dir / "other.wav", 22050, 1, 2));
+  WriteFileBytes(dir / "later.wav", testing::ReadFileBytes(dir / "other.wav"));
+  ASSERT_EQ(inodeOf(dir / "later.wav"), inode);
+  EXPECT_EQ(load({dir / "later.wav"}), 1);
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.CellText(1, kColumnFreq), "22050 Hz");
+  EXPECT_EQ(list.CellText(1, kColumnDuration), "00:02");
+
+  // As the file system reuses inodes itself: on ext4 a file created just after another was
+  // deleted in the same folder usually gets its inode.
+  ASSERT_TRUE(tone(dir / "gone.wav", 8000, 1, 1));
+  EXPECT_EQ(load({dir / "gone.wav"}), 1);
+  std::filesystem::remove(dir / "gone.wav");
+  ASSERT_TRUE(tone(dir / "new.wav", 16000, 1, 1));
+  EXPECT_EQ(load({dir / "new.wav"}), 1);
+  EXPECT_EQ(list.Count(), 4);
+  EXPECT_TRUE(host.warnings.empty());
+}
+
 TEST(FileIntake, DropsSearchFoldersFilterFilesAndTakeOnlyRegularOnes) {
   TempFolder dir;
   std::filesystem::create_directories(dir / "tree/sub");

@@ -10,10 +10,13 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/scoped_env.h"
+
 namespace sonorell {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ScopedEnv;
 
 constexpr int kMp3 = 1000;
 constexpr int kWav = 2000;
@@ -33,30 +36,6 @@ std::string ReadFile(const std::string& path) {
   out << in.rdbuf();
   return out.str();
 }
-
-// Sets an environment variable for the life of a test and puts the old value back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_.c_str(), old_->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
 
 class TargetPathTest : public ::testing::Test {
  protected:
