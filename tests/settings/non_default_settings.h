@@ -36,6 +36,7 @@ inline Settings NonDefaultSettings() {
   s.EnableExtFilter = 1;
   s.FilterExts = "mp3,FLAC,,ogg,";
   s.FilesAtOnce = 64;
+  s.KeepDamaged = 1;
   s.OutputFormat = 1003;
   s.OptStartPageIndex = 4;
   s.AutoDestMP3EncodingParam = 0;

@@ -144,6 +144,7 @@ class OptionsSheetTest : public QObject {
     }
     QVERIFY(!Find<QLineEdit>(page, "filterExts")->isEnabled());
     QCOMPARE(Find<SpinEdit>(page, "filesAtOnce")->text(), QString("7"));
+    QVERIFY(!Find<QCheckBox>(page, "keepDamaged")->isChecked());
     testing::SaveWindowScreenshot(sheet, "options-general");
 
     // Every control changed as a user would.
@@ -160,6 +161,7 @@ class OptionsSheetTest : public QObject {
     Find<QCheckBox>(page, "browseOutput")->click();
     Find<QRadioButton>(page, "mono2")->click();
     testing::Type(Find<SpinEdit>(page, "filesAtOnce"), "12");
+    Find<QCheckBox>(page, "keepDamaged")->click();
     Find<QCheckBox>(page, "filterOn")->click();
     auto* exts = Find<QLineEdit>(page, "filterExts");
     QVERIFY(exts->isEnabled());
@@ -179,6 +181,7 @@ class OptionsSheetTest : public QObject {
     QCOMPARE(stored.BrowseOutputFolder, 0);
     QCOMPARE(stored.MonoType, 2);
     QCOMPARE(stored.FilesAtOnce, 12);
+    QCOMPARE(stored.KeepDamaged, 1);
     QCOMPARE(stored.EnableExtFilter, 1);
     QCOMPARE(stored.FilterExts, std::string("wav,mp3,m4a,FLAC"));
     // The live record has its filter rebuilt for Add Folder and drops.
