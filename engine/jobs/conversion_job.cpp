@@ -105,8 +105,9 @@ FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNum
   if (!ResolveTargetPath(e, done.status, settings, claimedByOthers)) return done;
   ClearFailureNote();
   int result = 0;
+  OutputNotes notes;
   if (encoder) {
-    const EncodeContext context{settings, fileNumber, tally};
+    const EncodeContext context{settings, fileNumber, tally, &notes};
     result = encoder(e.InputType, e.SourcePath, e.TargetPath, progress, context);
   } else {
     SetFailureNote("this build cannot write " + FormatName(settings.OutputFormat) + " files");
@@ -114,6 +115,10 @@ FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNum
   if (result != 0 && IsNonEmptyFile(e.TargetPath)) {
     done.converted = true;
     done.status = FileNamePart(e.TargetPath);
+    if (notes.tagTextReplaced) {
+      done.status += std::string(" (") + kTagTextReplacedNote + ")";
+      done.noted = true;
+    }
     return done;
   }
   done.status = kStatusConversionFailure;
@@ -157,7 +162,8 @@ bool ConvertOneByOne(std::span<SourceFile* const> entries, std::span<const int> 
       const FileConversion done =
           ConvertEntry(e, settings, state.RunFileNumber, progress, encoder, nullptr, nullptr);
       if (done.converted) {
-        host.SetRowStatus(row, FileNamePart(e.TargetPath));
+        if (done.noted) WidenStatusColumn(state, host);
+        host.SetRowStatus(row, done.status);
         progress.PumpMessages();
         if (progress.CancelRequested()) break;
         continue;

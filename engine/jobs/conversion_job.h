@@ -18,6 +18,10 @@ inline constexpr const char* kStatusConverting = "Converting...";
 inline constexpr const char* kStatusConversionFailure = "Conversion Failure";
 inline constexpr const char* kStatusCancelled = "Cancelled";
 inline constexpr const char* kStatusNeedsSoundFont = "Failure. Requires file \"ct4mgm.sf2\".";
+// Added after the output's name when a tag text could not be written as it was.
+inline constexpr const char* kTagTextReplacedNote =
+    "some tag characters were written as replacement characters: the system code page "
+    "cannot hold them";
 
 inline constexpr const char* kWmRuntimeQuestion =
     "Dear user, WMA file requires Windows Media Format 9 Series Runtime.\nUnfortunately, the "
@@ -67,8 +71,8 @@ std::string SoundFontQuestion(const std::string& programFolder);
 // failure text.
 struct FileConversion {
   bool converted = false;
-  std::string status;  // the output's file name, or the reason it failed
-  bool noted = false;  // the failure carries a note (the Status column widens for it)
+  std::string status;  // the output's file name (with a note), or the reason it failed
+  bool noted = false;  // the status carries a note (the Status column widens for it)
 };
 
 // One file of a run once its turn has come: resolves its target (stepping over the targets

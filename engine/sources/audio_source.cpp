@@ -13,6 +13,7 @@ void AudioSource::ResetProperties() {
   bytesPerSample_ = 0;
   bitrate_ = 0;
   channelMode_ = 4;
+  tagTextReplaced_ = false;
 }
 
 void AudioSource::SetFormat(int channels, int bitsPerSample, int sampleRate) {

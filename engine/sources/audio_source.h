@@ -55,6 +55,9 @@ class AudioSource {
                         std::string& /*copyright*/) {
     return false;
   }
+  // True when a text ReadTags delivers holds replacement characters: the file's text had
+  // characters the system code page cannot hold, or bytes that were no text at all.
+  bool TagTextReplaced() const { return tagTextReplaced_; }
 
  protected:
   // Called by Close and by a failed Open.
@@ -72,6 +75,7 @@ class AudioSource {
   int bytesPerSample_ = 0;
   int bitrate_ = 0;
   int channelMode_ = 4;
+  bool tagTextReplaced_ = false;
 };
 
 }  // namespace sonorell

@@ -35,8 +35,8 @@ class OggVorbisSource : public AudioSource {
                 std::string& genre, std::string& comment, std::string& track, std::string& composer,
                 std::string& copyright) override;
 
-  // The first link's user comments ("NAME=value") in stream order, as locale text; those
-  // that do not convert from UTF-8 are left out.
+  // The first link's user comments ("NAME=value") in stream order, as locale text; what
+  // the code page cannot hold, or what is not UTF-8 at all, became replacement characters.
   const std::vector<std::string>& Comments() const { return comments_; }
 
   // Consecutive decoder errors (holes, bad links) one Read puts up with before it takes
@@ -58,6 +58,7 @@ class OggVorbisSource : public AudioSource {
   bool opened_ = false;
   bool ended_ = false;
   std::vector<std::string> comments_;
+  std::vector<size_t> replacedComments_;  // indices of comments_ with replacement characters
   // Interleaved samples of every channel, for files with more than one.
   std::array<int16_t, 2048> interleaved_{};
 };
