@@ -155,6 +155,8 @@ struct AudioStreamDecoder::State {
   bool ended = false;
   bool resamplerFlushed = false;
   bool sawPacket = false;
+  int packetLimit = 0;  // the most packets Feed gives before it drains; 0: no limit
+  int packetsFed = 0;
   int64_t firstPacketPosition = -1;
   int64_t skipAtStart = 0;
 
@@ -187,7 +189,8 @@ struct AudioStreamDecoder::State {
   // packet that makes it hand out the frames it still holds.
   void Feed() {
     for (;;) {
-      if (av_read_frame(format, packet.get()) < 0) {
+      if ((packetLimit > 0 && packetsFed >= packetLimit) ||
+          av_read_frame(format, packet.get()) < 0) {
         avcodec_send_packet(codec.get(), nullptr);
         draining = true;
         return;
@@ -207,6 +210,7 @@ struct AudioStreamDecoder::State {
       // and the next call reads the following one.
       avcodec_send_packet(codec.get(), packet.get());
       av_packet_unref(packet.get());
+      ++packetsFed;
       return;
     }
   }
@@ -279,7 +283,8 @@ struct AudioStreamDecoder::State {
 AudioStreamDecoder::AudioStreamDecoder() = default;
 AudioStreamDecoder::~AudioStreamDecoder() = default;
 
-bool AudioStreamDecoder::Open(const std::string& path, std::optional<SampleType> deliver) {
+bool AudioStreamDecoder::Open(const std::string& path, std::optional<SampleType> deliver,
+                              int firstSoundWithin) {
   Close();
   if (!file_.Open(path) || file_.AudioStream().index < 0) {
     Close();
@@ -310,6 +315,7 @@ bool AudioStreamDecoder::Open(const std::string& path, std::optional<SampleType>
 
   // The first frame fixes what is delivered: some decoders know their real output (a
   // downmix, a different rate) only once they have decoded something.
+  s->packetLimit = firstSoundWithin;
   while (s->Decode()) {
     const AVFrame& f = *s->frame;
     const std::optional<SampleType> type = PackedTypeFor(f.format);
@@ -328,6 +334,7 @@ bool AudioStreamDecoder::Open(const std::string& path, std::optional<SampleType>
     Close();
     return false;
   }
+  s->packetLimit = 0;  // the rest of the stream is read to its end
   state_ = std::move(s);
   return true;
 }
