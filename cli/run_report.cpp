@@ -9,10 +9,17 @@
 #include <cstring>
 
 #include "cli/json_text.h"
+#include "cli/plainly_not_audio.h"
+#include "engine/jobs/target_path.h"
 #include "platform/files/unique_fd.h"
 #include "platform/files/write_all.h"
 
 namespace sonorell {
+
+bool IsSkipped(const FileOutcome& outcome) {
+  return !outcome.converted &&
+         (outcome.status == kStatusTargetSkipped || outcome.status == kStatusNotAudio);
+}
 
 std::string ReportJson(const std::vector<FileOutcome>& outcomes) {
   std::string json = "[";
@@ -22,6 +29,7 @@ std::string ReportJson(const std::vector<FileOutcome>& outcomes) {
     json += "  {\"source\": " + JsonString(o.source) + ", \"target\": " + JsonString(o.target) +
             ", \"status\": " + JsonString(o.status) +
             ", \"converted\": " + (o.converted ? "true" : "false") +
+            ", \"skipped\": " + (IsSkipped(o) ? "true" : "false") +
             ", \"duration\": " + JsonNumber(o.durationSeconds, 3) +
             ", \"seconds\": " + JsonNumber(o.secondsTaken, 3) + "}";
   }
