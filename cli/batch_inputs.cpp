@@ -22,10 +22,12 @@ BatchInputs CollectBatchInputs(const std::vector<std::string>& paths, const Sett
     std::error_code ec;
     const std::string absolute = fs::absolute(given, ec).lexically_normal().string();
     std::vector<std::string> found;
-    if (fs::is_directory(absolute, ec)) {
+    const bool folder = fs::is_directory(absolute, ec);
+    if (folder) {
       CollectFolderFiles(found, absolute, settings.EnableExtFilter != 0, settings.ExtensionFilter);
     } else if (fs::exists(absolute, ec)) {
       found.push_back(absolute);
+      inputs.walked.erase(absolute);  // named, even when a folder named before holds it
     } else {
       inputs.missing.push_back(given);
     }
@@ -34,6 +36,7 @@ BatchInputs CollectBatchInputs(const std::vector<std::string>& paths, const Sett
       struct stat st {};
       if (::stat(path.c_str(), &st) == 0 && !seen.insert({st.st_dev, st.st_ino}).second) continue;
       if (!seenPaths.insert(path).second) continue;
+      if (folder) inputs.walked.insert(path);
       SourceFile file;
       file.SourcePath = path;
       file.InputType = InputTypeForPath(path);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ struct BatchInputs {
   std::vector<SourceFile> files;
   // Paths given on the command line that name nothing.
   std::vector<std::string> missing;
+  // The files reached only through a folder walk, not named on the command line.
+  std::set<std::string> walked;
 };
 
 BatchInputs CollectBatchInputs(const std::vector<std::string>& paths, const Settings& settings);

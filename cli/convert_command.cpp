@@ -10,15 +10,13 @@
 #include "cli/batch_inputs.h"
 #include "cli/batch_runner.h"
 #include "cli/convert_flags.h"
+#include "cli/plainly_not_audio.h"
 #include "cli/run_report.h"
 #include "engine/jobs/target_path.h"
 #include "platform/desktop/documents_folder.h"
 
 namespace sonorell {
 namespace {
-
-// The Status text of a file the skip rule leaves.
-constexpr const char* kSkippedStatus = "Target exists and skipped";
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "sonorell-cli: %s\n%s", message.c_str(), ConvertUsage());
@@ -69,6 +67,19 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   for (const std::string& missing : inputs.missing) {
     std::fprintf(stderr, "sonorell-cli: %s: no such file or folder\n", missing.c_str());
   }
+  // Before the list is numbered and sliced, so that every slice sees the same numbers;
+  // each slice reports its own share of what was left out.
+  std::vector<std::string> notAudio;
+  const std::vector<std::string> allNotAudio = TakeOutPlainlyNotAudio(inputs, flags.jobs);
+  for (size_t i = 0; i < allNotAudio.size(); ++i) {
+    if (!flags.shard || InShard(*flags.shard, i, allNotAudio.size())) {
+      notAudio.push_back(allNotAudio[i]);
+    }
+  }
+  const auto printNotAudio = [&notAudio] {
+    if (notAudio.empty()) return;
+    std::printf("%zu file(s) skipped as not audio\n", notAudio.size());
+  };
   std::vector<BatchEntry> batch;
   for (size_t i = 0; i < inputs.files.size(); ++i) {
     if (flags.shard && !InShard(*flags.shard, i, inputs.files.size())) continue;
@@ -76,6 +87,7 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   }
   if (flags.dryRun) {
     PrintDryRun(batch, settings);
+    printNotAudio();
     return inputs.missing.empty() ? kExitConverted : kExitSomeFailed;
   }
   if (inputs.files.empty()) std::fprintf(stderr, "sonorell-cli: nothing to convert\n");
@@ -89,13 +101,20 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   size_t failed = 0;
   for (const FileOutcome& o : outcomes) {
     converted += o.converted ? 1 : 0;
-    failed += !o.converted && o.status != kSkippedStatus ? 1 : 0;
+    failed += !o.converted && !IsSkipped(o) ? 1 : 0;
   }
+  printNotAudio();
   std::printf("%zu of %zu file(s) converted%s\n", converted, outcomes.size(),
               cancelled ? " (cancelled)" : "");
   std::fflush(stdout);
 
   if (!flags.reportPath.empty()) {
+    for (const std::string& path : notAudio) {
+      FileOutcome o;
+      o.source = path;
+      o.status = kStatusNotAudio;
+      outcomes.push_back(o);
+    }
     // Paths that named nothing are outcomes too: a script reading the report sees them.
     for (const std::string& missing : inputs.missing) {
       FileOutcome o;

@@ -10,10 +10,17 @@
 
 #include "cli/json_text.h"
 #include "engine/jobs/conversion_job.h"
+#include "cli/plainly_not_audio.h"
+#include "engine/jobs/target_path.h"
 #include "platform/files/unique_fd.h"
 #include "platform/files/write_all.h"
 
 namespace sonorell {
+
+bool IsSkipped(const FileOutcome& outcome) {
+  return !outcome.converted &&
+         (outcome.status == kStatusTargetSkipped || outcome.status == kStatusNotAudio);
+}
 
 std::string ReportJson(const std::vector<FileOutcome>& outcomes) {
   std::string json = "[";
@@ -24,6 +31,7 @@ std::string ReportJson(const std::vector<FileOutcome>& outcomes) {
             ", \"status\": " + JsonString(o.status) +
             ", \"converted\": " + (o.converted ? "true" : "false") +
             ", \"partial\": " + (o.converted && IsPartialStatus(o.status) ? "true" : "false") +
+            ", \"skipped\": " + (IsSkipped(o) ? "true" : "false") +
             ", \"duration\": " + JsonNumber(o.durationSeconds, 3) +
             ", \"seconds\": " + JsonNumber(o.secondsTaken, 3) + "}";
   }

@@ -76,12 +76,11 @@ class RunView {
     const int row = Row(i);
     if (o.converted) {
       e.TargetPath = o.target;
-      if (IsPartialStatus(o.status)) {
-        WidenStatusColumn(state_, host_);
-        host_.SetRowStatus(row, o.status);
-      } else {
-        host_.SetRowStatus(row, FileNamePart(o.target));
-      }
+      // The output's name, with a note after it when there is something to tell.
+      const std::string name = FileNamePart(o.target);
+      const bool noted = o.status.starts_with(name + " (");
+      if (noted) WidenStatusColumn(state_, host_);
+      host_.SetRowStatus(row, noted ? o.status : name);
       return;
     }
     e.TargetPath.clear();

@@ -10,6 +10,11 @@
 
 namespace sonorell {
 
+// What a conversion has to tell about its finished output besides its name.
+struct OutputNotes {
+  bool tagTextReplaced = false;  // a tag text was written with replacement characters
+};
+
 // What an encoder knows of the run besides its file: the options as they stood when the
 // run started (a change made meanwhile cannot alter a file half-way) and the 1-based number
 // of the file within the run, used for track numbering.
@@ -18,6 +23,8 @@ struct EncodeContext {
   int runFileNumber = 1;
   // When set, receives what the writer was given (for checking the finished file).
   EncodeTally* tally = nullptr;
+  // When set, receives what the user should be told about the output.
+  OutputNotes* notes = nullptr;
 };
 
 // Converts one file. Non-zero when the output file was completed under targetPath; 0 on

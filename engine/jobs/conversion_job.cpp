@@ -104,8 +104,9 @@ FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNum
   if (!ResolveTargetPath(e, done.status, settings, claimedByOthers)) return done;
   ClearFailureNote();
   int result = 0;
+  OutputNotes notes;
   if (encoder) {
-    const EncodeContext context{settings, fileNumber, tally};
+    const EncodeContext context{settings, fileNumber, tally, &notes};
     result = encoder(e.InputType, e.SourcePath, e.TargetPath, progress, context);
   } else {
     SetFailureNote("this build cannot write " + FormatName(settings.OutputFormat) + " files");
@@ -116,6 +117,10 @@ FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNum
     // A damaged source kept as far as it could be decoded: the row says so.
     if (const std::string& note = GetFailureNote(); note.starts_with(kPartialNotePrefix)) {
       done.status += " (" + note + ")";
+      done.noted = true;
+    }
+    if (notes.tagTextReplaced) {
+      done.status += std::string(" (") + kTagTextReplacedNote + ")";
       done.noted = true;
     }
     return done;

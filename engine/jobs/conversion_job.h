@@ -27,6 +27,11 @@ inline bool IsPartialStatus(std::string_view status) {
   return status.find(std::string(" (") + std::string(kPartialNotePrefix)) != std::string_view::npos;
 }
 
+// Added after the output's name when a tag text could not be written as it was.
+inline constexpr const char* kTagTextReplacedNote =
+    "some tag characters were written as replacement characters: the system code page "
+    "cannot hold them";
+
 inline constexpr const char* kWmRuntimeQuestion =
     "Dear user, WMA file requires Windows Media Format 9 Series Runtime.\nUnfortunately, the "
     "component isn't available on your computer.\n\nDo you want to download and install it now?";
@@ -75,8 +80,8 @@ std::string SoundFontQuestion(const std::string& programFolder);
 // failure text.
 struct FileConversion {
   bool converted = false;
-  std::string status;  // the output's file name, or the reason it failed
-  bool noted = false;  // the failure carries a note (the Status column widens for it)
+  std::string status;  // the output's file name (with a note), or the reason it failed
+  bool noted = false;  // the status carries a note (the Status column widens for it)
 };
 
 // One file of a run once its turn has come: resolves its target (stepping over the targets

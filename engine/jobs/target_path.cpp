@@ -184,7 +184,7 @@ Outcome ApplyExistsPolicy(const std::string& sourcePath, const std::string& base
     return Outcome::kResolved;
   }
   if (existsPolicy == kTargetExistsSkip) {
-    status = "Target exists and skipped";
+    status = kStatusTargetSkipped;
     return Outcome::kRefused;
   }
   const std::optional<std::string> free =

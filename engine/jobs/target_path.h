@@ -13,6 +13,9 @@ namespace sonorell {
 // row fails; a folder full of numbered copies must not stall a run.
 inline constexpr int kMaxRenameNumber = 100000;
 
+// The Status text of a file the skip rule leaves because its target exists.
+inline constexpr const char* kStatusTargetSkipped = "Target exists and skipped";
+
 // The file extension, dot included, an output format writes; empty for an unknown code.
 std::string OutputExtension(int outputFormatCode);
 

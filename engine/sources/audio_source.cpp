@@ -14,6 +14,7 @@ void AudioSource::ResetProperties() {
   bitrate_ = 0;
   channelMode_ = 4;
   dataEnd_ = DataEnd::kEnd;
+  tagTextReplaced_ = false;
 }
 
 void AudioSource::SetFormat(int channels, int bitsPerSample, int sampleRate) {

@@ -72,6 +72,9 @@ class AudioSource {
                         std::string& /*copyright*/) {
     return false;
   }
+  // True when a text ReadTags delivers holds replacement characters: the file's text had
+  // characters the system code page cannot hold, or bytes that were no text at all.
+  bool TagTextReplaced() const { return tagTextReplaced_; }
 
  protected:
   // Called by Close and by a failed Open.
@@ -95,6 +98,7 @@ class AudioSource {
   int bitrate_ = 0;
   int channelMode_ = 4;
   DataEnd dataEnd_ = DataEnd::kEnd;
+  bool tagTextReplaced_ = false;
 };
 
 }  // namespace sonorell

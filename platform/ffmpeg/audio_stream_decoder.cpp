@@ -174,6 +174,8 @@ struct AudioStreamDecoder::State {
   bool ended = false;
   bool resamplerFlushed = false;
   bool sawPacket = false;
+  int packetLimit = 0;  // the most packets Feed gives before it drains; 0: no limit
+  int packetsFed = 0;
   int64_t firstPacketPosition = -1;
   int64_t skipAtStart = 0;
 
@@ -216,7 +218,10 @@ struct AudioStreamDecoder::State {
   // packet that makes it hand out the frames it still holds.
   void Feed() {
     for (;;) {
-      if (const int read = av_read_frame(format, packet.get()); read < 0) {
+      const int read = packetLimit > 0 && packetsFed >= packetLimit
+                           ? AVERROR_EOF
+                           : av_read_frame(format, packet.get());
+      if (read < 0) {
         // The end of the file, or bytes no demuxer makes sense of, end the packets; a read
         // that fails (a removed medium, an I/O error) cuts them off.
         readFailed = read != AVERROR_EOF && read != AVERROR_INVALIDDATA;
@@ -248,6 +253,7 @@ struct AudioStreamDecoder::State {
       // and the next call reads the following one.
       avcodec_send_packet(codec.get(), packet.get());
       av_packet_unref(packet.get());
+      ++packetsFed;
       return;
     }
   }
@@ -320,7 +326,8 @@ struct AudioStreamDecoder::State {
 AudioStreamDecoder::AudioStreamDecoder() = default;
 AudioStreamDecoder::~AudioStreamDecoder() = default;
 
-bool AudioStreamDecoder::Open(const std::string& path, std::optional<SampleType> deliver) {
+bool AudioStreamDecoder::Open(const std::string& path, std::optional<SampleType> deliver,
+                              int firstSoundWithin) {
   Close();
   path_ = path;
   if (!file_.Open(path) || file_.AudioStream().index < 0) {
@@ -352,6 +359,7 @@ bool AudioStreamDecoder::Open(const std::string& path, std::optional<SampleType>
 
   // The first frame fixes what is delivered: some decoders know their real output (a
   // downmix, a different rate) only once they have decoded something.
+  s->packetLimit = firstSoundWithin;
   while (s->Decode()) {
     const AVFrame& f = *s->frame;
     const std::optional<SampleType> type = PackedTypeFor(f.format);
@@ -370,6 +378,7 @@ bool AudioStreamDecoder::Open(const std::string& path, std::optional<SampleType>
     Close();
     return false;
   }
+  s->packetLimit = 0;  // the rest of the stream is read to its end
   state_ = std::move(s);
   return true;
 }

@@ -39,7 +39,11 @@ class AudioStreamDecoder {
   // up to the first audio, so that the delivered layout, channel count and rate are known.
   // False when any of that fails, for example when no sound at all can be decoded.
   // With deliver set, every run is converted to that layout instead of the decoder's own.
-  bool Open(const std::string& path, std::optional<SampleType> deliver = std::nullopt);
+  // With firstSoundWithin above 0, a stream that has given no sound from that many of its
+  // packets counts as one that gives none, so that a quick look at a large file that only
+  // seems to hold audio stays quick.
+  bool Open(const std::string& path, std::optional<SampleType> deliver = std::nullopt,
+            int firstSoundWithin = 0);
   void Close();
   bool IsOpen() const;
 

@@ -1,7 +1,5 @@
 #include "platform/ffmpeg/metadata_text.h"
 
-#include <cstdint>
-
 #include "platform/text/text_conversion.h"
 
 namespace platform::ffmpeg {
@@ -12,18 +10,7 @@ bool IsUtf8(std::string_view text) {
 
 std::string AsUtf8(std::string_view text) {
   if (IsUtf8(text)) return std::string(text);
-  std::string out;
-  out.reserve(text.size() * 2);
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  return Latin1ToUtf8(text);
 }
 
 }  // namespace platform::ffmpeg

@@ -28,11 +28,35 @@ class IconvHandle {
 
 constexpr size_t kIconvFailed = static_cast<size_t>(-1);
 
-// Converts all of text or nothing. A character the target cannot hold, an invalid or
-// truncated input sequence, and any conversion iconv itself calls irreversible (an
-// approximation) fail the whole text.
+// U+FFFD REPLACEMENT CHARACTER in UTF-8.
+constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+// What a legacy code set writes for a character it cannot hold; ASCII is in every one of
+// them.
+constexpr std::string_view kCodeSetReplacement = "?";
+
+// How Iconv treats input it cannot convert.
+struct Replacement {
+  std::string_view mark;     // written instead, already in the target code set
+  bool inputIsUtf8 = false;  // skip one whole UTF-8 character rather than one byte
+  bool used = false;
+};
+
+// The bytes to step over at text[pos] after a conversion error: the whole character when
+// the input is UTF-8 and one starts there, else one byte.
+size_t BadInputLength(std::string_view text, size_t pos, bool inputIsUtf8) {
+  size_t next = pos;
+  char32_t ignored = 0;
+  if (inputIsUtf8 && DecodeUtf8At(text, next, ignored)) return next - pos;
+  return 1;
+}
+
+// Converts all of text. Without a replacement, a character the target cannot hold, an
+// invalid or truncated input sequence, and any conversion iconv itself calls irreversible
+// (an approximation) fail the whole text. With one, each such place gets its mark (after a
+// return to the initial shift state, for stateful code sets such as ISO-2022-JP) and the
+// conversion goes on after it.
 std::optional<std::string> Iconv(std::string_view text, const std::string& to,
-                                 const std::string& from) {
+                                 const std::string& from, Replacement* replace = nullptr) {
   if (text.empty()) return std::string();
   const IconvHandle cd(to, from);
   if (!cd.valid()) return std::nullopt;
@@ -43,23 +67,78 @@ std::optional<std::string> Iconv(std::string_view text, const std::string& to,
   std::string out(input.size() + 16, '\0');
   size_t used = 0;
   bool flushing = false;  // after the input, stateful code sets write their closing shift
-  for (;;) {
-    char* outPtr = out.data() + used;
-    size_t outLeft = out.size() - used;
-    const size_t result = flushing ? ::iconv(cd.get(), nullptr, nullptr, &outPtr, &outLeft)
-                                   : ::iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft);
-    const int error = errno;
-    used = out.size() - outLeft;
-    if (result == kIconvFailed) {
-      if (error != E2BIG) return std::nullopt;  // EILSEQ, EINVAL (truncated input)
+  // One call of iconv with the room it needs: false when it failed for another reason.
+  const auto convert = [&](char** inPtr, size_t* inBytes, size_t& result) {
+    for (;;) {
+      char* outPtr = out.data() + used;
+      size_t outLeft = out.size() - used;
+      result = ::iconv(cd.get(), inPtr, inBytes, &outPtr, &outLeft);
+      const int error = errno;
+      used = out.size() - outLeft;
+      if (result != kIconvFailed) return true;
+      if (error != E2BIG) return false;  // EILSEQ, EINVAL (truncated input)
       out.resize(out.size() * 2);
+    }
+  };
+  for (;;) {
+    size_t result = 0;
+    const bool done = flushing ? convert(nullptr, nullptr, result) : convert(&in, &inLeft, result);
+    if (!done) {
+      if (!replace || flushing) return std::nullopt;
+      if (!convert(nullptr, nullptr, result)) return std::nullopt;  // back to the initial state
+      out.replace(used, replace->mark.size(), replace->mark);
+      used += replace->mark.size();
+      if (out.size() < used + 16) out.resize(2 * (used + 16));
+      const size_t skip =
+          BadInputLength(input, static_cast<size_t>(in - input.data()), replace->inputIsUtf8);
+      in += skip;
+      inLeft -= skip;
+      replace->used = true;
       continue;
     }
-    if (result != 0) return std::nullopt;
+    if (result != 0) {
+      if (!replace) return std::nullopt;
+      replace->used = true;
+    }
     if (flushing) break;
     flushing = true;
   }
   out.resize(used);
+  return out;
+}
+
+// Well-formed UTF-8 with each invalid byte sequence replaced by U+FFFD.
+ReplacedText RepairUtf8(std::string_view text) {
+  ReplacedText out;
+  out.text.reserve(text.size());
+  size_t pos = 0;
+  char32_t cp = 0;
+  while (pos < text.size()) {
+    const size_t start = pos;
+    if (DecodeUtf8At(text, pos, cp)) {
+      out.text.append(text.substr(start, pos - start));
+    } else {
+      out.text += kUtf8Replacement;
+      out.replaced = true;
+      ++pos;
+    }
+  }
+  return out;
+}
+
+// For a code set iconv does not know: ASCII is kept, everything else is one mark per
+// character (input UTF-8) or per byte.
+ReplacedText AsciiOnly(std::string_view text, std::string_view mark, bool inputIsUtf8) {
+  ReplacedText out;
+  for (size_t pos = 0; pos < text.size();) {
+    if (static_cast<uint8_t>(text[pos]) < 0x80) {
+      out.text += text[pos++];
+      continue;
+    }
+    out.text += mark;
+    out.replaced = true;
+    pos += BadInputLength(text, pos, inputIsUtf8);
+  }
   return out;
 }
 
@@ -92,21 +171,55 @@ std::string LocaleCodeSet() {
   return codeSet ? std::string(codeSet) : std::string();
 }
 
-bool IsUtf8CodeSet(std::string_view codeSet) {
+std::string SystemCodeSet() {
+  std::string codeSet = LocaleCodeSet();
+  return IsAsciiCodeSet(codeSet) ? std::string("UTF-8") : codeSet;
+}
+
+namespace {
+
+// A code set's name upper-cased, without the punctuation its spellings differ in.
+std::string PlainCodeSetName(std::string_view codeSet) {
   std::string plain;
   for (const char c : codeSet) {
-    if (c == '-' || c == '_') continue;
+    if (c == '-' || c == '_' || c == '.' || c == ':') continue;
     plain += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
-  return plain == "UTF8";
+  return plain;
+}
+
+}  // namespace
+
+bool IsUtf8CodeSet(std::string_view codeSet) {
+  return PlainCodeSetName(codeSet) == "UTF8";
+}
+
+bool IsAsciiCodeSet(std::string_view codeSet) {
+  constexpr std::string_view kAsciiNames[] = {
+      "ANSIX341968", "ANSIX341986", "ASCII", "USASCII", "ISO646US", "ISO646IRV1991",
+      "US",          "646",         "CP367", "IBM367",  "CSASCII",  "ISOIR6",
+  };
+  const std::string plain = PlainCodeSetName(codeSet);
+  for (const std::string_view name : kAsciiNames) {
+    if (plain == name) return true;
+  }
+  return false;
 }
 
 std::optional<std::string> AnsiToUtf8(std::string_view text) {
-  return CodeSetToUtf8(text, LocaleCodeSet());
+  return CodeSetToUtf8(text, SystemCodeSet());
 }
 
 std::optional<std::string> Utf8ToAnsi(std::string_view text) {
-  return Utf8ToCodeSet(text, LocaleCodeSet());
+  return Utf8ToCodeSet(text, SystemCodeSet());
+}
+
+ReplacedText AnsiToUtf8Replacing(std::string_view text) {
+  return CodeSetToUtf8Replacing(text, SystemCodeSet());
+}
+
+ReplacedText Utf8ToAnsiReplacing(std::string_view text) {
+  return Utf8ToCodeSetReplacing(text, SystemCodeSet());
 }
 
 std::optional<std::string> CodeSetToUtf8(std::string_view text, const std::string& codeSet) {
@@ -125,6 +238,26 @@ std::optional<std::string> Utf8ToCodeSet(std::string_view text, const std::strin
   if (!IsValidUtf8(text)) return std::nullopt;
   if (IsUtf8CodeSet(codeSet)) return std::string(text);
   return Iconv(text, codeSet, "UTF-8");
+}
+
+ReplacedText CodeSetToUtf8Replacing(std::string_view text, const std::string& codeSet) {
+  if (IsUtf8CodeSet(codeSet)) return RepairUtf8(text);
+  Replacement replace{kUtf8Replacement, false};
+  std::optional<std::string> converted = Iconv(text, "UTF-8", codeSet, &replace);
+  if (!converted) return AsciiOnly(text, kUtf8Replacement, false);
+  // iconv's own output is trusted only after the same check as everything else.
+  ReplacedText out = RepairUtf8(*converted);
+  out.replaced = out.replaced || replace.used;
+  return out;
+}
+
+ReplacedText Utf8ToCodeSetReplacing(std::string_view text, const std::string& codeSet) {
+  ReplacedText repaired = RepairUtf8(text);
+  if (IsUtf8CodeSet(codeSet)) return repaired;
+  Replacement replace{kCodeSetReplacement, true};
+  std::optional<std::string> converted = Iconv(repaired.text, codeSet, "UTF-8", &replace);
+  if (!converted) return AsciiOnly(repaired.text, kCodeSetReplacement, true);
+  return {std::move(*converted), repaired.replaced || replace.used};
 }
 
 bool DecodeUtf8At(std::string_view text, size_t& pos, char32_t& codePoint) {

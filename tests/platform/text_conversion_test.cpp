@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/engine/encoders/tags/locale_guard.h"
+#include "tests/support/latin1_locale.h"
 
 #include <clocale>
 #include <string>
@@ -106,23 +107,90 @@ TEST(TextLocale, Utf8LocaleKeepsTextAndStillChecksIt) {
   }
 }
 
-TEST(TextLocale, AsciiLocaleRefusesWhatItCannotSpell) {
-  REQUIRE_LOCALE(c, "C");
-  EXPECT_FALSE(IsUtf8CodeSet(LocaleCodeSet()));
-  EXPECT_EQ(AnsiToUtf8("plain text 123"), "plain text 123");
-  EXPECT_EQ(Utf8ToAnsi("plain text 123"), "plain text 123");
-  EXPECT_FALSE(AnsiToUtf8("caf\xE9"));
-  EXPECT_FALSE(Utf8ToAnsi("café"));
-  EXPECT_FALSE(Utf8ToAnsi(kEmoji));
+// Cron jobs, containers and LC_ALL=C runs: the C and POSIX locales' ASCII counts as UTF-8,
+// so every script survives, and what is not UTF-8 is still refused or replaced.
+TEST(TextLocale, AsciiLocalesCountAsUtf8) {
+  for (const char* name : {"C", "POSIX"}) {
+    SCOPED_TRACE(name);
+    REQUIRE_LOCALE(c, name);
+    EXPECT_TRUE(IsAsciiCodeSet(LocaleCodeSet())) << LocaleCodeSet();
+    EXPECT_EQ(SystemCodeSet(), "UTF-8");
+    for (const auto& text : {kCyrillic, kJapanese, kEmoji, std::string("plain text 123")}) {
+      EXPECT_EQ(AnsiToUtf8(text), text);
+      EXPECT_EQ(Utf8ToAnsi(text), text);
+      const ReplacedText local = Utf8ToAnsiReplacing(text);
+      EXPECT_EQ(local.text, text);
+      EXPECT_FALSE(local.replaced);
+    }
+    EXPECT_FALSE(AnsiToUtf8("caf\xE9"));
+    const ReplacedText repaired = AnsiToUtf8Replacing("caf\xE9!");
+    EXPECT_EQ(repaired.text, "caf\uFFFD!");
+    EXPECT_TRUE(repaired.replaced);
+  }
 }
 
-TEST(TextLocale, CodeSetNamesOfUtf8) {
+TEST(TextLocale, CodeSetNamesOfUtf8AndAscii) {
   EXPECT_TRUE(IsUtf8CodeSet("UTF-8"));
   EXPECT_TRUE(IsUtf8CodeSet("utf8"));
   EXPECT_TRUE(IsUtf8CodeSet("Utf_8"));
   EXPECT_FALSE(IsUtf8CodeSet("UTF-16"));
   EXPECT_FALSE(IsUtf8CodeSet("ANSI_X3.4-1968"));
   EXPECT_FALSE(IsUtf8CodeSet(""));
+  for (const char* ascii : {"ANSI_X3.4-1968", "ascii", "US-ASCII", "ISO646-US", "646"}) {
+    EXPECT_TRUE(IsAsciiCodeSet(ascii)) << ascii;
+  }
+  for (const char* other : {"UTF-8", "ISO-8859-1", "CP1252", "KOI8-R", ""}) {
+    EXPECT_FALSE(IsAsciiCodeSet(other)) << other;
+  }
+}
+
+// A locale whose code set cannot hold every text (Latin-1 here): the characters it cannot
+// hold become "?", one each, and the rest of the text stays.
+TEST(TextLocale, LegacyLocaleReplacesWhatItCannotHold) {
+  const sonorell::testing::InLatin1Locale latin1;
+  if (!latin1.ok()) GTEST_SKIP() << "localedef cannot make a Latin-1 locale here";
+  EXPECT_EQ(SystemCodeSet(), "ISO-8859-1");
+  EXPECT_FALSE(Utf8ToAnsi("Café Пётр"));
+  const ReplacedText local = Utf8ToAnsiReplacing("Café Пётр 😀!");
+  EXPECT_EQ(local.text, "Caf\xE9 ???? ?!");
+  EXPECT_TRUE(local.replaced);
+  const ReplacedText held = Utf8ToAnsiReplacing("Café Müller");
+  EXPECT_EQ(held.text, "Caf\xE9 M\xFCller");
+  EXPECT_FALSE(held.replaced);
+  EXPECT_EQ(AnsiToUtf8Replacing(held.text).text, "Café Müller");
+}
+
+TEST(TextCodeSets, ReplacingConversionsKeepWhatTheyCan) {
+  // One "?" per character the target lacks, whatever its length in UTF-8.
+  ReplacedText r = Utf8ToCodeSetReplacing("Привет 日本 😀", "CP1251");
+  EXPECT_EQ(r.text, "\xCF\xF0\xE8\xE2\xE5\xF2 ?? ?");
+  EXPECT_TRUE(r.replaced);
+  // Bytes that are not UTF-8 become U+FFFD, which a legacy target writes as "?".
+  r = Utf8ToCodeSetReplacing("ok \xFF\xC3 end", "CP1252");
+  EXPECT_EQ(r.text, "ok ?? end");
+  EXPECT_TRUE(r.replaced);
+  r = Utf8ToCodeSetReplacing("ok \xFF end", "UTF-8");
+  EXPECT_EQ(r.text, "ok \uFFFD end");
+  EXPECT_TRUE(r.replaced);
+  // Undefined or cut-short legacy bytes become U+FFFD, and the text goes on after them.
+  r = CodeSetToUtf8Replacing("ok \x81 \x80", "CP1252");
+  EXPECT_EQ(r.text, "ok \uFFFD €");
+  EXPECT_TRUE(r.replaced);
+  r = CodeSetToUtf8Replacing("\x93\xFA\x96", "SHIFT_JIS");
+  EXPECT_EQ(r.text, "日\uFFFD");
+  // A stateful code set goes back to ASCII before the "?".
+  r = Utf8ToCodeSetReplacing("日本 é 日本", "ISO-2022-JP");
+  EXPECT_TRUE(r.replaced);
+  EXPECT_EQ(CodeSetToUtf8(r.text, "ISO-2022-JP"), "日本 ? 日本");
+  // Nothing to replace: the strict conversion's result, not flagged.
+  r = Utf8ToCodeSetReplacing(kJapanese, "SHIFT_JIS");
+  EXPECT_EQ(r.text, Utf8ToCodeSet(kJapanese, "SHIFT_JIS"));
+  EXPECT_FALSE(r.replaced);
+  // A code set iconv does not know keeps ASCII.
+  r = Utf8ToCodeSetReplacing("abc é", "NO-SUCH-CODE-SET");
+  EXPECT_EQ(r.text, "abc ?");
+  EXPECT_TRUE(r.replaced);
+  EXPECT_EQ(CodeSetToUtf8Replacing("", "CP1251").text, "");
 }
 
 TEST(TextCodeSets, SingleByteCodePagesRoundTrip) {

@@ -6,11 +6,9 @@
 #include "engine/encoders/aac/aac_file_writer.h"
 #include "engine/encoders/aac/mp4_aac_writer.h"
 #include "engine/encoders/encode_pipeline.h"
-#include "engine/encoders/tags/resolve_tags.h"
-#include "engine/encoders/tags/source_tags.h"
+#include "engine/encoders/tags/output_tags.h"
 #include "engine/paths/path_rules.h"
 #include "engine/sources/failure_note.h"
-#include "engine/sources/mp4/read_mp4_tags.h"
 
 namespace sonorell {
 namespace {
@@ -119,8 +117,7 @@ int EncodeMp4File(InputTypeCode inputType, const std::string& sourcePath,
         StartWriter<Mp4AacWriter>(out, plan, options, Mp4BrandFor(targetPath));
     if (!writer) return nullptr;
     const std::optional<TagRecord> tags =
-        ResolveTags(s.M4AID3TagType, s.M4aTags, sourcePath, context.runFileNumber,
-                    [&] { return ReadSourceTags(inputType, sourcePath, source, ReadMp4Tags); });
+        OutputTags(s.M4AID3TagType, s.M4aTags, inputType, sourcePath, source, context);
     if (tags) writer->SetTags(*tags);
     return writer;
   };

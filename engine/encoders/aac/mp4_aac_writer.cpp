@@ -14,9 +14,7 @@ using Setter = bool (*)(platform::MP4FileHandle, const char*);
 
 void SetText(platform::MP4FileHandle file, Setter setter, const std::string& text) {
   if (text.empty()) return;
-  const std::optional<std::string> utf8 = platform::AnsiToUtf8(text);
-  if (!utf8 || utf8->empty()) return;
-  setter(file, utf8->c_str());
+  setter(file, platform::AnsiToUtf8Replacing(text).text.c_str());
 }
 
 }  // namespace

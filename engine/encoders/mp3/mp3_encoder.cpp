@@ -8,11 +8,9 @@
 #include "engine/encoders/encode_pipeline.h"
 #include "engine/encoders/mp3/mp3_options.h"
 #include "engine/encoders/tags/build_id3_tag.h"
-#include "engine/encoders/tags/resolve_tags.h"
-#include "engine/encoders/tags/source_tags.h"
+#include "engine/encoders/tags/output_tags.h"
 #include "engine/encoders/tags/tag_mode.h"
 #include "engine/sources/failure_note.h"
-#include "engine/sources/mp4/read_mp4_tags.h"
 
 namespace sonorell {
 namespace {
@@ -26,7 +24,8 @@ void Silent(const char*, va_list) {}
 }  // namespace
 
 void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputType,
-                  const std::string& sourcePath, AudioSource& source, int runFileNumber) {
+                  const std::string& sourcePath, AudioSource& source,
+                  const EncodeContext& context) {
   if (TagModeOf(s.MP3ID3TagType) == TagMode::kTransfer && inputType == kInputMp3) {
     // The source's own blocks, byte for byte, whatever version the options name. Only
     // blocks that really are ID3 tags are placed around the audio.
@@ -41,8 +40,7 @@ void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputTyp
     return;
   }
   const std::optional<TagRecord> tags =
-      ResolveTags(s.MP3ID3TagType, s.Mp3Tags, sourcePath, runFileNumber,
-                  [&] { return ReadSourceTags(inputType, sourcePath, source, ReadMp4Tags); });
+      OutputTags(s.MP3ID3TagType, s.Mp3Tags, inputType, sourcePath, source, context);
   if (!tags) return;
   const int version = s.MP3WriteID3Version;
   if (version == kWriteId3v1 || version == kWriteId3v1AndV2) {
@@ -229,7 +227,7 @@ int EncodeMp3File(InputTypeCode inputType, const std::string& sourcePath,
       SetFailureNote("the MP3 encoder could not be started");
       return nullptr;
     }
-    ApplyMp3Tags(*encoder, s, inputType, sourcePath, source, context.runFileNumber);
+    ApplyMp3Tags(*encoder, s, inputType, sourcePath, source, context);
     encoder->SetInSampleRate(parameters.inRate);
     encoder->SetChannels(plan.output.channels);
     if (parameters.mode) encoder->SetMode(*parameters.mode);

@@ -100,8 +100,8 @@ class Mp3Encoder : public FormatWriter {
 // The tags of one MP3 file, set on the encoder before its parameters are accepted. Transfer
 // from an MP3 source copies the source's own ID3v1 and ID3v2 blocks byte for byte
 // (whichever it has, whatever version the options name); every other case renders the
-// resolved tags as the options' ID3 version(s) ask.
+// resolved tags as the options' ID3 version(s) ask, noting replaced text in context.notes.
 void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& settings, InputTypeCode inputType,
-                  const std::string& sourcePath, AudioSource& source, int runFileNumber);
+                  const std::string& sourcePath, AudioSource& source, const EncodeContext& context);
 
 }  // namespace sonorell

@@ -7,11 +7,9 @@
 #include "engine/encoders/auto_rate_bitrate.h"
 #include "engine/encoders/encode_pipeline.h"
 #include "engine/encoders/ogg/ogg_options.h"
-#include "engine/encoders/tags/resolve_tags.h"
-#include "engine/encoders/tags/source_tags.h"
+#include "engine/encoders/tags/output_tags.h"
 #include "engine/encoders/tags/track_number.h"
 #include "engine/sources/failure_note.h"
-#include "engine/sources/mp4/read_mp4_tags.h"
 #include "platform/text/text_conversion.h"
 
 namespace sonorell {
@@ -21,9 +19,8 @@ constexpr float kSampleScale = 1.0f / 32768.0f;
 
 void AddComment(vorbis_comment& comment, const char* name, const std::string& text) {
   if (text.empty()) return;
-  const std::optional<std::string> utf8 = platform::AnsiToUtf8(text);
-  if (!utf8 || utf8->empty()) return;
-  vorbis_comment_add_tag(&comment, name, utf8->c_str());
+  const std::string utf8 = platform::AnsiToUtf8Replacing(text).text;
+  vorbis_comment_add_tag(&comment, name, utf8.c_str());
 }
 
 }  // namespace
@@ -221,8 +218,7 @@ int EncodeOggFile(InputTypeCode inputType, const std::string& sourcePath,
       return nullptr;
     }
     const std::optional<TagRecord> tags =
-        ResolveTags(s.OGGID3TagType, s.OggTags, sourcePath, context.runFileNumber,
-                    [&] { return ReadSourceTags(inputType, sourcePath, source, ReadMp4Tags); });
+        OutputTags(s.OGGID3TagType, s.OggTags, inputType, sourcePath, source, context);
     if (tags) encoder->AddComments(*tags);
     if (!encoder->WriteHeaders(NextOggStreamSerial())) return nullptr;
     return encoder;

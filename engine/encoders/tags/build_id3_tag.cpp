@@ -33,23 +33,23 @@ struct FrameText {
   std::u16string units;
 };
 
-std::optional<std::string> LocaleTextAsUtf8(std::string_view text) {
-  return platform::AnsiToUtf8(text);
+// Well-formed UTF-8: bytes that are no text in the code page become replacement characters.
+std::string LocaleTextAsUtf8(std::string_view text) {
+  return platform::AnsiToUtf8Replacing(text).text;
 }
 
 FrameText ForId3v2(std::string_view text) {
   FrameText out;
-  const auto utf8 = LocaleTextAsUtf8(text);
-  if (!utf8) return out;
-  const auto codePoints = platform::DecodeUtf8(*utf8);
+  const std::string utf8 = LocaleTextAsUtf8(text);
+  const auto codePoints = platform::DecodeUtf8(utf8);
   if (!codePoints) return out;
   bool fitsLatin1 = true;
   for (const char32_t cp : *codePoints) fitsLatin1 = fitsLatin1 && cp <= 0xFF;
   if (fitsLatin1) {
-    out.latin1 = platform::Utf8ToLatin1(*utf8, '?').value_or(std::string());
+    out.latin1 = platform::Utf8ToLatin1(utf8, '?').value_or(std::string());
   } else {
     out.utf16 = true;
-    out.units = platform::Utf8ToUtf16(*utf8).value_or(std::u16string());
+    out.units = platform::Utf8ToUtf16(utf8).value_or(std::u16string());
   }
   return out;
 }
@@ -57,10 +57,8 @@ FrameText ForId3v2(std::string_view text) {
 // Latin-1 has one byte per character, so cutting the converted text never splits one.
 FrameText ForId3v1(std::string_view text, size_t width) {
   FrameText out;
-  if (const auto utf8 = LocaleTextAsUtf8(text)) {
-    out.latin1 = platform::Utf8ToLatin1(*utf8, '?').value_or(std::string());
-    if (out.latin1.size() > width) out.latin1.resize(width);
-  }
+  out.latin1 = platform::Utf8ToLatin1(LocaleTextAsUtf8(text), '?').value_or(std::string());
+  if (out.latin1.size() > width) out.latin1.resize(width);
   return out;
 }
 

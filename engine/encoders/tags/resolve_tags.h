@@ -22,6 +22,8 @@ using SourceTagReader = std::function<std::optional<TagRecord>()>;
 //   Transfer (1): exactly what readSourceTags delivers (nothing of the defaults); no tags
 //     when it finds none or is empty.
 //   None (2 and any other value): no tags at all.
+// textReplaced is set when a text holds replacement characters or will get them when a
+// writer converts it (bytes that are no text in the system code page).
 // tagMode is the stored per-format value (Settings::MP3ID3TagType, ...); runFileNumber is
 // EncodeContext::runFileNumber.
 std::optional<TagRecord> ResolveTags(int tagMode, const TagDefaults& defaults,

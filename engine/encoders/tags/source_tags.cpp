@@ -8,6 +8,7 @@ std::optional<TagRecord> ReadTagsOf(AudioSource& source) {
                        t.copyright)) {
     return std::nullopt;
   }
+  t.textReplaced = source.TagTextReplaced();
   return t;
 }
 
@@ -16,7 +17,7 @@ std::optional<TagRecord> ReadSourceTags(InputTypeCode inputType, const std::stri
   if ((inputType == kInputM4a || inputType == kInputMp4) && readMp4Tags) {
     TagRecord t;
     if (readMp4Tags(sourcePath, t.title, t.artist, t.album, t.year, t.genre, t.comment, t.track,
-                    t.composer, t.copyright)) {
+                    t.composer, t.copyright, &t.textReplaced)) {
       return t;
     }
   }

@@ -1,12 +1,10 @@
 #include "engine/encoders/wma/wma_encoder.h"
 
 #include "engine/encoders/encode_pipeline.h"
-#include "engine/encoders/tags/resolve_tags.h"
-#include "engine/encoders/tags/source_tags.h"
+#include "engine/encoders/tags/output_tags.h"
 #include "engine/encoders/wma/build_profile_list.h"
 #include "engine/encoders/wma/wma_file_writer.h"
 #include "engine/sources/failure_note.h"
-#include "engine/sources/mp4/read_mp4_tags.h"
 #include "platform/wmf/wm_runtime.h"
 
 namespace sonorell {
@@ -62,8 +60,7 @@ int EncodeWmaFile(InputTypeCode inputType, const std::string& sourcePath,
     writer->SetInput(plan.output.rate, plan.output.bits, plan.output.channels);
     writer->SetProfile(chosen);
     const std::optional<TagRecord> tags =
-        ResolveTags(s.WMAID3TagType, s.WmaTags, sourcePath, context.runFileNumber,
-                    [&] { return ReadSourceTags(inputType, sourcePath, source, ReadMp4Tags); });
+        OutputTags(s.WMAID3TagType, s.WmaTags, inputType, sourcePath, source, context);
     if (tags) writer->SetTags(*tags);
     if (!writer->Begin()) {
       SetFailureNote("the Windows Media writer refused " +

@@ -12,10 +12,9 @@ namespace {
 namespace wm = platform::wm;
 
 std::vector<uint8_t> Utf16WithTerminator(const std::string& localeText) {
-  std::u16string wide;
-  if (const std::optional<std::string> utf8 = platform::AnsiToUtf8(localeText)) {
-    wide = platform::Utf8ToUtf16(*utf8).value_or(std::u16string());
-  }
+  // Well-formed UTF-8 always converts.
+  const std::u16string wide = platform::Utf8ToUtf16(platform::AnsiToUtf8Replacing(localeText).text)
+                                  .value_or(std::u16string());
   std::vector<uint8_t> bytes;
   bytes.reserve((wide.size() + 1) * 2);
   for (const char16_t unit : wide) {

@@ -215,14 +215,11 @@ bool BassSource::ReadTags(std::string& title, std::string& artist, std::string& 
   if (handle_ == 0) return false;
   const char* raw = platform::TAGS_Read(handle_, kTagFormat);
   if (!raw || !*raw) return false;
-  std::string text;
-  if (kind_ == Kind::kMp3) {
-    text = raw;
-  } else {
-    std::optional<std::string> converted = platform::Utf8ToAnsi(raw);
-    if (!converted) return false;
-    text = std::move(*converted);
-  }
+  // This TAGS hands out UTF-8 for every kind of file, ID3 included, so every kind is
+  // converted; a character the code page cannot hold costs that character, not the record.
+  platform::ReplacedText converted = platform::Utf8ToAnsiReplacing(raw);
+  tagTextReplaced_ = converted.replaced;
+  const std::string text = std::move(converted.text);
   std::string* fields[] = {&track, &title, &artist, &album, &genre, &year, &comment, &composer};
   size_t begin = 0;
   for (std::string* field : fields) {

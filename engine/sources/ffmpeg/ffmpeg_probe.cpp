@@ -1,5 +1,7 @@
 #include "engine/sources/ffmpeg/ffmpeg_probe.h"
 
+#include <optional>
+
 #include "engine/sources/ffmpeg/ffmpeg_properties.h"
 
 namespace sonorell {
@@ -9,23 +11,30 @@ FfmpegProbe::~FfmpegProbe() {
 }
 
 void FfmpegProbe::Close() {
-  file_.Close();
+  decoder_.Close();
   ResetProperties();
 }
 
 bool FfmpegProbe::Open(const std::string& path, int /*renderingRate*/) {
   Close();
-  if (!file_.Open(path)) {
+  if (!decoder_.Open(path, std::nullopt, kFirstSoundWithinPackets)) {
     Close();
     return false;
   }
-  const platform::ffmpeg::StreamInfo& audio = file_.AudioStream();
-  if (audio.index >= 0 && audio.channels > 0 && UsableSampleRate(audio.sampleRate)) {
-    SetFormat(audio.channels, audio.eightBit ? 8 : 16, audio.sampleRate);
-    channelMode_ = channels_ < 2 ? 3 : 0;
-    bitrate_ = ffmpeg_properties::BitrateKbps(file_);
+  const platform::ffmpeg::MediaFile& file = decoder_.File();
+  const platform::ffmpeg::StreamInfo& audio = file.AudioStream();
+  // The list shows what the file holds (six channels of a 5.1 track, not the decoder's
+  // stereo downmix); a container that does not state it has it from the decoder.
+  const int channels = audio.channels > 0 ? audio.channels : decoder_.Channels();
+  const int rate = audio.sampleRate > 0 ? audio.sampleRate : decoder_.SampleRate();
+  if (channels < 1 || !UsableSampleRate(rate)) {
+    Close();
+    return false;
   }
-  duration_ = ffmpeg_properties::DurationSeconds(file_);
+  SetFormat(channels, audio.eightBit ? 8 : 16, rate);
+  channelMode_ = channels_ < 2 ? 3 : 0;
+  bitrate_ = ffmpeg_properties::BitrateKbps(file);
+  duration_ = ffmpeg_properties::DurationSeconds(file);
   return true;
 }
 

@@ -142,9 +142,12 @@ bool FfmpegSource::ReadTags(std::string& title, std::string& artist, std::string
     }
     return {};
   };
-  // A value the locale cannot hold is left out rather than garbled.
+  // A character the locale cannot hold becomes a replacement character; the rest stays.
+  bool replaced = false;
   const auto text = [&](std::initializer_list<const char*> keys) {
-    return platform::Utf8ToAnsi(raw(keys)).value_or(std::string());
+    platform::ReplacedText local = platform::Utf8ToAnsiReplacing(raw(keys));
+    replaced = replaced || local.replaced;
+    return std::move(local.text);
   };
   const std::string t = text({"title"});
   const std::string a = text({"artist", "author"});
@@ -158,6 +161,7 @@ bool FfmpegSource::ReadTags(std::string& title, std::string& artist, std::string
       tr <= 0) {
     return false;
   }
+  tagTextReplaced_ = replaced;
   title = t;
   artist = a;
   album = al;

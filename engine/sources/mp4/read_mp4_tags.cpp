@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
+#include <utility>
 
 #include "platform/mp4/mp4_wrapper.h"
 #include "platform/text/text_conversion.h"
@@ -19,16 +19,16 @@ struct Mp4StringFreer {
 
 using Getter = bool (*)(platform::MP4FileHandle, char**);
 
-// One text field: the library's UTF-8 becomes locale text; a field the locale cannot hold
-// is left as it was.
-bool ReadField(platform::MP4FileHandle file, Getter get, std::string& field) {
+// One text field: the library's UTF-8 becomes locale text, with replacement characters for
+// what the locale cannot hold (noted in replaced).
+bool ReadField(platform::MP4FileHandle file, Getter get, std::string& field, bool& replaced) {
   char* raw = nullptr;
   const bool present = get(file, &raw);
   const std::unique_ptr<char, Mp4StringFreer> text(raw);
   if (!present || !text) return false;
-  const std::optional<std::string> local = platform::Utf8ToAnsi(text.get());
-  if (!local) return false;
-  field = *local;
+  platform::ReplacedText local = platform::Utf8ToAnsiReplacing(text.get());
+  replaced = replaced || local.replaced;
+  field = std::move(local.text);
   return true;
 }
 
@@ -36,23 +36,26 @@ bool ReadField(platform::MP4FileHandle file, Getter get, std::string& field) {
 
 bool ReadMp4Tags(const std::string& path, std::string& title, std::string& artist,
                  std::string& album, std::string& year, std::string& genre, std::string& comment,
-                 std::string& track, std::string& composer, std::string& copyright) {
+                 std::string& track, std::string& composer, std::string& copyright,
+                 bool* textReplaced) {
   const std::unique_ptr<platform::Mp4File, Mp4Closer> file(platform::MP4ReadExx(path.c_str()));
   if (!file) return false;
   bool found = false;
-  found |= ReadField(file.get(), platform::MP4GetMetadataNameExx, title);
-  found |= ReadField(file.get(), platform::MP4GetMetadataArtistExx, artist);
-  found |= ReadField(file.get(), platform::MP4GetMetadataAlbumExx, album);
-  found |= ReadField(file.get(), platform::MP4GetMetadataYearExx, year);
-  found |= ReadField(file.get(), platform::MP4GetMetadataGenreExx, genre);
-  found |= ReadField(file.get(), platform::MP4GetMetadataCommentExx, comment);
+  bool replaced = false;
+  found |= ReadField(file.get(), platform::MP4GetMetadataNameExx, title, replaced);
+  found |= ReadField(file.get(), platform::MP4GetMetadataArtistExx, artist, replaced);
+  found |= ReadField(file.get(), platform::MP4GetMetadataAlbumExx, album, replaced);
+  found |= ReadField(file.get(), platform::MP4GetMetadataYearExx, year, replaced);
+  found |= ReadField(file.get(), platform::MP4GetMetadataGenreExx, genre, replaced);
+  found |= ReadField(file.get(), platform::MP4GetMetadataCommentExx, comment, replaced);
   uint16_t number = 0;
   uint16_t total = 0;
   if (platform::MP4GetMetadataTrackExx(file.get(), &number, &total)) {
     track = std::to_string(number);
   }
-  found |= ReadField(file.get(), platform::MP4GetMetadataWriterExx, composer);
+  found |= ReadField(file.get(), platform::MP4GetMetadataWriterExx, composer, replaced);
   copyright.clear();
+  if (textReplaced) *textReplaced = replaced;
   return found;
 }
 

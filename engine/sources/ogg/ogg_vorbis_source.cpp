@@ -69,6 +69,7 @@ void OggVorbisSource::Close() {
   path_.clear();
   pendingBytes_ = 0;
   comments_.clear();
+  replacedComments_.clear();
   ResetProperties();
 }
 
@@ -95,7 +96,9 @@ bool OggVorbisSource::Open(const std::string& path, int /*renderingRate*/) {
       if (vc->user_comments[i] == nullptr || vc->comment_lengths[i] < 0) continue;
       const std::string_view text(vc->user_comments[i],
                                   static_cast<size_t>(vc->comment_lengths[i]));
-      if (auto local = platform::Utf8ToAnsi(text)) comments_.push_back(std::move(*local));
+      platform::ReplacedText local = platform::Utf8ToAnsiReplacing(text);
+      if (local.replaced) replacedComments_.push_back(comments_.size());
+      comments_.push_back(std::move(local.text));
     }
   }
 
@@ -211,11 +214,18 @@ bool OggVorbisSource::ReadTags(std::string& title, std::string& artist, std::str
       {"DATE=", year},         {"GENRE=", genre},       {"COMMENT=", comment},
       {"TRACKNUMBER=", track}, {"COMPOSER=", composer}, {"COPYRIGHT=", copyright},
   };
+  tagTextReplaced_ = false;
   for (const auto& f : fields) {
     f.field.clear();
-    for (const std::string& c : comments_) {
-      if (StartsWithName(c, f.name)) f.field = c.substr(f.name.size());
+    size_t taken = comments_.size();
+    for (size_t i = 0; i < comments_.size(); ++i) {
+      if (StartsWithName(comments_[i], f.name)) taken = i;
     }
+    if (taken == comments_.size()) continue;
+    f.field = comments_[taken].substr(f.name.size());
+    tagTextReplaced_ =
+        tagTextReplaced_ || std::find(replacedComments_.begin(), replacedComments_.end(), taken) !=
+                                replacedComments_.end();
   }
   return true;
 }

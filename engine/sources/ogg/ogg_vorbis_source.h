@@ -36,8 +36,8 @@ class OggVorbisSource : public AudioSource {
                 std::string& genre, std::string& comment, std::string& track, std::string& composer,
                 std::string& copyright) override;
 
-  // The first link's user comments ("NAME=value") in stream order, as locale text; those
-  // that do not convert from UTF-8 are left out.
+  // The first link's user comments ("NAME=value") in stream order, as locale text; what
+  // the code page cannot hold, or what is not UTF-8 at all, became replacement characters.
   const std::vector<std::string>& Comments() const { return comments_; }
 
   // Consecutive decoder errors (holes, bad links) one Read puts up with before it takes
@@ -60,6 +60,7 @@ class OggVorbisSource : public AudioSource {
   bool ended_ = false;
   std::string path_;
   std::vector<std::string> comments_;
+  std::vector<size_t> replacedComments_;  // indices of comments_ with replacement characters
   // Interleaved samples of every channel, at most a block of one channel; pendingBytes_ of
   // them are decoded and wait for the next Read (the first run of a link in a new format).
   std::array<int16_t, BlockFrames> interleaved_{};

@@ -23,8 +23,9 @@ uint64_t LittleEndian(const std::vector<uint8_t>& bytes, size_t n) {
 }
 
 // A string attribute's UTF-16LE bytes as locale text: the terminator (and an odd last
-// byte) dropped; text that cannot be converted gives an empty text rather than garbage.
-std::string LocaleText(const std::vector<uint8_t>& bytes) {
+// byte) dropped; characters the code page cannot hold, and unpaired surrogates, become
+// replacement characters.
+platform::ReplacedText LocaleText(const std::vector<uint8_t>& bytes) {
   size_t units = bytes.size() / 2;
   const auto unitAt = [&](size_t i) { return bytes[2 * i] | (bytes[2 * i + 1] << 8); };
   for (size_t i = 0; i < units; ++i) {
@@ -35,8 +36,8 @@ std::string LocaleText(const std::vector<uint8_t>& bytes) {
   }
   const std::optional<std::string> utf8 = platform::Utf16BytesToUtf8(
       std::span<const uint8_t>(bytes.data(), units * 2), platform::Utf16Order::kLittleEndian);
-  if (!utf8) return {};
-  return platform::Utf8ToAnsi(*utf8).value_or(std::string());
+  if (!utf8) return {"?", true};
+  return platform::Utf8ToAnsiReplacing(*utf8);
 }
 
 // The leading decimal digits of a text ("7", "7/12"), 0 without any.
@@ -137,11 +138,16 @@ bool WmaSource::Attribute(std::u16string_view name, wm::WMT_ATTR_DATATYPE& type,
   return true;
 }
 
-bool WmaSource::TextAttribute(std::u16string_view name, std::string& text) const {
+bool WmaSource::TextAttribute(std::u16string_view name, std::string& text) {
   wm::WMT_ATTR_DATATYPE type = wm::WMT_TYPE_STRING;
   std::vector<uint8_t> bytes;
   if (!Attribute(name, type, bytes)) return false;
-  text = type == wm::WMT_TYPE_STRING ? LocaleText(bytes) : std::string();
+  text.clear();
+  if (type == wm::WMT_TYPE_STRING) {
+    platform::ReplacedText local = LocaleText(bytes);
+    text = std::move(local.text);
+    tagTextReplaced_ = tagTextReplaced_ || local.replaced;
+  }
   return true;
 }
 
@@ -160,7 +166,7 @@ bool WmaSource::ReadAttributes() {
     if (type == wm::WMT_TYPE_DWORD || type == wm::WMT_TYPE_WORD || type == wm::WMT_TYPE_QWORD) {
       trackNumber_ = static_cast<uint32_t>(LittleEndian(bytes, 4));
     } else if (type == wm::WMT_TYPE_STRING) {
-      trackNumber_ = DecimalValue(LocaleText(bytes));
+      trackNumber_ = DecimalValue(LocaleText(bytes).text);
     }
   }
   if (!TextAttribute(u"WM/Year", year_) || !TextAttribute(u"Copyright", copyright_) ||

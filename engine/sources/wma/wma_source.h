@@ -40,7 +40,8 @@ class WmaSource : public AudioSource {
   // leaves bytes empty.
   bool Attribute(std::u16string_view name, platform::wm::WMT_ATTR_DATATYPE& type,
                  std::vector<uint8_t>& bytes) const;
-  bool TextAttribute(std::u16string_view name, std::string& text) const;
+  // Reads a string attribute as locale text (empty when absent); false when reading fails.
+  bool TextAttribute(std::u16string_view name, std::string& text);
   // Moves pending frames into the caller's buffers from frame `at`; returns the new count.
   int Deliver(int16_t* left, int16_t* right, int at);
 

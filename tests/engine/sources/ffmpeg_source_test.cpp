@@ -380,7 +380,7 @@ TEST(FfmpegSource, SixChannelFlacDeliversTheFirstTwo) {
 
 // ---- the probe ----
 
-TEST(FfmpegProbe, ReadsPropertiesWithoutDecoding) {
+TEST(FfmpegProbe, ReadsPropertiesAndDeliversNoSound) {
   SONORELL_REQUIRE_FFMPEG();
   SONORELL_REQUIRE_SAMPLE("chord.m4a");
   const std::string path = SamplePath("chord.m4a");
@@ -413,15 +413,27 @@ TEST(FfmpegProbe, EightBitStreamShowsEightBits) {
   EXPECT_EQ(probe.GetChannelMode(), 3);
 }
 
-TEST(FfmpegProbe, VideoWithoutSoundOpensWithNoAudioButCannotConvert) {
+// Only a file a decoder gives sound from is added: a video without sound would be listed
+// and then never convert. One with sound is listed with its sound's properties.
+TEST(FfmpegProbe, VideoWithoutSoundIsRefusedOneWithSoundIsListed) {
   SONORELL_REQUIRE_FFMPEG();
   TempFolder dir;
   const std::string path = dir / "silent-film.mp4";
   ASSERT_TRUE(MakeWithFfmpeg("-f lavfi -i testsrc=size=64x48:rate=10:duration=2 -c:v mpeg4", path));
   FfmpegProbe probe;
-  ASSERT_TRUE(probe.Open(path, 0));
+  EXPECT_FALSE(probe.Open(path, 0));
   EXPECT_EQ(probe.GetSampleRate(), 0);
   EXPECT_EQ(probe.GetChannels(), 0);
+  EXPECT_EQ(probe.GetDuration(), 0);
+
+  const std::string sound = dir / "film.mkv";
+  ASSERT_TRUE(
+      MakeWithFfmpeg("-f lavfi -i testsrc=size=64x48:rate=10:duration=2 -f lavfi -i "
+                     "sine=d=2:sample_rate=32000 -c:v mpeg4 -c:a libvorbis -ac 2",
+                     sound));
+  ASSERT_TRUE(probe.Open(sound, 0));
+  EXPECT_EQ(probe.GetSampleRate(), 32000);
+  EXPECT_EQ(probe.GetChannels(), 2);
   EXPECT_EQ(probe.GetDuration(), 2);
 
   FfmpegSource source;

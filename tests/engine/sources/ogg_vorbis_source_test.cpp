@@ -16,6 +16,7 @@
 
 #include "tests/engine/encoders/tags/locale_guard.h"
 #include "tests/support/decoding.h"
+#include "tests/support/latin1_locale.h"
 #include "tests/support/temp_folder.h"
 
 namespace sonorell {
@@ -581,40 +582,57 @@ TEST_F(OggVorbisSourceTest, NonAsciiCommentsBecomeLocaleText) {
     EXPECT_EQ(t.genre, "Ελληνικά");
   }
   {
-    // The test program starts in the C locale, whose ASCII cannot hold these: the
-    // comments that do not convert are left out, the others stay.
+    // The test program starts in the C locale, whose ASCII counts as UTF-8.
     LocaleGuard ascii("C");
     ASSERT_TRUE(ascii.ok());
-    OggVorbisSource source;
-    ASSERT_TRUE(source.Open(path, 0));
-    EXPECT_EQ(source.Comments(), std::vector<std::string>{"ALBUM=plain"});
-    const Tags t = ReadAllTags(source);
-    EXPECT_EQ(t.title, "");
-    EXPECT_EQ(t.album, "plain");
+    const Tags t = TagsOf(path);
+    EXPECT_EQ(t.title, "Привет, мир");
+    EXPECT_EQ(t.genre, "Ελληνικά");
   }
+  const testing::InLatin1Locale latin1;
+  if (!latin1.ok()) GTEST_SKIP() << "localedef cannot make a Latin-1 locale here";
+  // What Latin-1 cannot hold becomes "?", one per character; the other comments stay.
+  OggVorbisSource source;
+  ASSERT_TRUE(source.Open(path, 0));
+  const Tags t = ReadAllTags(source);
+  EXPECT_EQ(t.title, "??????, ???");
+  EXPECT_EQ(t.album, "plain");
+  EXPECT_TRUE(source.TagTextReplaced());
 }
 
-TEST_F(OggVorbisSourceTest, MalformedUtf8CommentsAreLeftOut) {
+// Bytes that are not UTF-8 become replacement characters; the comment and the sound stay.
+// Only the comments that are copied count as replaced.
+TEST_F(OggVorbisSourceTest, MalformedUtf8CommentsGetReplacementCharacters) {
   const std::string made = WithComments(dir_, MakeOgg(dir_, "b.ogg", 44100, 1, 0.3), "b1.ogg",
-                                        {"TITLE=abcdef", "ALBUM=kept"});
-  // Turn "abcdef" into a lone continuation byte and an overlong form; same length, so
-  // only the checksum of the comment page changes.
-  std::vector<std::string> pages = SplitPages(ReadFileBytes(made));
-  ASSERT_GE(pages.size(), 2u);
-  const size_t at = pages[1].find("abcdef");
-  ASSERT_NE(at, std::string::npos);
-  pages[1].replace(at, 6,
-                   "\x80\xC0\xAF"
-                   "def");
-  Reseal(pages[1]);
-  const std::string path = dir_ / "bad-utf8.ogg";
-  WriteFileBytes(path, Join(pages));
+                                        {"TITLE=abcdef", "NOTE=ghijkl", "ALBUM=kept"});
+  // Turns a word into a lone continuation byte and an overlong form; same length, so only
+  // the checksum of the comment page changes.
+  const auto damaged = [&](const std::string& word, const std::string& name) {
+    std::vector<std::string> pages = SplitPages(ReadFileBytes(made));
+    EXPECT_GE(pages.size(), 2u);
+    const size_t at = pages[1].find(word);
+    EXPECT_NE(at, std::string::npos);
+    pages[1].replace(at, 3, "\x80\xC0\xAF");
+    Reseal(pages[1]);
+    const std::string path = dir_ / name;
+    WriteFileBytes(path, Join(pages));
+    return path;
+  };
   LocaleGuard utf8("C.UTF-8");
   ASSERT_TRUE(utf8.ok());
   OggVorbisSource source;
-  ASSERT_TRUE(source.Open(path, 0));
-  EXPECT_EQ(source.Comments(), std::vector<std::string>{"ALBUM=kept"});
+  ASSERT_TRUE(source.Open(damaged("abcdef", "bad-title.ogg"), 0));
+  EXPECT_EQ(source.Comments(), (std::vector<std::string>{"TITLE=\uFFFD\uFFFD\uFFFD"
+                                                         "def",
+                                                         "NOTE=ghijkl", "ALBUM=kept"}));
+  EXPECT_EQ(ReadAllTags(source).album, "kept");
+  EXPECT_TRUE(source.TagTextReplaced());
   EXPECT_GT(DecodeAll(source).left.size(), 0u) << "the sound is still there";
+
+  OggVorbisSource note;
+  ASSERT_TRUE(note.Open(damaged("ghijkl", "bad-note.ogg"), 0));
+  EXPECT_EQ(ReadAllTags(note).title, "abcdef");
+  EXPECT_FALSE(note.TagTextReplaced()) << "no field takes the NOTE comment";
 }
 
 // ---- chained streams ----

@@ -371,7 +371,7 @@ std::string EncodeWithTags(const Settings& s, InputTypeCode type, AudioSource& s
   EXPECT_TRUE(out.Open(dir / "tagged.mp3"));
   Mp3Encoder encoder(out);
   EXPECT_TRUE(encoder.Open());
-  ApplyMp3Tags(encoder, s, type, dir / "source.mp3", source, 1);
+  ApplyMp3Tags(encoder, s, type, dir / "source.mp3", source, EncodeContext{s, 1});
   encoder.SetInSampleRate(44100);
   encoder.SetChannels(1);
   encoder.SetOutSampleRate(44100);

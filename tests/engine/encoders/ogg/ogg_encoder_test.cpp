@@ -88,7 +88,8 @@ class OggOutput : public ::testing::Test {
  protected:
   int Encode(const std::string& source, const std::string& target, InputTypeCode type = kInputWav,
              int runFileNumber = 1) {
-    const EncodeContext context{settings, runFileNumber};
+    notes = OutputNotes();
+    const EncodeContext context{settings, runFileNumber, nullptr, &notes};
     return EncodeOggFile(type, source, target, progress, context);
   }
   void Fixed(int kbps, int rate, int channels) {
@@ -116,6 +117,7 @@ class OggOutput : public ::testing::Test {
   TempFolder dir;
   Settings settings;
   RecordingProgress progress;
+  OutputNotes notes;  // of the last Encode
 };
 
 TEST_F(OggOutput, EveryNativeSampleBecomesAValidOggOfTheAutomaticFormat) {
@@ -358,17 +360,28 @@ TEST_F(OggComments, EmptyFieldsAndTrackZeroAreLeftOut) {
   EXPECT_EQ(Comments(dir / "third.ogg"), "ARTIST=Only me\nTRACKNUMBER=3\n");
 }
 
-TEST_F(OggComments, TextsTheLocaleCannotConvertAreSkipped) {
+// Under the C locale (cron jobs, containers) the texts are UTF-8 as anywhere else. A stored
+// text with bytes that are no text is written with replacement characters, and the output
+// says so; it is never left out.
+TEST_F(OggComments, TextsSurviveTheCLocaleAndBadBytesAreReplaced) {
   testing::LocaleGuard ascii("C");
   ASSERT_TRUE(ascii.ok());
+  settings.OggTags.Album = "Symphonie \xFF fantastique";
   ASSERT_EQ(Encode(source, dir / "ascii.ogg"), 1);
   EXPECT_EQ(Comments(dir / "ascii.ogg"),
             "TITLE=Song.Live\n"
-            "ALBUM=Symphonie fantastique\n"
+            "ARTIST=Дмитрий Шостакович\n"
+            "ALBUM=Symphonie \uFFFD fantastique\n"
             "DATE=1937\n"
             "GENRE=Classical\n"
+            "COMMENT=日本語のコメント\n"
             "COMPOSER=Berlioz\n"
+            "COPYRIGHT=© Orchestra\n"
             "TRACKNUMBER=7\n");
+  EXPECT_TRUE(notes.tagTextReplaced);
+  settings.OggTags.Album = "Symphonie fantastique";
+  ASSERT_EQ(Encode(source, dir / "clean.ogg"), 1);
+  EXPECT_FALSE(notes.tagTextReplaced);
 }
 
 TEST_F(OggComments, NoneAndTransferFromAnUntaggedSourceWriteNoComments) {

@@ -148,14 +148,27 @@ TEST(ResolveTagsAdd, FileNameTitleIsLocaleText) {
     LocaleGuard utf8("C.UTF-8");
     if (!utf8.ok()) GTEST_SKIP() << "C.UTF-8 locale missing";
     EXPECT_EQ(AddTags(d, "/music/Пётр — 日本 😀.flac")->title, "Пётр — 日本 😀");
-    // A name that is not UTF-8 cannot be spelled as text: no title, not garbled bytes.
-    EXPECT_EQ(AddTags(d, "/music/bad\xFF name.wav")->title, "");
+    EXPECT_FALSE(AddTags(d, "/music/Пётр — 日本 😀.flac")->textReplaced);
+    // A name that is not UTF-8: its stray byte becomes a replacement character, and the
+    // record says so.
+    const auto odd = AddTags(d, "/music/bad\xFF name.wav");
+    EXPECT_EQ(odd->title, "bad\uFFFD name");
+    EXPECT_TRUE(odd->textReplaced);
   }
   {
+    // The C locale's ASCII counts as UTF-8.
     LocaleGuard ascii("C");
     ASSERT_TRUE(ascii.ok());
-    EXPECT_EQ(AddTags(d, "/music/Пётр.flac")->title, "");
+    EXPECT_EQ(AddTags(d, "/music/Пётр.flac")->title, "Пётр");
     EXPECT_EQ(AddTags(d, "/music/Plain.flac")->title, "Plain");
+  }
+  {
+    // Stored defaults with bytes that are no text are marked too: writers replace them.
+    d.TitleAsFileName = 0;
+    d.Artist = "half \xC3";
+    const auto marked = AddTags(d, "/music/Plain.flac");
+    EXPECT_EQ(marked->artist, "half \xC3");
+    EXPECT_TRUE(marked->textReplaced);
   }
 }
 
@@ -196,7 +209,7 @@ struct Mp4Reader {
   PathTagReader Reader() {
     return [this](const std::string& path, std::string& title, std::string& artist,
                   std::string& album, std::string&, std::string&, std::string&, std::string& track,
-                  std::string&, std::string&) {
+                  std::string&, std::string&, bool*) {
       ++calls;
       seenPath = path;
       // Even a reader that fails may have written something on the way.
