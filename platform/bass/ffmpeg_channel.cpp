@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "platform/bass/file_bytes.h"
-#include "platform/bass/id3_blocks.h"
+#include "platform/bass/mpeg_audio_start.h"
 #include "platform/ffmpeg/mpeg_audio_header.h"
 
 namespace platform::bass {
@@ -26,26 +26,6 @@ int16_t FloatTo16(float x) {
   x = std::clamp(x, -1.0f, 1.0f);
   const long v = std::lrintf(x * 32768.0f);
   return static_cast<int16_t>(std::clamp(v, -32768L, 32767L));
-}
-
-// The offset of the first MPEG audio frame header: right after the ID3v2 tags at the start
-// of the file when a frame sync is there (the frame that carries a VBR header counts, as
-// it is a frame of the same stream). nullopt otherwise.
-std::optional<int64_t> MpegAudioStart(const std::string& path, int64_t fileSize) {
-  uint64_t offset = 0;
-  for (int tags = 0; tags < 16; ++tags) {  // a file may carry more than one tag in a row
-    const auto header = ReadFileRange(path, offset, kId3v2HeaderBytes);
-    if (!header || header->size() < kId3v2HeaderBytes) return std::nullopt;
-    const uint64_t tagBytes = Id3v2DeclaredBytes(header->data());
-    if (tagBytes == 0) break;
-    offset += tagBytes;
-    if (offset >= static_cast<uint64_t>(fileSize)) return std::nullopt;
-  }
-  const auto sync = ReadFileRange(path, offset, 2);
-  if (!sync || sync->size() < 2 || (*sync)[0] != 0xFF || ((*sync)[1] & 0xE0) != 0xE0) {
-    return std::nullopt;
-  }
-  return static_cast<int64_t>(offset);
 }
 
 // The fields TAGS_Read asks for, under its own names, from FFmpeg's metadata.

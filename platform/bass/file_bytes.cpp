@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <limits>
 
 namespace platform::bass {
 namespace {
@@ -68,6 +69,10 @@ std::optional<std::vector<uint8_t>> ReadFileRange(const std::string& path, uint6
                                                   size_t size) {
   const Fd fd(path);
   if (fd.get() < 0) return std::nullopt;
+  // No file reaches past what a file offset can say: nothing is there.
+  if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+    return std::vector<uint8_t>();
+  }
   std::vector<uint8_t> bytes(size);
   const ssize_t n = ReadFully(fd.get(), bytes.data(), size, static_cast<off_t>(offset));
   if (n < 0) return std::nullopt;

@@ -182,8 +182,10 @@ std::pair<const uint8_t*, size_t> Unwrap(const std::vector<uint8_t>& bytes) {
       if (std::memcmp(chunk, "data", 4) == 0) {
         return {chunk + 8, std::min<size_t>(length, available)};
       }
-      if (length > available) break;
-      pos += 8 + length + (length & 1);
+      // An odd-length chunk is followed by a pad byte, which a file may leave out at its end.
+      const uint64_t padded = uint64_t{length} + (length & 1);
+      if (padded >= available) break;
+      pos += 8 + static_cast<size_t>(padded);
     }
     return {nullptr, 0};
   }

@@ -30,13 +30,30 @@ std::string Metadata(openmpt_module* mod, const char* key) {
   return text;
 }
 
-ModulePtr LoadModule(const std::vector<uint8_t>& bytes) {
-  // The song ends where the tune ends: no fade-out past it and no wrap to the start.
-  const openmpt_module_initial_ctl ctls[] = {{"play.at_end", "stop"}, {nullptr, nullptr}};
+ModulePtr LoadModule(const std::vector<uint8_t>& bytes, const openmpt_module_initial_ctl* ctls) {
   int error = 0;
   return ModulePtr(openmpt_module_create_from_memory2(
       bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
       nullptr, &error, nullptr, ctls));
+}
+
+// The whole module, to be played: the song ends where the tune ends, with no fade-out past
+// it and no wrap to the start.
+ModulePtr LoadSong(const std::vector<uint8_t>& bytes) {
+  const openmpt_module_initial_ctl ctls[] = {{"play.at_end", "stop"}, {nullptr, nullptr}};
+  return LoadModule(bytes, ctls);
+}
+
+// Only the module's headers, which tell a module from a file that happens to start like
+// one. Patterns, sample data and the song's length are left alone: a damaged module can
+// declare hundreds of huge patterns that take seconds and a gigabyte to set up.
+ModulePtr LoadHeaders(const std::vector<uint8_t>& bytes) {
+  const openmpt_module_initial_ctl ctls[] = {{"load.skip_samples", "1"},
+                                             {"load.skip_patterns", "1"},
+                                             {"load.skip_plugins", "1"},
+                                             {"load.skip_subsongs_init", "1"},
+                                             {nullptr, nullptr}};
+  return LoadModule(bytes, ctls);
 }
 
 class ModuleChannel final : public Channel {
@@ -91,11 +108,11 @@ bool LooksLikeModule(const std::string& path) {
                                               head->size(), *size, openmpt_log_func_silent, nullptr,
                                               openmpt_error_func_ignore, nullptr, nullptr, nullptr);
   if (probe != OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS) return false;
-  // The header test alone is loose for the oldest formats; only a module that really loads
-  // counts.
+  // The header test alone is loose for the oldest formats; only a module whose headers
+  // all load counts.
   std::vector<uint8_t> bytes;
   return ReadWholeFile(path, kMaxSynthesisedFileBytes, bytes) == ReadResult::kOk &&
-         LoadModule(bytes) != nullptr;
+         LoadHeaders(bytes) != nullptr;
 }
 
 std::unique_ptr<Channel> OpenModuleChannel(const std::string& path, uint32_t rate, bool ramping,
@@ -111,7 +128,7 @@ std::unique_ptr<Channel> OpenModuleChannel(const std::string& path, uint32_t rat
       error = BASS_ERROR_FILEFORM;
       return nullptr;
   }
-  ModulePtr mod = LoadModule(bytes);
+  ModulePtr mod = LoadSong(bytes);
   if (!mod) {
     error = BASS_ERROR_FILEFORM;
     return nullptr;

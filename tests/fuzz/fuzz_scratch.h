@@ -47,4 +47,11 @@ inline void DecodeScratch(AudioSource& source, const uint8_t* data, size_t size,
   source.Close();
 }
 
+// Opens the scratch file again and reads its tags, as the file list does.
+inline void ReadScratchTags(AudioSource& source, const char* extension) {
+  if (!source.Open(ScratchPath(extension), 0)) return;
+  std::string f[9];
+  source.ReadTags(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]);
+}
+
 }  // namespace sonorell::fuzzing

@@ -1,7 +1,5 @@
 // Feeds arbitrary bytes to the Ogg Vorbis source as a file, reads it to the end and reads
 // its comments as tags.
-#include <string>
-
 #include "engine/sources/ogg/ogg_vorbis_source.h"
 #include "tests/fuzz/fuzz_scratch.h"
 
@@ -20,9 +18,6 @@ extern "C" const char* __asan_default_options() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sonorell::OggVorbisSource source;
   sonorell::fuzzing::DecodeScratch(source, data, size, ".ogg");
-  if (source.Open(sonorell::fuzzing::ScratchPath(".ogg"), 0)) {
-    std::string f[9];
-    source.ReadTags(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]);
-  }
+  sonorell::fuzzing::ReadScratchTags(source, ".ogg");
   return 0;
 }
