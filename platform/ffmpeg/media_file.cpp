@@ -1,6 +1,7 @@
 #include "platform/ffmpeg/media_file.h"
 
 #include <cctype>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -38,6 +39,15 @@ void AddEntries(const AVDictionary* dictionary, Metadata& out) {
   }
 }
 
+// Opens the file itself and nothing else: a playlist or a concatenation script that names
+// other files (or this one by another name) is not followed, so opening a file never reads
+// another.
+int OpenOnlyTheFile(AVFormatContext* s, AVIOContext** pb, const char* url, int flags,
+                    AVDictionary** options) {
+  if (s->url == nullptr || url == nullptr || std::strcmp(url, s->url) != 0) return AVERROR(EPERM);
+  return avio_open2(pb, url, flags, &s->interrupt_callback, options);
+}
+
 }  // namespace
 
 MediaFile::MediaFile() = default;
@@ -52,7 +62,9 @@ bool MediaFile::Open(const std::string& path) {
   OwnedDictionary options;
   options.Set("protocol_whitelist", "file");
   const std::string url = "file:" + path;
-  AVFormatContext* raw = nullptr;
+  AVFormatContext* raw = avformat_alloc_context();
+  if (raw == nullptr) return false;
+  raw->io_open = OpenOnlyTheFile;
   const int opened = avformat_open_input(&raw, url.c_str(), nullptr, options.Address());
   if (opened < 0) return false;  // FFmpeg frees the context itself on failure
   context_.reset(raw);

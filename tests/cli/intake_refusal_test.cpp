@@ -54,6 +54,13 @@ TEST(IntakeRefusal, OnlyFilesADecoderGivesSoundFromAreTaken) {
   ASSERT_TRUE(MakeWithFfmpeg("-f lavfi -i testsrc=size=64x48 -frames:v 1", in / "cover.jpg"));
   ASSERT_TRUE(MakeWithFfmpeg(video + sound + " -c:a aac", in / "film-aac.mp4"));
   ASSERT_TRUE(MakeWithFfmpeg(video + sound + " -c:a libvorbis", in / "film-vorbis.mkv"));
+  // Playlists that name other files are not followed: opening a file never reads another.
+  TempFolder elsewhere;
+  ASSERT_TRUE(MakeWithFfmpeg("-f lavfi -i sine=d=2", elsewhere / "segment.wav"));
+  WriteFileBytes(in / "list.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\n" +
+                                       elsewhere / "segment.wav" + "\n#EXT-X-ENDLIST\n");
+  WriteFileBytes(in / "joined.ffconcat",
+                 "ffconcat version 1.0\nfile '" + elsewhere / "segment.wav" + "'\n");
 
   const std::string json = out / "probe.json";
   const CliResult probe = RunCli(profile, "probe --json " + Quote(in.path()) + " > " + Quote(json));
@@ -69,6 +76,8 @@ TEST(IntakeRefusal, OnlyFilesADecoderGivesSoundFromAreTaken) {
             "cover.jpg False None\n"
             "film-aac.mp4 True 32000\n"
             "film-vorbis.mkv True 32000\n"
+            "joined.ffconcat False None\n"
+            "list.m3u8 False None\n"
             "noise.dat False None\n"
             "noise.xyz False None\n"
             "notes.nfo False None\n"

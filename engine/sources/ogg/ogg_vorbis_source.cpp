@@ -67,6 +67,7 @@ void OggVorbisSource::Close() {
   opened_ = false;
   ended_ = false;
   path_.clear();
+  pendingStart_ = 0;
   pendingBytes_ = 0;
   comments_.clear();
   replacedComments_.clear();
@@ -140,7 +141,10 @@ bool OggVorbisSource::Open(const std::string& path, int /*renderingRate*/) {
 long OggVorbisSource::ReadDecoded(int& channels, int& rate) {
   if (!opened_ || ended_) return 0;
   auto* buffer = reinterpret_cast<char*>(interleaved_.data());
-  const int bytes = static_cast<int>(sizeof interleaved_);
+  // A block of one channel at the most, so that a link of fewer channels than asked for
+  // still fits the caller's blocks after at most one more Read.
+  const int bytes = static_cast<int>(std::min<size_t>(
+      sizeof interleaved_, size_t{2} * BlockFrames * static_cast<size_t>(channels_)));
   for (int errors = 0; errors < kMaxConsecutiveErrors; ++errors) {
     int link = 0;
     const long got = ov_read(&vorbis_, buffer, bytes, 0 /*little-endian*/, 2, 1 /*signed*/, &link);
@@ -170,6 +174,7 @@ int OggVorbisSource::Read(void* left, void* right) {
   if (pendingBytes_ == 0) {
     int channels = channels_;
     int rate = sampleRate_;
+    pendingStart_ = 0;
     pendingBytes_ = ReadDecoded(channels, rate);
     if (pendingBytes_ == 0) return 0;
     // The run belongs to a link of another format: the caller learns of it first.
@@ -180,8 +185,11 @@ int OggVorbisSource::Read(void* left, void* right) {
     }
   }
   dataEnd_ = DataEnd::kEnd;
-  const int frames = static_cast<int>(pendingBytes_ / (2L * channels_));
-  pendingBytes_ = 0;
+  const int frames =
+      static_cast<int>(std::min<long>(pendingBytes_ / (2L * channels_), BlockFrames));
+  const int16_t* run = interleaved_.data() + pendingStart_;
+  pendingStart_ += static_cast<size_t>(frames) * static_cast<size_t>(channels_);
+  pendingBytes_ -= 2L * frames * channels_;
   auto* l = static_cast<int16_t*>(left);
   auto* r = outputChannels_ == 2 ? static_cast<int16_t*>(right) : nullptr;
   const size_t step = static_cast<size_t>(channels_);
@@ -189,8 +197,8 @@ int OggVorbisSource::Read(void* left, void* right) {
   // front right is the third channel there, the second otherwise.
   const size_t rightIndex = (channels_ == 3 || channels_ >= 5) ? 2 : 1;
   for (int f = 0; f < frames; ++f) {
-    l[f] = interleaved_[static_cast<size_t>(f) * step];
-    if (r) r[f] = interleaved_[static_cast<size_t>(f) * step + rightIndex];
+    l[f] = run[static_cast<size_t>(f) * step];
+    if (r) r[f] = run[static_cast<size_t>(f) * step + rightIndex];
   }
   return frames;
 }

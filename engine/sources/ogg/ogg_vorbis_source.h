@@ -61,9 +61,11 @@ class OggVorbisSource : public AudioSource {
   std::string path_;
   std::vector<std::string> comments_;
   std::vector<size_t> replacedComments_;  // indices of comments_ with replacement characters
-  // Interleaved samples of every channel, at most a block of one channel; pendingBytes_ of
-  // them are decoded and wait for the next Read (the first run of a link in a new format).
-  std::array<int16_t, BlockFrames> interleaved_{};
+  // Interleaved samples of every channel. pendingBytes_ of them, from pendingStart_ on, are
+  // decoded and wait for the next Read: the first run of a link in a new format, or what
+  // one block could not take.
+  std::array<int16_t, 2048> interleaved_{};
+  size_t pendingStart_ = 0;
   long pendingBytes_ = 0;
 };
 
