@@ -44,9 +44,10 @@ ModulePtr LoadSong(const std::vector<uint8_t>& bytes) {
   return LoadModule(bytes, ctls);
 }
 
-// Only the module's headers, which tell a module from a file that happens to start like
-// one. Patterns, sample data and the song's length are left alone: a damaged module can
-// declare hundreds of huge patterns that take seconds and a gigabyte to set up.
+// The format's own check of the module's headers over the whole file, as a load of no
+// samples, patterns or plugins makes it. It tells a module from a file that only starts
+// like one without setting anything up: a damaged module can declare hundreds of huge
+// patterns that take seconds and a gigabyte to set up.
 ModulePtr LoadHeaders(const std::vector<uint8_t>& bytes) {
   const openmpt_module_initial_ctl ctls[] = {{"load.skip_samples", "1"},
                                              {"load.skip_patterns", "1"},
@@ -108,8 +109,8 @@ bool LooksLikeModule(const std::string& path) {
                                               head->size(), *size, openmpt_log_func_silent, nullptr,
                                               openmpt_error_func_ignore, nullptr, nullptr, nullptr);
   if (probe != OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS) return false;
-  // The header test alone is loose for the oldest formats; only a module whose headers
-  // all load counts.
+  // The header test of the first bytes alone is loose for the oldest formats; only a module
+  // whose headers check out over the whole file counts.
   std::vector<uint8_t> bytes;
   return ReadWholeFile(path, kMaxSynthesisedFileBytes, bytes) == ReadResult::kOk &&
          LoadHeaders(bytes) != nullptr;
