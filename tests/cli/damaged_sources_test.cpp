@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -85,10 +85,10 @@ TEST(DamagedSources, ACutSourceFailsWithWhereItBreaksOffAndKeepsNothing) {
   for (const Kind& k : kKinds) {
     SCOPED_TRACE(k.name);
     // "the source breaks off at 0:05 of 0:10", or without the length where none is stated.
-    const std::regex line(
-        std::string(k.name) +
-        ".*Conversion Failure \\(the source breaks off at 0:0[3-6]( of 0:[01][0-9])?\\)");
-    EXPECT_TRUE(std::regex_search(failed.out, line)) << failed.out;
+    // "the source breaks off at 0:05 of 0:10", or without the length where none is stated.
+    EXPECT_TRUE(Has(failed.out, std::string(k.name) +
+                                    " -> (none): Conversion Failure (the source breaks off at 0:0"))
+        << failed.out;
   }
   EXPECT_TRUE(fs::is_empty(dir / "out")) << "nothing of a failed output remains";
 
@@ -221,6 +221,35 @@ TEST(DamagedSources, AChainedOggConvertsEveryLinkWhateverItsFormat) {
   EXPECT_GT(loud, 100);
 }
 
+// One system call as strace writes it: name(args) = result.
+struct CallLine {
+  std::string name;
+  std::vector<std::string> paths;  // the quoted arguments
+  int firstNumber = -1;            // the first argument, when it is a number
+  int result = -1;
+  bool succeeded = false;
+};
+
+CallLine ParseCall(const std::string& line) {
+  CallLine call;
+  const size_t open = line.find('(');
+  const size_t equals = line.rfind(" = ");  // after the arguments, and padding
+  if (open == std::string::npos || equals == std::string::npos || equals < open) return call;
+  call.name = line.substr(0, open);
+  call.result = std::atoi(line.c_str() + equals + 3);
+  call.succeeded = line.compare(equals + 3, 1, "-") != 0;
+  call.firstNumber = std::isdigit(static_cast<unsigned char>(line[open + 1]))
+                         ? std::atoi(line.c_str() + open + 1)
+                         : -1;
+  for (size_t at = line.find('"', open); at != std::string::npos && at < equals;) {
+    const size_t end = line.find('"', at + 1);
+    if (end == std::string::npos) break;
+    call.paths.push_back(line.substr(at + 1, end - at - 1));
+    at = line.find('"', end + 1);
+  }
+  return call;
+}
+
 // Every format's staged output is synced before it is renamed into place, and its folder
 // after: a power cut cannot leave a half file under the final name. Read from the system
 // calls the batch command makes, under strace.
@@ -251,10 +280,6 @@ TEST(DamagedSources, EveryOutputIsOnDiskBeforeItsNameIs) {
     ASSERT_EQ(r.status, 0) << r.out;
     bool renamed = false;
     bool folderSyncedAfter = false;
-    const std::regex openRe(R"re(^openat\(\w+, "([^"]+)", [^)]*\) = (\d+))re");
-    const std::regex syncRe(R"re(^f(data)?sync\((\d+)\)\s+= 0)re");
-    const std::regex renameRe(
-        R"re(^(rename|renameat2|link)\([^"]*"([^"]+\.part)", [^"]*"([^"]+)".* = 0)re");
     for (const auto& file : fs::directory_iterator(traces)) {
       std::ifstream in(file.path());
       std::map<int, std::string> open;  // which descriptor names which path
@@ -262,18 +287,19 @@ TEST(DamagedSources, EveryOutputIsOnDiskBeforeItsNameIs) {
       bool renamedHere = false;
       std::string line;
       while (std::getline(in, line)) {
-        std::smatch m;
-        if (std::regex_search(line, m, openRe)) {
-          open[std::stoi(m[2])] = m[1];
-        } else if (std::regex_search(line, m, syncRe)) {
-          std::string path = open[std::stoi(m[2])];
+        const CallLine call = ParseCall(line);
+        if (!call.succeeded) continue;
+        if (call.name == "openat" && !call.paths.empty()) {
+          open[call.result] = call.paths[0];
+        } else if (call.name == "fsync" || call.name == "fdatasync") {
+          std::string path = open[call.firstNumber];
           while (path.size() > 1 && path.back() == '/') path.pop_back();
           if (renamedHere && path == out.string()) folderSyncedAfter = true;
           synced.push_back(path);
-        } else if (std::regex_search(line, m, renameRe)) {
-          const std::string part = m[2];
-          EXPECT_NE(std::find(synced.begin(), synced.end(), part), synced.end())
-              << part << " was renamed before it was synced";
+        } else if ((call.name == "rename" || call.name == "renameat2" || call.name == "link") &&
+                   !call.paths.empty() && call.paths[0].ends_with(".part")) {
+          EXPECT_NE(std::find(synced.begin(), synced.end(), call.paths[0]), synced.end())
+              << call.paths[0] << " was renamed before it was synced";
           renamed = renamedHere = true;
         }
       }
