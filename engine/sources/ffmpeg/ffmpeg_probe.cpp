@@ -15,7 +15,7 @@ void FfmpegProbe::Close() {
 
 bool FfmpegProbe::Open(const std::string& path, int /*renderingRate*/) {
   Close();
-  if (!file_.Open(path)) {
+  if (!file_.Open(path) || ffmpeg_properties::TooLongToSynthesise(file_)) {
     Close();
     return false;
   }
