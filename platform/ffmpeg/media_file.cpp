@@ -107,6 +107,10 @@ std::string MediaFile::FormatName() const {
   return context_->iformat->name;
 }
 
+bool MediaFile::IsTrackerModule() const {
+  return FormatName() == "libopenmpt";
+}
+
 int64_t MediaFile::FileSize() const {
   if (!context_ || !context_->pb) return 0;
   const int64_t size = avio_size(context_->pb);

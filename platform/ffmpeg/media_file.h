@@ -53,6 +53,8 @@ class MediaFile {
   int StreamCount() const;
   // Short name of the demuxer, e.g. "mp3", "flac", "mov,mp4,m4a,3gp,3g2,mj2".
   std::string FormatName() const;
+  // True for a tracker module, which FFmpeg renders through libopenmpt.
+  bool IsTrackerModule() const;
 
   // Size of the input in bytes and the input's current byte offset; 0 when unknown.
   int64_t FileSize() const;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/platform/bass/synth_files.h"
 #include "tests/support/cli_runner.h"
 #include "tests/support/decoding.h"
 #include "tests/support/temp_folder.h"
@@ -59,6 +60,23 @@ TEST(ConvertCommand, EveryFileOfAFolderTreeGetsALineAndAnHonestOutcome) {
   EXPECT_NE(r.out.find(in / "sub dir/Ünïcødé.aiff" + " -> (none): Conversion Failure"),
             std::string::npos);
   EXPECT_NE(r.out.find("0 of 2 file(s) converted"), std::string::npos) << r.out;  // a.wav once
+  EXPECT_EQ(testing::ListFolder(out.path()), "");
+}
+
+TEST(ConvertCommand, ATrackerModuleThatClaimsDaysIsADamagedFileForEveryDecoder) {
+  // The module renderer refuses it, and so must FFmpeg, which the decision table tries after
+  // it (and which would otherwise render the 87 hours); WAV output keeps a regression quick,
+  // as it refuses an input of more than 4 GB before it decodes anything.
+  TempFolder profile;
+  TempFolder in;
+  TempFolder out;
+  WriteFileBytes(in / "endless.mod", testing::EndlessProTrackerModule());
+  const CliResult r = RunCli(
+      profile, "convert --format wav --out " + Quote(out.path()) + " " + Quote(in / "endless.mod"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("-> (none): Conversion Failure (No decoder could read this file"),
+            std::string::npos)
+      << r.out;
   EXPECT_EQ(testing::ListFolder(out.path()), "");
 }
 

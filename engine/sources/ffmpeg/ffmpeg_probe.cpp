@@ -17,7 +17,8 @@ void FfmpegProbe::Close() {
 
 bool FfmpegProbe::Open(const std::string& path, int /*renderingRate*/) {
   Close();
-  if (!decoder_.Open(path, std::nullopt, kFirstSoundWithinPackets)) {
+  if (!decoder_.Open(path, std::nullopt, kFirstSoundWithinPackets) ||
+      ffmpeg_properties::TooLongToSynthesise(decoder_.File())) {
     Close();
     return false;
   }

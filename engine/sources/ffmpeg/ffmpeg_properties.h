@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/bass/bass_limits.h"
 #include "platform/ffmpeg/media_file.h"
 
 // Properties both FFmpeg sources report the same way.
@@ -27,6 +28,13 @@ inline int BitrateKbps(const platform::ffmpeg::MediaFile& file) {
   const int64_t kbps = bitsPerSecond / 1000;
   return kbps > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
                                                 : static_cast<int>(kbps);
+}
+
+// A tracker module is held to the limit its own renderer holds it to: one whose song claims
+// to play longer is a damaged file, not hours of sound to render.
+inline bool TooLongToSynthesise(const platform::ffmpeg::MediaFile& file) {
+  return file.IsTrackerModule() &&
+         !(file.DurationSeconds() <= platform::bass::kMaxSynthesisedSeconds);
 }
 
 }  // namespace sonorell::ffmpeg_properties

@@ -60,7 +60,8 @@ void FfmpegSource::Close() {
 
 bool FfmpegSource::Open(const std::string& path, int /*renderingRate*/) {
   Close();
-  if (!decoder_.Open(path) || !UsableSampleRate(decoder_.SampleRate())) {
+  if (!decoder_.Open(path) || !UsableSampleRate(decoder_.SampleRate()) ||
+      ffmpeg_properties::TooLongToSynthesise(decoder_.File())) {
     Close();
     return false;
   }

@@ -66,6 +66,19 @@ inline std::string ProTrackerModule(int patterns) {
   return m;
 }
 
+// The one-pattern module slowed to the slowest speed (31 ticks a row) and tempo (32 bpm),
+// every row after the first held sixteen times (pattern delay) and the pattern played 128
+// times over: about 87 hours, which no one takes for a song.
+inline std::string EndlessProTrackerModule() {
+  std::string m = ProTrackerModule(1);
+  m[950] = static_cast<char>(128);  // song length; every order is pattern 0
+  const auto cell = [&m](int row, int channel) { return 1084 + (row * 4 + channel) * 4; };
+  m.replace(cell(0, 2) + 2, 2, "\x0F\x1F");  // Fxx below 0x20: speed
+  m.replace(cell(0, 3) + 2, 2, "\x0F\x20");  // Fxx from 0x20: tempo
+  for (int row = 1; row < 64; ++row) m.replace(cell(row, 2) + 2, 2, "\x0E\xEF");  // EEx: delay
+  return m;
+}
+
 // A FastTracker 2 module with no instruments and one empty pattern of 64 rows: 7.68 s of
 // silence at the default speed.
 inline std::string FastTrackerModule() {
