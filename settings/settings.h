@@ -108,11 +108,31 @@ struct Settings {
   int AmplifyAMR = 0;
   int AmplifyAMRCoef = 100;
 
+  // FLAC: compression level 0..8; rate 0 and channels 0 keep the source's.
+  int FLACCompression = 5;
+  int FLACSampleRate = 0;
+  int FLACChannels = 0;
+  int FLACID3TagType = 1;
+  int AmplifyFLAC = 0;
+  int AmplifyFLACCoeff = 100;
+
+  // Opus: bit rate in kbps, 0 for 128 (stereo) or 64 (mono); rate control 0 variable,
+  // 1 constrained variable, 2 constant; complexity 0..10; channels 0 keep the source's.
+  int OpusBitRate = 0;
+  int OpusRateControl = 0;
+  int OpusComplexity = 10;
+  int OpusChannels = 0;
+  int OpusID3TagType = 1;
+  int AmplifyOpus = 0;
+  int AmplifyOpusCoeff = 100;
+
   // Default tags, one set per tagging family.
   TagDefaults Mp3Tags;
   TagDefaults OggTags;
   TagDefaults WmaTags;
   TagDefaults M4aTags;
+  TagDefaults FlacTags;
+  TagDefaults OpusTags;
 
   // Derived from EnableExtFilter and FilterExts; never stored.
   std::vector<std::string> ExtensionFilter;

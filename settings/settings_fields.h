@@ -24,6 +24,10 @@ enum class Fix {
   kGainPercent,     // 10..3000
   kOggBitRate,      // old stores hold bit/s: above 1000 is read as kbit/s
   kFilesAtOnce,     // 1..64; 0 or less the number of cores
+  kFlacLevel,       // 0..8; else 5
+  kOpusBitRate,     // 0 (by channels) or 6..510; else 0
+  kRateControl012,  // 0..2; else 0
+  kComplexity,      // 0..10; else 10
 };
 
 // One stored value: exactly one of number/text is set.
@@ -118,6 +122,21 @@ inline constexpr Field kFields[] = {
     {"AWBDTX", kO, &Settings::AWBDTX},
     {"AmplifyAMR", kO, &Settings::AmplifyAMR},
     {"AmplifyAMRCoef", kO, &Settings::AmplifyAMRCoef},
+
+    {"FLACCompression", kO, &Settings::FLACCompression, nullptr, Fix::kFlacLevel},
+    {"FLACSampleRate", kO, &Settings::FLACSampleRate},
+    {"FLACChannels", kO, &Settings::FLACChannels, nullptr, Fix::kChannels012},
+    {"FLACID3TagType", kO, &Settings::FLACID3TagType, nullptr, Fix::kTagType012},
+    {"AmplifyFLAC", kO, &Settings::AmplifyFLAC},
+    {"AmplifyFLACCoeff", kO, &Settings::AmplifyFLACCoeff, nullptr, Fix::kGainPercent},
+
+    {"OpusBitRate", kO, &Settings::OpusBitRate, nullptr, Fix::kOpusBitRate},
+    {"OpusRateControl", kO, &Settings::OpusRateControl, nullptr, Fix::kRateControl012},
+    {"OpusComplexity", kO, &Settings::OpusComplexity, nullptr, Fix::kComplexity},
+    {"OpusChannels", kO, &Settings::OpusChannels, nullptr, Fix::kChannels012},
+    {"OpusID3TagType", kO, &Settings::OpusID3TagType, nullptr, Fix::kTagType012},
+    {"AmplifyOpus", kO, &Settings::AmplifyOpus},
+    {"AmplifyOpusCoeff", kO, &Settings::AmplifyOpusCoeff, nullptr, Fix::kGainPercent},
 };
 
 // The texts and numbers of one tag set, under their value names in the family's sub-key.
@@ -139,7 +158,7 @@ inline constexpr TagNumber kTagNumbers[] = {
     {"CustomTrackNum", &TagDefaults::CustomTrackNum},
 };
 
-// The record's four tag sets and the family names their sub-keys are named after.
+// The record's tag sets and the family names their sub-keys are named after.
 struct TagFamily {
   const char* name;
   TagDefaults Settings::*tags;
@@ -149,6 +168,8 @@ inline constexpr TagFamily kTagFamilies[] = {
     {"OGG", &Settings::OggTags},
     {"WMA", &Settings::WmaTags},
     {"M4A", &Settings::M4aTags},
+    {"FLAC", &Settings::FlacTags},
+    {"OPUS", &Settings::OpusTags},
 };
 
 }  // namespace sonorell::settings_fields

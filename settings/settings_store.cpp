@@ -41,6 +41,14 @@ int Corrected(int value, Fix fix) {
       return value > 1000 ? value / 1000 : value;
     case Fix::kFilesAtOnce:
       return CorrectedFilesAtOnce(value);
+    case Fix::kFlacLevel:
+      return (value >= 0 && value <= 8) ? value : 5;
+    case Fix::kOpusBitRate:
+      return (value == 0 || (value >= 6 && value <= 510)) ? value : 0;
+    case Fix::kRateControl012:
+      return (value >= 0 && value <= 2) ? value : 0;
+    case Fix::kComplexity:
+      return (value >= 0 && value <= 10) ? value : 10;
   }
   return value;
 }

@@ -13,7 +13,7 @@
 namespace sonorell {
 namespace {
 
-constexpr std::array<OutputFormatRow, 11> kRows{{
+constexpr std::array<OutputFormatRow, 13> kRows{{
     {kOutputMp3, "mp3", nullptr},
     {kOutputWav, "wav", nullptr},
     {kOutputWma, "wma", nullptr},
@@ -25,6 +25,8 @@ constexpr std::array<OutputFormatRow, 11> kRows{{
     {kOutputM4b, "m4b", "M4B (MPEG-4 Audiobook)"},
     {kOutputAmr, "amr", nullptr},
     {kOutputAwb, "awb", nullptr},
+    {kOutputFlac, "flac", nullptr},
+    {kOutputOpus, "opus", "Opus"},
 }};
 
 // Per-format dispatch: the encoder of each output format.
@@ -34,7 +36,7 @@ struct Dispatch {
   EncoderEntry encoder;
 };
 
-constexpr std::array<Dispatch, 10> kDispatch{{
+constexpr std::array<Dispatch, 12> kDispatch{{
     {kOutputMp3, "MP3", EncodeMp3File},
     {kOutputWav, "WAV", EncodeWavFile},
     {kOutputOgg, "OGG", EncodeOggFile},
@@ -45,6 +47,8 @@ constexpr std::array<Dispatch, 10> kDispatch{{
     {kOutputMp4, "MP4", EncodeMp4File},
     {kOutputM4b, "M4B", EncodeMp4File},
     {kOutputWma, "WMA", EncodeWmaFile},
+    {kOutputFlac, "FLAC", nullptr},
+    {kOutputOpus, "OPUS", nullptr},
 }};
 
 const Dispatch* FindDispatch(OutputFormatCode code) {

@@ -19,6 +19,8 @@ inline constexpr OutputFormatCode kOutputM4a = 6500;
 inline constexpr OutputFormatCode kOutputMp4 = 6600;
 inline constexpr OutputFormatCode kOutputM4b = 6700;
 inline constexpr OutputFormatCode kOutputWma = 7000;
+inline constexpr OutputFormatCode kOutputFlac = 8000;
+inline constexpr OutputFormatCode kOutputOpus = 8500;
 
 // One entry of the output-format box, in the order the box lists them.
 struct OutputFormatRow {

@@ -95,10 +95,25 @@ inline Settings NonDefaultSettings() {
   s.AWBDTX = 1;
   s.AmplifyAMR = 1;
   s.AmplifyAMRCoef = -7;
+  s.FLACCompression = 8;
+  s.FLACSampleRate = 96000;
+  s.FLACChannels = 1;
+  s.FLACID3TagType = 2;
+  s.AmplifyFLAC = 1;
+  s.AmplifyFLACCoeff = 120;
+  s.OpusBitRate = 510;
+  s.OpusRateControl = 2;
+  s.OpusComplexity = 3;
+  s.OpusChannels = 2;
+  s.OpusID3TagType = 0;
+  s.AmplifyOpus = 1;
+  s.AmplifyOpusCoeff = 90;
   s.Mp3Tags = NonDefaultTags("mp3");
   s.OggTags = NonDefaultTags("ogg");
   s.WmaTags = NonDefaultTags("wma");
   s.M4aTags = NonDefaultTags("m4a");
+  s.FlacTags = NonDefaultTags("flac");
+  s.OpusTags = NonDefaultTags("opus");
   s.ExtensionFilter = {"mp3", "flac", "", "ogg", ""};
   return s;
 }

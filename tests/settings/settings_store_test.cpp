@@ -83,9 +83,22 @@ const char* const kNumberNames[] = {"DestOutputFolderOpt",
                                     "AWBMode",
                                     "AWBDTX",
                                     "AmplifyAMR",
-                                    "AmplifyAMRCoef"};
+                                    "AmplifyAMRCoef",
+                                    "FLACCompression",
+                                    "FLACSampleRate",
+                                    "FLACChannels",
+                                    "FLACID3TagType",
+                                    "AmplifyFLAC",
+                                    "AmplifyFLACCoeff",
+                                    "OpusBitRate",
+                                    "OpusRateControl",
+                                    "OpusComplexity",
+                                    "OpusChannels",
+                                    "OpusID3TagType",
+                                    "AmplifyOpus",
+                                    "AmplifyOpusCoeff"};
 const char* const kTextNames[] = {"Folder", "DestSpecifiedFolder", "FilterExts"};
-const char* const kTagFamilies[] = {"MP3", "OGG", "WMA", "M4A"};
+const char* const kTagFamilies[] = {"MP3", "OGG", "WMA", "M4A", "FLAC", "OPUS"};
 
 std::string TagKey(const std::string& family) {
   return std::string(kOptionsKeyPath) + "\\" + family + "Tag";
@@ -238,6 +251,14 @@ TEST_F(SettingsStoreTest, OutOfRangeValuesAreCorrectedOnLoad) {
       {"FilesAtOnce", 0, &Settings::FilesAtOnce, Cores()},
       {"FilesAtOnce", 0xFFFFFFFFu, &Settings::FilesAtOnce, Cores()},
       {"FilesAtOnce", 0x80000000u, &Settings::FilesAtOnce, Cores()},
+      {"FLACCompression", 9, &Settings::FLACCompression, 5},
+      {"FLACCompression", 0, &Settings::FLACCompression, 0},
+      {"OpusBitRate", 5, &Settings::OpusBitRate, 0},
+      {"OpusBitRate", 511, &Settings::OpusBitRate, 0},
+      {"OpusBitRate", 6, &Settings::OpusBitRate, 6},
+      {"OpusRateControl", 3, &Settings::OpusRateControl, 0},
+      {"OpusComplexity", 0xFFFFFFFFu, &Settings::OpusComplexity, 10},
+      {"OpusComplexity", 0, &Settings::OpusComplexity, 0},
   };
   for (const Correction& c : cases) {
     StoreNumber(c.name, c.stored);
