@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: sonorell-cli convert --format FMT [options] PATH...\n"
     "  Converts files, and the whole trees of folders, to one output format.\n"
-    "  FMT: wav, mp3, ogg, aac, m4a, mp4, m4b, amr, awb, wma\n"
+    "  FMT: wav, mp3, ogg, aac, m4a, mp4, m4b, amr, awb, wma, flac, opus\n"
     "\n"
     "Output:\n"
     "  --out DIR              write the outputs into DIR (default: the stored output folder,\n"
@@ -32,7 +32,8 @@ constexpr const char* kUsage =
     "  --bitrate KBPS         mp3 and ogg: kbit/s; aac, m4a, mp4, m4b: average kbit/s\n"
     "  --quality Q            mp3, ogg: auto, low, ok, medium, cd; aac family: VBR quality\n"
     "                         10 to 500; amr, awb: the codec's mode, 0 to 7 (narrow band) or\n"
-    "                         0 to 8 (wide band); wma: auto (the automatic choice)\n"
+    "                         0 to 8 (wide band); wma: auto (the automatic choice); flac:\n"
+    "                         the compression level, 0 (fastest) to 8 (smallest, default 5)\n"
     "  --rate, --bitrate and --mono/--stereo for wma choose one encoding of the WMA list\n"
     "  (an unknown one prints the list)\n"
     "\n"

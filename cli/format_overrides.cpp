@@ -5,6 +5,7 @@
 #include <span>
 
 #include "engine/encoders/aac/aac_options.h"
+#include "engine/encoders/flac/flac_encoder.h"
 #include "engine/encoders/mp3/mp3_options.h"
 #include "engine/encoders/ogg/ogg_options.h"
 #include "engine/encoders/option_limits.h"
@@ -302,6 +303,36 @@ bool ApplyWma(Settings& s, const FormatOverrides& o, std::string& error) {
   return true;
 }
 
+// FLAC is lossless: --quality names the compression level, the width is the source's.
+bool ApplyFlac(Settings& s, const FormatOverrides& o, std::string& error) {
+  if (o.bits || o.bitrate) {
+    error =
+        "--bits and --bitrate are not available for FLAC (it is lossless and keeps the "
+        "source's width)";
+    return false;
+  }
+  if (o.quality) {
+    const std::string& q = *o.quality;
+    if (q.size() != 1 || q[0] < '0' || q[0] > '8') {
+      error = "--quality must be the FLAC compression level, 0 (fastest) to 8 (smallest)";
+      return false;
+    }
+    s.FLACCompression = q[0] - '0';
+  }
+  if (o.rate && !Listed(kFlacSampleRates, *o.rate)) {
+    error = "--rate " + std::to_string(*o.rate) + " is not one of the FLAC rates (" +
+            ListText(kFlacSampleRates) + ")";
+    return false;
+  }
+  if (o.rate) s.FLACSampleRate = *o.rate;
+  if (o.channels) s.FLACChannels = *o.channels;
+  if (o.gain) {
+    s.AmplifyFLAC = 1;
+    s.AmplifyFLACCoeff = *o.gain;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ApplyFormatOverrides(Settings& settings, int outputFormat, const FormatOverrides& overrides,
@@ -327,6 +358,8 @@ bool ApplyFormatOverrides(Settings& settings, int outputFormat, const FormatOver
       return ApplyAmr(settings, outputFormat, overrides, error);
     case kOutputWma:
       return ApplyWma(settings, overrides, error);
+    case kOutputFlac:
+      return ApplyFlac(settings, overrides, error);
     default:
       if (overrides.Any()) {
         error =

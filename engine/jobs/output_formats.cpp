@@ -4,6 +4,7 @@
 
 #include "engine/encoders/aac/aac_encoder.h"
 #include "engine/encoders/amr/amr_encoder.h"
+#include "engine/encoders/flac/flac_encoder.h"
 #include "engine/encoders/mp3/mp3_encoder.h"
 #include "engine/encoders/ogg/ogg_encoder.h"
 #include "engine/encoders/wav/wav_encoder.h"
@@ -47,7 +48,7 @@ constexpr std::array<Dispatch, 12> kDispatch{{
     {kOutputMp4, "MP4", EncodeMp4File},
     {kOutputM4b, "M4B", EncodeMp4File},
     {kOutputWma, "WMA", EncodeWmaFile},
-    {kOutputFlac, "FLAC", nullptr},
+    {kOutputFlac, "FLAC", EncodeFlacFile},
     {kOutputOpus, "OPUS", nullptr},
 }};
 
