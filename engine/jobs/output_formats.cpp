@@ -6,6 +6,7 @@
 #include "engine/encoders/amr/amr_encoder.h"
 #include "engine/encoders/mp3/mp3_encoder.h"
 #include "engine/encoders/ogg/ogg_encoder.h"
+#include "engine/encoders/opus/opus_encoder.h"
 #include "engine/encoders/wav/wav_encoder.h"
 #include "engine/encoders/wma/wma_encoder.h"
 #include "engine/paths/path_rules.h"
@@ -48,7 +49,7 @@ constexpr std::array<Dispatch, 12> kDispatch{{
     {kOutputM4b, "M4B", EncodeMp4File},
     {kOutputWma, "WMA", EncodeWmaFile},
     {kOutputFlac, "FLAC", nullptr},
-    {kOutputOpus, "OPUS", nullptr},
+    {kOutputOpus, "OPUS", EncodeOpusFile},
 }};
 
 const Dispatch* FindDispatch(OutputFormatCode code) {

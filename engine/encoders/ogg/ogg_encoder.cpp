@@ -2,41 +2,19 @@
 
 #include <vorbis/vorbisenc.h>
 
-#include <mutex>
-
 #include "engine/encoders/auto_rate_bitrate.h"
 #include "engine/encoders/encode_pipeline.h"
 #include "engine/encoders/ogg/ogg_options.h"
 #include "engine/encoders/tags/output_tags.h"
-#include "engine/encoders/tags/track_number.h"
+#include "engine/encoders/tags/vorbis_comment_fields.h"
 #include "engine/sources/failure_note.h"
-#include "platform/text/text_conversion.h"
 
 namespace sonorell {
 namespace {
 
 constexpr float kSampleScale = 1.0f / 32768.0f;
 
-void AddComment(vorbis_comment& comment, const char* name, const std::string& text) {
-  if (text.empty()) return;
-  const std::string utf8 = platform::AnsiToUtf8Replacing(text).text;
-  vorbis_comment_add_tag(&comment, name, utf8.c_str());
-}
-
 }  // namespace
-
-int OggSerialSequence::Next() {
-  state_ = state_ * 214013u + 2531011u;
-  return static_cast<int>((state_ >> 16) & 0x7FFF);
-}
-
-int NextOggStreamSerial() {
-  // One sequence for the whole process, safe to draw from on any thread.
-  static std::mutex guard;
-  static OggSerialSequence sequence;
-  const std::lock_guard<std::mutex> lock(guard);
-  return sequence.Next();
-}
 
 OggParameters DecideOggParameters(const Settings& s, InputTypeCode inputType,
                                   const PcmFormat& source, int sourceKbps) {
@@ -99,15 +77,9 @@ bool VorbisEncoder::Configure(int rate, int channels, int kbps) {
 }
 
 void VorbisEncoder::AddComments(const TagRecord& tags) {
-  AddComment(comment_, "TITLE", tags.title);
-  AddComment(comment_, "ARTIST", tags.artist);
-  AddComment(comment_, "ALBUM", tags.album);
-  AddComment(comment_, "DATE", tags.year);
-  AddComment(comment_, "GENRE", tags.genre);
-  AddComment(comment_, "COMMENT", tags.comment);
-  AddComment(comment_, "COMPOSER", tags.composer);
-  AddComment(comment_, "COPYRIGHT", tags.copyright);
-  if (TrackNumberValue(tags.track) > 0) AddComment(comment_, "TRACKNUMBER", tags.track);
+  for (const VorbisCommentField& field : VorbisCommentFields(tags)) {
+    vorbis_comment_add_tag(&comment_, field.name, field.text.c_str());
+  }
 }
 
 bool VorbisEncoder::WritePage(const ogg_page& page) {
