@@ -7,6 +7,7 @@
 #include "engine/encoders/flac/flac_encoder.h"
 #include "engine/encoders/mp3/mp3_encoder.h"
 #include "engine/encoders/ogg/ogg_encoder.h"
+#include "engine/encoders/opus/opus_encoder.h"
 #include "engine/encoders/wav/wav_encoder.h"
 #include "engine/encoders/wma/wma_encoder.h"
 #include "engine/paths/path_rules.h"
@@ -49,7 +50,7 @@ constexpr std::array<Dispatch, 12> kDispatch{{
     {kOutputM4b, "M4B", EncodeMp4File},
     {kOutputWma, "WMA", EncodeWmaFile},
     {kOutputFlac, "FLAC", EncodeFlacFile},
-    {kOutputOpus, "OPUS", nullptr},
+    {kOutputOpus, "OPUS", EncodeOpusFile},
 }};
 
 const Dispatch* FindDispatch(OutputFormatCode code) {

@@ -93,6 +93,10 @@ int AllowedFrameDifference(int outputFormat, int outputRate) {
     case kOutputWma:
       frames = 2048 + 4096 + 2048;
       break;
+    case kOutputOpus:
+      // Pre-skip and end trimming leave the source's length; a 20 ms frame of slack.
+      frames = 960 + 960;
+      break;
     default:
       frames = 4096;
       break;

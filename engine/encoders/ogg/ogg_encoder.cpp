@@ -2,8 +2,6 @@
 
 #include <vorbis/vorbisenc.h>
 
-#include <mutex>
-
 #include "engine/dsp/float_samples.h"
 #include "engine/encoders/auto_rate_bitrate.h"
 #include "engine/encoders/encode_pipeline.h"
@@ -13,19 +11,6 @@
 #include "engine/sources/failure_note.h"
 
 namespace sonorell {
-
-int OggSerialSequence::Next() {
-  state_ = state_ * 214013u + 2531011u;
-  return static_cast<int>((state_ >> 16) & 0x7FFF);
-}
-
-int NextOggStreamSerial() {
-  // One sequence for the whole process, safe to draw from on any thread.
-  static std::mutex guard;
-  static OggSerialSequence sequence;
-  const std::lock_guard<std::mutex> lock(guard);
-  return sequence.Next();
-}
 
 OggParameters DecideOggParameters(const Settings& s, InputTypeCode inputType,
                                   const PcmFormat& source, int sourceKbps) {
