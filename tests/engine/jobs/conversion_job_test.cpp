@@ -369,21 +369,25 @@ TEST_F(ConversionRun, TargetPathOfAnEarlierRunIsReplacedOrCleared) {
   EXPECT_TRUE(files[0].TargetPath.empty());
 }
 
-TEST(OutputFormatTable, BoxListsElevenEntriesInOrderWithTheirTexts) {
+// The eleven designed entries, then the formats added since, each with its encoder.
+TEST(OutputFormatTable, BoxListsItsEntriesInOrderWithTheirTexts) {
   const auto table = OutputFormatTable();
-  ASSERT_EQ(table.size(), 11u);
+  ASSERT_EQ(table.size(), 13u);
   std::vector<std::string> texts;
   for (const auto& row : table) texts.push_back(OutputFormatItemText(row));
   EXPECT_EQ(texts, (std::vector<std::string>{" to MP3", " to WAV", " to WMA", " to OGG", " to AAC",
                                              " to AAC for iPod / iTunes", " to MP4 (Audio only)",
                                              " to M4A (MPEG-4 Audio)", " to M4B (MPEG-4 Audiobook)",
-                                             " to AMR", " to AWB"}));
+                                             " to AMR", " to AWB", " to FLAC", " to Opus"}));
   EXPECT_EQ(table[5].code, table[7].code);
   EXPECT_EQ(FormatName(kOutputAwb), "AWB");
   EXPECT_EQ(FormatName(1234), "");
   EXPECT_EQ(EncoderFor(1234), nullptr);
   EXPECT_EQ(OutputFormatForExtension("M4B"), kOutputM4b);
-  EXPECT_EQ(OutputFormatForExtension("flac"), -1);
+  EXPECT_EQ(OutputFormatForExtension("FLAC"), kOutputFlac);
+  EXPECT_EQ(OutputFormatForExtension("opus"), kOutputOpus);
+  EXPECT_EQ(OutputFormatForExtension("ape"), -1);
+  for (const auto& row : table) EXPECT_NE(EncoderFor(row.code), nullptr) << row.extension;
 }
 
 }  // namespace
