@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/sources/failure_note.h"
+#include "engine/encoders/encoder_failure.h"
 
 namespace sonorell {
 namespace {
@@ -143,7 +143,7 @@ bool FlacWriter::WritePcm(const void* left, const void* right, int frames) {
     }
   }
   if (!FLAC__stream_encoder_process(encoder_.get(), planes, static_cast<uint32_t>(frames))) {
-    if (!out_.Failed()) SetFailureNote("the FLAC encoder failed on the audio");
+    if (!out_.Failed()) NoteEncoderFailure("FLAC", EncoderFailure::kOnTheAudio);
     return false;
   }
   return true;
@@ -153,7 +153,7 @@ bool FlacWriter::Finish() {
   if (!open_ || closing_) return false;
   const bool ok = FLAC__stream_encoder_finish(encoder_.get());
   closing_ = true;
-  if (!ok && !out_.Failed()) SetFailureNote("the FLAC encoder failed at the end of the audio");
+  if (!ok && !out_.Failed()) NoteEncoderFailure("FLAC", EncoderFailure::kAtTheEnd);
   return ok && MarkUnusedSeekPoints() && !out_.Failed();
 }
 

@@ -6,6 +6,7 @@
 
 #include "engine/encoders/auto_rate_bitrate.h"
 #include "engine/encoders/encode_pipeline.h"
+#include "engine/encoders/encoder_failure.h"
 #include "engine/encoders/mp3/mp3_options.h"
 #include "engine/encoders/tags/build_id3_tag.h"
 #include "engine/encoders/tags/output_tags.h"
@@ -172,7 +173,7 @@ bool Mp3Encoder::WritePcm(const void* left, const void* right, int frames) {
     const int bytes = lame_encode_buffer(lame_.get(), l + done, stereo ? r + done : nullptr, n,
                                          buffer_.data(), static_cast<int>(buffer_.size()));
     if (bytes < 0) {
-      SetFailureNote("the MP3 encoder failed on the audio");
+      NoteEncoderFailure("MP3", EncoderFailure::kOnTheAudio);
       return false;
     }
     if (!WriteOutput(bytes)) return false;
@@ -188,7 +189,7 @@ bool Mp3Encoder::Finish() {
   const int bytes =
       lame_encode_flush(lame_.get(), buffer_.data(), static_cast<int>(buffer_.size()));
   if (bytes < 0) {
-    SetFailureNote("the MP3 encoder failed at the end of the audio");
+    NoteEncoderFailure("MP3", EncoderFailure::kAtTheEnd);
     return false;
   }
   if (!WriteOutput(bytes)) return false;
@@ -218,7 +219,7 @@ int EncodeMp3File(InputTypeCode inputType, const std::string& sourcePath,
                           AudioSource& source) -> std::unique_ptr<FormatWriter> {
     auto encoder = std::make_unique<Mp3Encoder>(out);
     if (!encoder->Open()) {
-      SetFailureNote("the MP3 encoder could not be started");
+      NoteEncoderFailure("MP3", EncoderFailure::kNotStarted);
       return nullptr;
     }
     ApplyMp3Tags(*encoder, s, inputType, sourcePath, source, context);

@@ -3,6 +3,7 @@
 #include "engine/dsp/interleave.h"
 #include "engine/encoders/conditioning_plan.h"
 #include "engine/encoders/encode_pipeline.h"
+#include "engine/encoders/encoder_failure.h"
 #include "engine/encoders/ogg_stream_serial.h"
 #include "engine/encoders/tags/output_tags.h"
 #include "engine/encoders/tags/vorbis_comment_fields.h"
@@ -46,7 +47,7 @@ bool OggOpusWriter::Open(int rate, int channels, const OpusParameters& p, int se
   if (encoder_ || (channels != 1 && channels != 2)) return false;
   comments_.reset(ope_comments_create());
   if (!comments_) {
-    SetFailureNote("the Opus encoder could not be started");
+    NoteEncoderFailure("Opus", EncoderFailure::kNotStarted);
     return false;
   }
   if (tags) {
@@ -101,7 +102,7 @@ bool OggOpusWriter::WritePcm(const void* left, const void* right, int frames) {
     pcm = interleaved_.data();
   }
   if (ope_encoder_write(encoder_.get(), pcm, frames) != OPE_OK) {
-    SetFailureNote("the Opus encoder failed on the audio");
+    NoteEncoderFailure("Opus", EncoderFailure::kOnTheAudio);
     return false;
   }
   return !out_.Failed();
@@ -111,7 +112,7 @@ bool OggOpusWriter::Finish() {
   if (!encoder_ || finished_) return false;
   finished_ = true;
   if (ope_encoder_drain(encoder_.get()) != OPE_OK) {
-    SetFailureNote("the Opus encoder failed at the end of the audio");
+    NoteEncoderFailure("Opus", EncoderFailure::kAtTheEnd);
     return false;
   }
   return !out_.Failed();
