@@ -36,8 +36,9 @@ class TallyingSink : public PcmSink {
   bool WritePcm(const void* left, const void* right, int frames) override {
     if (frames > 0) {
       tally_.outputFrames += static_cast<uint64_t>(frames);
-      tally_.digest.Add(left, right, frames, tally_.output.channels,
-                        SampleBytes(tally_.output.bits));
+      if (!tally_.skipDigest)
+        tally_.digest.Add(left, right, frames, tally_.output.channels,
+                          SampleBytes(tally_.output.bits));
     }
     return next_.WritePcm(left, right, frames);
   }
@@ -69,8 +70,10 @@ int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::st
   EncodeTally* tally = context.tally;
   EncodeTally unused;
   EncodeTally& counts = tally ? *tally : unused;
+  const bool skipDigest = counts.skipDigest;
   counts = EncodeTally{};
   counts.output = plan.output;
+  counts.skipDigest = skipDigest;
   TallyingSink tallying(*writer, counts);
   BlockConditioner conditioner;
   if (!conditioner.Open(plan, tally ? static_cast<PcmSink&>(tallying) : *writer)) {

@@ -24,6 +24,8 @@ struct EncodeTally {
   uint64_t outputFrames = 0;  // as the writer received them
   PcmFormat output;
   PcmDigest digest;  // of the writer's PCM
+  // Set by the caller when nothing will compare the samples: the digest is then skipped.
+  bool skipDigest = false;
 };
 
 }  // namespace sonorell

@@ -147,6 +147,8 @@ int ConvertPlannedFile(const RunPlan& plan, size_t index, int toParent) {
   SourceFile file = planned.file;
   const std::set<std::string> others = ClaimedByOthers(plan, index);
   EncodeTally tally;
+  // Only a verification compares the samples; a plain run spares their digest.
+  tally.skipDigest = !plan.verify;
   const FileConversion done =
       ConvertEntry(file, settings, planned.fileNumber, progress,
                    DefaultRunServices().encoderFor(settings.OutputFormat), &others, &tally);
