@@ -122,6 +122,43 @@ class WorkerRunTest : public QObject {
     testing::SaveScreenshot(window, "main-after-crash-and-hang");
   }
 
+  // The two newer formats from the format box: a 24-bit source stays 24-bit in FLAC, and
+  // both outputs pass their reference checkers.
+  void flacAndOpusFromTheFormatBox() {
+    if (!testing::ToolAvailable("flac") || !testing::ToolAvailable("opusinfo")) {
+      QSKIP("flac or opusinfo is not installed");
+    }
+    testing::TempFolder in;
+    testing::TempFolder out;
+    const std::string source = in / "hires.wav";
+    QVERIFY(testing::CommandOutput("sox -n -r 96000 -b 24 -c 2 " + testing::ShellQuote(source) +
+                                   " synth 3 sine 440 sine 660 gain -6"));
+    Desktop desktop;
+    CMainDlg window(ServicesFor(desktop));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.AddDroppedItems({source});
+    QCOMPARE(window.Files().Count(), 1);
+    struct Case {
+      int format;
+      const char* output;
+      std::string check;
+    } cases[] = {
+        {kOutputFlac, "hires.flac", "flac -s -t "},
+        {kOutputOpus, "hires.opus", "opusinfo "},
+    };
+    for (const Case& c : cases) {
+      OutputTo(window, out.path(), c.format, 1);
+      window.Convert();
+      QCOMPARE(Cell(window, 0, kColumnStatus), QString(c.output));
+      QVERIFY2(testing::CommandOutput(c.check + testing::ShellQuote(out / c.output)), c.output);
+    }
+    QCOMPARE(
+        testing::CommandOutput("metaflac --show-bps " + testing::ShellQuote(out / "hires.flac"))
+            .value_or(""),
+        std::string("24\n"));
+  }
+
   void cancelStopsTheRunningFilesAndLeavesTheRest() {
     testing::TempFolder in;
     testing::TempFolder out;
