@@ -8,6 +8,9 @@ namespace sonorell {
 namespace {
 
 constexpr int kSeekPointSeconds = 10;
+// A source that states an absurd length (a damaged header) must not make a table of
+// gigabytes: beyond this many points they are spaced further apart.
+constexpr uint64_t kMostSeekPoints = 32768;
 // "fLaC", then STREAMINFO (a 4-byte block header and 34 bytes), then the seek table's header.
 constexpr uint64_t kSeekPointsOffset = 4 + 4 + 34 + 4;
 constexpr uint64_t kSeekPointBytes = 18;
@@ -38,16 +41,20 @@ bool FlacWriter::Open(const FlacStreamSetup& setup) {
   // Rates beyond what the streamable subset names still make valid files.
   if (ok && f.rate > 655350) ok = FLAC__stream_encoder_set_streamable_subset(e, false);
   if (ok && setup.totalFrames > 0) {
-    ok = FLAC__stream_encoder_set_total_samples_estimate(e, setup.totalFrames);
+    // STREAMINFO holds 36 bits of it until Finish writes the real count.
+    ok = FLAC__stream_encoder_set_total_samples_estimate(
+        e, std::min<uint64_t>(setup.totalFrames, (uint64_t{1} << 36) - 1));
   }
   if (!ok) return false;
 
   std::vector<FLAC__StreamMetadata*> blocks;
-  if (setup.totalFrames > 0) {
+  const uint64_t spacing =
+      std::max<uint64_t>(static_cast<uint64_t>(kSeekPointSeconds) * static_cast<uint64_t>(f.rate),
+                         setup.totalFrames / kMostSeekPoints + 1);
+  if (setup.totalFrames > 0 && spacing <= UINT32_MAX) {
     seekTable_.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_SEEKTABLE));
     if (!seekTable_ || !FLAC__metadata_object_seektable_template_append_spaced_points_by_samples(
-                           seekTable_.get(), static_cast<uint32_t>(kSeekPointSeconds * f.rate),
-                           setup.totalFrames)) {
+                           seekTable_.get(), static_cast<uint32_t>(spacing), setup.totalFrames)) {
       return false;
     }
     blocks.push_back(seekTable_.get());
