@@ -1,10 +1,13 @@
 // Compressed output through the batch command against the reference encoders on the same
 // input, in one run: LAME's own program at the same constant bit rate, oggenc at the same
-// nominal bit rate, ffmpeg's AAC encoder (the one ours is built on) at the same average bit
-// rate, and for AMR-WB ffmpeg's decoding and resampling to 16 kHz mono followed by a
-// reference AMR-WB encoder program when the machine has one (Debian ships none, so then the
-// peer is the decoding and resampling alone). Wall time and peak memory of both.
-// Usage: sonorell_bench_encode CLI_PATH [minutes]
+// nominal bit rate, opusenc (libopusenc, as ours) at the same bit rate with its output synced
+// to disk as ours is, ffmpeg's AAC encoder (the one ours is built on) at the same average bit
+// rate, flac at the same compression level (its output synced too), and for AMR-WB ffmpeg's
+// decoding and resampling to 16 kHz mono followed by a reference AMR-WB encoder program when
+// the machine has one (Debian ships none, so then the peer is the decoding and resampling
+// alone). Wall time and peak memory of both.
+// Usage: sonorell_bench_encode CLI_PATH [minutes] [only]
+// only: run just the jobs whose name holds this text ("Opus").
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,11 +21,12 @@ using bench::Measured;
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s CLI_PATH [minutes]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s CLI_PATH [minutes] [only]\n", argv[0]);
     return 2;
   }
   const std::string cli = argv[1];
   const int minutes = argc > 2 ? std::atoi(argv[2]) : 10;
+  const std::string only = argc > 3 ? argv[3] : "";
   const std::string dir = (fs::temp_directory_path() / "sonorell-bench-encode").string();
   const std::string home = dir + "/home";
   const std::string ours = dir + "/ours";
@@ -64,6 +68,12 @@ int main(int argc, char** argv) {
        "oggenc*",
        {cli, "convert", "--format", "ogg", "--bitrate", "128", "--out", ours, input},
        {"oggenc", "-Q", "-b", "128", "-o", ours + "/oggenc.ogg", input}},
+      // Ours syncs the file before it takes its name; the peer syncs its output too.
+      {"-> Opus 128 kbit/s",
+       "opusenc+sync",
+       {cli, "convert", "--format", "opus", "--bitrate", "128", "--out", ours, input},
+       {"sh", "-c", "opusenc --quiet --bitrate 128 \"$0\" \"$1\" && sync \"$1\"", input,
+        ours + "/opusenc.opus"}},
       {"-> M4A AAC 128 kbit/s ABR",
        "ffmpeg",
        {cli, "convert", "--format", "m4a", "--bitrate", "128", "--out", ours, input},
@@ -76,6 +86,14 @@ int main(int argc, char** argv) {
         "--out", ours, input},
        {"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", input, "-c:a", "wmav2", "-b:a", "128k",
         ours + "/ffmpeg.wma"}},
+      // Ours syncs each finished output to disk before it counts as converted; the peer's
+      // file is synced too, so both pay for it.
+      {"-> FLAC level 5",
+       "flac -5",
+       {cli, "convert", "--format", "flac", "--quality", "5", "--out", ours, input},
+       {"sh", "-c",
+        "flac -s -f -5 -o '" + ours + "/flac.flac' '" + input + "' && sync '" + ours +
+            "/flac.flac'"}},
   };
   std::vector<Job> allJobs = jobs;
   // AMR-WB at 23.85 kbit/s (mode 8).
@@ -100,6 +118,7 @@ int main(int argc, char** argv) {
               "ours KiB", "peer KiB");
   bool allWithinTarget = true;
   for (const Job& job : allJobs) {
+    if (!only.empty() && std::string(job.name).find(only) == std::string::npos) continue;
     Measured oursBest;
     Measured peerBest;
     bench::BestOf3InTurns(job.ours, job.peer, home, clear, oursBest, peerBest);
@@ -119,7 +138,7 @@ int main(int argc, char** argv) {
   if (!referenceAmrWb) {
     std::printf("ffm-dec: no AMR-WB encoder program here; the peer only decodes and resamples\n");
   }
-  std::printf("target: within 1.10x (MP3, Ogg, WMA) and 1.15x (AAC, AMR) of the peer: %s\n",
+  std::printf("target: within 1.10x (MP3, Ogg, Opus, WMA, FLAC) and 1.15x (AAC, AMR) of the peer: %s\n",
               allWithinTarget ? "met" : "NOT met");
   clear();
   return 0;

@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: sonorell-cli convert --format FMT [options] PATH...\n"
     "  Converts files, and the whole trees of folders, to one output format.\n"
-    "  FMT: wav, mp3, ogg, aac, m4a, mp4, m4b, amr, awb, wma\n"
+    "  FMT: wav, mp3, ogg, aac, m4a, mp4, m4b, amr, awb, wma, flac, opus\n"
     "\n"
     "Output:\n"
     "  --out DIR              write the outputs into DIR (default: the stored output folder,\n"
@@ -29,10 +29,14 @@ constexpr const char* kUsage =
     "\n"
     "Encoding (replace the stored options of FMT for this run):\n"
     "  --rate HZ, --bits 8|16, --mono | --stereo, --gain PERCENT (10 to 3000)\n"
-    "  --bitrate KBPS         mp3 and ogg: kbit/s; aac, m4a, mp4, m4b: average kbit/s\n"
+    "  --bitrate KBPS         mp3 and ogg: kbit/s; opus: kbit/s, 6 to 510; aac, m4a, mp4,\n"
+    "                         m4b: average kbit/s\n"
     "  --quality Q            mp3, ogg: auto, low, ok, medium, cd; aac family: VBR quality\n"
     "                         10 to 500; amr, awb: the codec's mode, 0 to 7 (narrow band) or\n"
-    "                         0 to 8 (wide band); wma: auto (the automatic choice)\n"
+    "                         0 to 8 (wide band); wma: auto (the automatic choice); flac:\n"
+    "                         the compression level, 0 (fastest) to 8 (smallest, default 5)\n"
+    "  --rate-control vbr|cvbr|cbr  opus: variable, constrained variable or constant bit rate\n"
+    "  --complexity N         opus: 0 (fastest) to 10 (best, the default)\n"
     "  --rate, --bitrate and --mono/--stereo for wma choose one encoding of the WMA list\n"
     "  (an unknown one prints the list)\n"
     "\n"
@@ -98,20 +102,22 @@ bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags
       } else {
         flags.format = value;
       }
-    } else if (a == "--rate" || a == "--bits" || a == "--gain" || a == "--bitrate") {
+    } else if (a == "--rate" || a == "--bits" || a == "--gain" || a == "--bitrate" ||
+               a == "--complexity") {
       if (!needValue(i)) return false;
       const std::optional<int> value = ParseWholeNumber(args[++i]);
       if (!value) {
         error = a + " needs a whole number, not \"" + args[i] + "\"";
         return false;
       }
-      (a == "--rate"      ? flags.overrides.rate
-       : a == "--bits"    ? flags.overrides.bits
-       : a == "--bitrate" ? flags.overrides.bitrate
-                          : flags.overrides.gain) = value;
-    } else if (a == "--quality") {
+      (a == "--rate"         ? flags.overrides.rate
+       : a == "--bits"       ? flags.overrides.bits
+       : a == "--bitrate"    ? flags.overrides.bitrate
+       : a == "--complexity" ? flags.overrides.complexity
+                             : flags.overrides.gain) = value;
+    } else if (a == "--quality" || a == "--rate-control") {
       if (!needValue(i)) return false;
-      flags.overrides.quality = args[++i];
+      (a == "--quality" ? flags.overrides.quality : flags.overrides.rateControl) = args[++i];
     } else if (a == "--mono" || a == "--stereo") {
       flags.overrides.channels = a == "--mono" ? 1 : 2;
     } else if (a == "--mirror") {

@@ -5,9 +5,11 @@
 #include <span>
 
 #include "engine/encoders/aac/aac_options.h"
+#include "engine/encoders/flac/flac_encoder.h"
 #include "engine/encoders/mp3/mp3_options.h"
 #include "engine/encoders/ogg/ogg_options.h"
 #include "engine/encoders/option_limits.h"
+#include "engine/encoders/opus/opus_parameters.h"
 #include "engine/encoders/wav/wav_options.h"
 #include "engine/encoders/wma/build_profile_list.h"
 #include "engine/encoders/wma/wma_options.h"
@@ -302,12 +304,84 @@ bool ApplyWma(Settings& s, const FormatOverrides& o, std::string& error) {
   return true;
 }
 
+// FLAC is lossless: --quality names the compression level, the width is the source's.
+bool ApplyFlac(Settings& s, const FormatOverrides& o, std::string& error) {
+  if (o.bits || o.bitrate) {
+    error =
+        "--bits and --bitrate are not available for FLAC (it is lossless and keeps the "
+        "source's width)";
+    return false;
+  }
+  if (o.quality) {
+    const std::string& q = *o.quality;
+    if (q.size() != 1 || q[0] < '0' || q[0] > '8') {
+      error = "--quality must be the FLAC compression level, 0 (fastest) to 8 (smallest)";
+      return false;
+    }
+    s.FLACCompression = q[0] - '0';
+  }
+  if (o.rate && !Listed(kFlacSampleRates, *o.rate)) {
+    error = "--rate " + std::to_string(*o.rate) + " is not one of the FLAC rates (" +
+            ListText(kFlacSampleRates) + ")";
+    return false;
+  }
+  if (o.rate) s.FLACSampleRate = *o.rate;
+  if (o.channels) s.FLACChannels = *o.channels;
+  if (o.gain) {
+    s.AmplifyFLAC = 1;
+    s.AmplifyFLACCoeff = *o.gain;
+  }
+  return true;
+}
+
+// Opus is always 48 kHz and 16-bit in; --bitrate is any whole kbps of the codec's range,
+// --rate-control and --complexity set the encoder, --mono and --stereo the channels.
+bool ApplyOpus(Settings& s, const FormatOverrides& o, std::string& error) {
+  if (o.rate || o.bits || o.quality) {
+    error = "--rate, --bits and --quality are not available for Opus (it is always 48 kHz)";
+    return false;
+  }
+  if (o.bitrate && (*o.bitrate < kOpusMinKbps || *o.bitrate > kOpusMaxKbps)) {
+    error = "--bitrate " + std::to_string(*o.bitrate) + " is outside the Opus bit rates (" +
+            std::to_string(kOpusMinKbps) + " to " + std::to_string(kOpusMaxKbps) + ")";
+    return false;
+  }
+  std::optional<OpusRateControl> control;
+  if (o.rateControl) {
+    const std::string& c = *o.rateControl;
+    if (c == "vbr") control = OpusRateControl::kVariable;
+    if (c == "cvbr") control = OpusRateControl::kConstrainedVariable;
+    if (c == "cbr") control = OpusRateControl::kConstant;
+    if (!control) {
+      error = "--rate-control must be vbr, cvbr or cbr";
+      return false;
+    }
+  }
+  if (o.complexity && (*o.complexity < 0 || *o.complexity > kOpusMaxComplexity)) {
+    error = "--complexity must be 0 to " + std::to_string(kOpusMaxComplexity);
+    return false;
+  }
+  if (o.bitrate) s.OpusBitRate = *o.bitrate;
+  if (control) s.OpusRateControl = static_cast<int>(*control);
+  if (o.complexity) s.OpusComplexity = *o.complexity;
+  if (o.channels) s.OpusChannels = *o.channels;
+  if (o.gain) {
+    s.AmplifyOpus = 1;
+    s.AmplifyOpusCoeff = *o.gain;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ApplyFormatOverrides(Settings& settings, int outputFormat, const FormatOverrides& overrides,
                           std::string& error) {
   if (overrides.gain && !ValidAmplifyCoefficient(*overrides.gain)) {
     error = kInvalidAmplificationText;
+    return false;
+  }
+  if ((overrides.rateControl || overrides.complexity) && outputFormat != kOutputOpus) {
+    error = "--rate-control and --complexity are only available for Opus";
     return false;
   }
   switch (outputFormat) {
@@ -327,6 +401,10 @@ bool ApplyFormatOverrides(Settings& settings, int outputFormat, const FormatOver
       return ApplyAmr(settings, outputFormat, overrides, error);
     case kOutputWma:
       return ApplyWma(settings, overrides, error);
+    case kOutputFlac:
+      return ApplyFlac(settings, overrides, error);
+    case kOutputOpus:
+      return ApplyOpus(settings, overrides, error);
     default:
       if (overrides.Any()) {
         error =

@@ -18,4 +18,14 @@ void ConvertFloatTo8(const float* in, uint8_t* out, int frames) {
   for (int i = 0; i < frames; ++i) out[i] = FloatToSample8(in[i]);
 }
 
+void ConvertWideToFloat(const int32_t* in, int bits, float* out, int frames) {
+  const double scale = 1.0 / static_cast<double>(int64_t{1} << (bits - 1));
+  for (int i = 0; i < frames; ++i) out[i] = static_cast<float>(in[i] * scale);
+}
+
+void ConvertFloatToWide(const float* in, int bits, int32_t* out, int frames) {
+  const double full = static_cast<double>((int64_t{1} << (bits - 1)) - 1);
+  for (int i = 0; i < frames; ++i) out[i] = static_cast<int32_t>(LimitToFullScale(in[i]) * full);
+}
+
 }  // namespace sonorell

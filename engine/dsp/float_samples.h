@@ -33,6 +33,11 @@ inline uint8_t FloatToSample8(float x) {
   return static_cast<uint8_t>(128 + static_cast<int>(LimitToFullScale(x) * 127.0));
 }
 
+// Samples of a wide width (17 .. 32 bits, in 32-bit cells) to and from floats, scaled as the
+// 16-bit ones are: v / 2^(bits-1), and x × (2^(bits-1) - 1) truncated toward zero.
+void ConvertWideToFloat(const int32_t* in, int bits, float* out, int frames);
+void ConvertFloatToWide(const float* in, int bits, int32_t* out, int frames);
+
 void Convert16ToFloat(const int16_t* in, float* out, int frames);
 void Convert8ToFloat(const uint8_t* in, float* out, int frames);
 void ConvertFloatTo16(const float* in, int16_t* out, int frames);

@@ -41,9 +41,24 @@ inline uint8_t AmplifySample8(uint8_t sample, float factor) {
   return static_cast<uint8_t>(v + 128);
 }
 
+// One sample of a wide width (17 .. 32 bits) scaled and clamped symmetrically to
+// ±(2^(bits-1) - 1), as the 16-bit one is.
+inline int32_t AmplifySampleWide(int32_t sample, float factor, int bits) {
+  const double limit = static_cast<double>((int64_t{1} << (bits - 1)) - 1);
+  const double p = static_cast<double>(sample) * static_cast<double>(factor);
+  if (p >= limit) return static_cast<int32_t>(limit);
+  if (p <= -limit) return static_cast<int32_t>(-limit);
+  if (!(p == p)) return 0;
+  return static_cast<int32_t>(p);
+}
+
 // In place over the left buffer and, only when channels is 2, the right one; a mono block
 // may pass no right buffer.
 void AmplifyBlock16(int16_t* left, int16_t* right, int frames, int channels, float factor);
 void AmplifyBlock8(uint8_t* left, uint8_t* right, int frames, int channels, float factor);
+void AmplifyBlockWide(int32_t* left, int32_t* right, int frames, int channels, float factor,
+                      int bits);
+// Whichever of the three the width takes, over cells of SampleBytes(bits).
+void AmplifyBlock(void* left, void* right, int frames, int channels, float factor, int bits);
 
 }  // namespace sonorell

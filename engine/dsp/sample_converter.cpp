@@ -17,7 +17,12 @@ namespace sonorell {
 namespace {
 
 bool UsableFormat(const PcmFormat& f) {
-  return f.rate > 0 && (f.channels == 1 || f.channels == 2) && (f.bits == 8 || f.bits == 16);
+  return f.rate > 0 && (f.channels == 1 || f.channels == 2) &&
+         (f.bits == 8 || f.bits == 16 || (f.bits > 16 && f.bits <= 32));
+}
+
+size_t BlockBytes(int frames, int bits) {
+  return static_cast<size_t>(frames) * static_cast<size_t>(SampleBytes(bits));
 }
 
 // Buffers only ever grow, so a file's blocks stop allocating after the first one.
@@ -27,9 +32,11 @@ T* Grow(std::vector<T>& buffer, size_t count) {
   return buffer.data();
 }
 
-// Integer samples of either width into floats.
+// Integer samples of any width into floats.
 void ToFloat(const void* in, int bits, int frames, float* out) {
-  if (bits == 16) {
+  if (bits > 16) {
+    ConvertWideToFloat(static_cast<const int32_t*>(in), bits, out, frames);
+  } else if (bits == 16) {
     Convert16ToFloat(static_cast<const int16_t*>(in), out, frames);
   } else {
     Convert8ToFloat(static_cast<const uint8_t*>(in), out, frames);
@@ -37,7 +44,9 @@ void ToFloat(const void* in, int bits, int frames, float* out) {
 }
 
 void FromFloat(const float* in, int bits, int frames, void* out) {
-  if (bits == 16) {
+  if (bits > 16) {
+    ConvertFloatToWide(in, bits, static_cast<int32_t*>(out), frames);
+  } else if (bits == 16) {
     ConvertFloatTo16(in, static_cast<int16_t*>(out), frames);
   } else {
     ConvertFloatTo8(in, static_cast<uint8_t*>(out), frames);
@@ -45,7 +54,10 @@ void FromFloat(const float* in, int bits, int frames, void* out) {
 }
 
 void Mix(const void* left, const void* right, int bits, int frames, void* out) {
-  if (bits == 16) {
+  if (bits > 16) {
+    MixToMonoWide(static_cast<const int32_t*>(left), static_cast<const int32_t*>(right),
+                  static_cast<int32_t*>(out), frames);
+  } else if (bits == 16) {
     MixToMono16(static_cast<const int16_t*>(left), static_cast<const int16_t*>(right),
                 static_cast<int16_t*>(out), frames);
   } else {
@@ -55,15 +67,16 @@ void Mix(const void* left, const void* right, int bits, int frames, void* out) {
 }
 
 // One channel at the other width, into buffer.
-const void* ChangeWidth(const void* in, int fromBits, int frames,
+const void* ChangeWidth(const void* in, int fromBits, int toBits, int frames,
                         std::vector<unsigned char>& buffer) {
-  if (fromBits == 8) {
-    auto* out = reinterpret_cast<int16_t*>(Grow(buffer, static_cast<size_t>(frames) * 2));
-    Convert8To16(static_cast<const uint8_t*>(in), out, frames);
-    return out;
+  void* out = Grow(buffer, BlockBytes(frames, toBits));
+  if (fromBits == 8 && toBits == 16) {
+    Convert8To16(static_cast<const uint8_t*>(in), static_cast<int16_t*>(out), frames);
+  } else if (fromBits == 16 && toBits == 8) {
+    Convert16To8(static_cast<const int16_t*>(in), static_cast<uint8_t*>(out), frames);
+  } else {
+    ChangeSampleWidth(in, fromBits, out, toBits, frames);
   }
-  auto* out = reinterpret_cast<uint8_t*>(Grow(buffer, static_cast<size_t>(frames)));
-  Convert16To8(static_cast<const int16_t*>(in), out, frames);
   return out;
 }
 
@@ -139,10 +152,10 @@ int SampleConverter::ProcessAtSameRate(const void* inLeft, const void* inRight, 
   const void* right = in_.channels == 2 ? inRight : nullptr;
   // Width first, so a mix to mono happens on samples of the output width.
   if (in_.bits != out_.bits) {
-    left = ChangeWidth(left, in_.bits, frames, widthLeft_);
-    if (right) right = ChangeWidth(right, in_.bits, frames, widthRight_);
+    left = ChangeWidth(left, in_.bits, out_.bits, frames, widthLeft_);
+    if (right) right = ChangeWidth(right, in_.bits, out_.bits, frames, widthRight_);
   }
-  const size_t bytes = static_cast<size_t>(frames) * static_cast<size_t>(out_.bits / 8);
+  const size_t bytes = BlockBytes(frames, out_.bits);
   if (right && out_.channels == 1) {
     void* mixed = Grow(mix_, bytes);
     Mix(left, right, out_.bits, frames, mixed);
@@ -160,7 +173,7 @@ int SampleConverter::Resample(const void* inLeft, const void* inRight, int frame
   const void* right = in_.channels == 2 ? inRight : nullptr;
   // A stereo file for a mono output is mixed before filtering: half the work, same result.
   if (right && out_.channels == 1) {
-    void* mixed = Grow(mix_, static_cast<size_t>(frames) * static_cast<size_t>(in_.bits / 8));
+    void* mixed = Grow(mix_, BlockBytes(frames, in_.bits));
     Mix(left, right, in_.bits, frames, mixed);
     left = mixed;
     right = nullptr;
@@ -225,7 +238,7 @@ int SampleConverter::Emit(void* outLeft, void* outRight, int capacityFrames) {
     if (lanes == 2) {
       FromFloat(lanes_[1].pending.data(), out_.bits, n, outRight);
     } else {
-      std::memmove(outRight, outLeft, static_cast<size_t>(n) * static_cast<size_t>(out_.bits / 8));
+      std::memmove(outRight, outLeft, BlockBytes(n, out_.bits));
     }
   }
   for (int i = 0; i < lanes; ++i) {

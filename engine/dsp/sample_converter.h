@@ -13,7 +13,9 @@ namespace sonorell {
 struct PcmFormat {
   int rate = -1;      // Hz
   int channels = -1;  // 1 or 2
-  int bits = -1;      // 8 (unsigned, silence 128) or 16 (signed)
+  // 8 (unsigned, silence 128) or 16 (signed); on the wide path of lossless outputs also
+  // 17 .. 32, signed values of that width in 32-bit cells (see SampleBytes).
+  int bits = -1;
 };
 
 // Changes the rate, width and channel count of one file's planar blocks. At equal rates
@@ -32,7 +34,7 @@ class SampleConverter {
   ~SampleConverter();
 
   // Starts a new stream, dropping anything of a previous one. False when a format is not
-  // 1 or 2 channels of 8 or 16 bits at a positive rate, when the rates are further apart
+  // 1 or 2 channels of 8, 16 or 17 .. 32 bits at a positive rate, when the rates are further apart
   // than a factor of kMaxRateFactor, or when the resampler cannot be opened; the converter
   // then stays closed.
   bool Open(PcmFormat in, PcmFormat out);

@@ -17,6 +17,18 @@ inline uint8_t Sample16To8(int16_t sample) {
   return static_cast<uint8_t>((sample >> 8) + 128);
 }
 
+// The cell a sample of a width lives in: a byte for 8 bits (unsigned), two bytes for 16,
+// and a signed 32-bit integer holding the value at its own width for anything wider (the
+// wide path of lossless outputs: 24-bit samples lie in -8388608 .. 8388607).
+inline int SampleBytes(int bits) {
+  return bits <= 8 ? 1 : (bits <= 16 ? 2 : 4);
+}
+
+// Any width to any other at equal rates, by arithmetic shifts: a wider result moves the
+// value up, a narrower one drops the low bits (rounding toward minus infinity, as 16 -> 8
+// does). With both widths 8 or 16 the results are those of the functions above.
+void ChangeSampleWidth(const void* in, int fromBits, void* out, int toBits, int frames);
+
 void Convert8To16(const uint8_t* in, int16_t* out, int frames);
 void Convert16To8(const int16_t* in, uint8_t* out, int frames);
 

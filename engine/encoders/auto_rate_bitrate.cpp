@@ -52,4 +52,11 @@ int NearestListedValue(int value, std::span<const int> list) {
   return list.back();
 }
 
+int StoredOrSourceKbps(int storedKbps, InputTypeCode inputType, int sourceKbps, int outputRate,
+                       int outputChannels) {
+  if (storedKbps != 0) return storedKbps;
+  if (inputType == kInputMp3 || inputType == kInputOgg) return sourceKbps;
+  return AutoRateAndBitrate(outputRate, outputChannels).kbps;
+}
+
 }  // namespace sonorell

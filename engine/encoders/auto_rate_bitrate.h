@@ -2,6 +2,8 @@
 
 #include <span>
 
+#include "engine/sources/input_type_code.h"
+
 namespace sonorell {
 
 // An output sample rate with the bit rate that suits it.
@@ -15,6 +17,12 @@ struct RateAndBitrate {
 // not exceed, 48000 Hz above that, with a bit rate that grows with the rate and is larger for
 // anything but mono (channels != 1).
 RateAndBitrate AutoRateAndBitrate(int sourceRate, int channels);
+
+// The bit rate a stored value asks for: itself, unless it is 0, which means the source's own
+// bit rate for MP3 and Ogg sources (which state one) and the automatic bit rate for the
+// output's rate and channels for any other source.
+int StoredOrSourceKbps(int storedKbps, InputTypeCode inputType, int sourceKbps, int outputRate,
+                       int outputChannels);
 
 // The entry of an ascending list nearest to value: an exact match as is, the first entry
 // below the list, the last above it, the lower of two equally near entries. value itself

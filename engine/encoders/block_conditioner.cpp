@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/dsp/gain.h"
+#include "engine/dsp/sample_width.h"
 #include "engine/sources/audio_source.h"
 
 namespace sonorell {
@@ -15,7 +16,6 @@ bool BlockConditioner::Open(const ConditioningPlan& plan, PcmSink& sink) {
     if (plan_.pickedChannel != 0) in.channels = 1;
     if (!converter_.Open(in, plan_.output)) return false;
     capacity_ = SampleConverter::OutputCapacity(in.rate, plan_.output.rate, BlockFrames);
-    // 16-bit cells hold either width.
     convertedLeft_.assign(static_cast<size_t>(capacity_), 0);
     if (plan_.output.channels == 2) convertedRight_.assign(static_cast<size_t>(capacity_), 0);
   } else if (plan_.gain) {
@@ -30,13 +30,7 @@ bool BlockConditioner::Deliver(void* left, void* right, int frames) {
   if (frames < 0) return false;  // the converter could not take the block
   if (frames == 0) return true;
   if (plan_.gain) {
-    if (plan_.output.bits == 16) {
-      AmplifyBlock16(static_cast<int16_t*>(left), static_cast<int16_t*>(right), frames,
-                     plan_.output.channels, plan_.gainFactor);
-    } else {
-      AmplifyBlock8(static_cast<uint8_t*>(left), static_cast<uint8_t*>(right), frames,
-                    plan_.output.channels, plan_.gainFactor);
-    }
+    AmplifyBlock(left, right, frames, plan_.output.channels, plan_.gainFactor, plan_.output.bits);
   }
   return sink_->WritePcm(left, plan_.output.channels == 2 ? right : nullptr, frames);
 }
@@ -56,7 +50,8 @@ bool BlockConditioner::Consume(const void* left, const void* right, int frames) 
   if (!plan_.gain) {
     return sink_->WritePcm(first, plan_.output.channels == 2 ? second : nullptr, frames);
   }
-  const size_t bytes = static_cast<size_t>(frames) * (plan_.output.bits / 8);
+  const size_t bytes =
+      static_cast<size_t>(frames) * static_cast<size_t>(SampleBytes(plan_.output.bits));
   std::memcpy(passLeft_.data(), first, bytes);
   if (plan_.output.channels == 2 && second) std::memcpy(passRight_.data(), second, bytes);
   return Deliver(passLeft_.data(), passRight_.empty() ? nullptr : passRight_.data(), frames);

@@ -30,10 +30,11 @@ class BlockConditioner : public BlockConsumer {
   PcmSink* sink_ = nullptr;
   SampleConverter converter_;
   int capacity_ = 0;  // frames per channel of the converted buffers
-  std::vector<int16_t> convertedLeft_;
-  std::vector<int16_t> convertedRight_;
-  std::vector<int16_t> passLeft_;  // unconverted blocks that still take gain
-  std::vector<int16_t> passRight_;
+  // 32-bit cells hold a sample of any width.
+  std::vector<int32_t> convertedLeft_;
+  std::vector<int32_t> convertedRight_;
+  std::vector<int32_t> passLeft_;  // unconverted blocks that still take gain
+  std::vector<int32_t> passRight_;
 };
 
 }  // namespace sonorell

@@ -9,8 +9,17 @@
 
 namespace sonorell {
 
-PcmFormat DeliveredFormat(const AudioSource& source) {
-  return PcmFormat{source.GetSampleRate(), source.GetOutputChannels(), source.GetBitsPerSample()};
+namespace {
+
+bool ReadsWide(const AudioSource& source, BlockWidth width) {
+  return width == BlockWidth::kWide && source.GetWideBits() > 16;
+}
+
+}  // namespace
+
+PcmFormat DeliveredFormat(const AudioSource& source, BlockWidth width) {
+  return PcmFormat{source.GetSampleRate(), source.GetOutputChannels(),
+                   ReadsWide(source, width) ? source.GetWideBits() : source.GetBitsPerSample()};
 }
 
 std::string BreaksOffNote(double deliveredSeconds, int statedSeconds) {
@@ -32,13 +41,11 @@ std::string BreaksOffNote(double deliveredSeconds, int statedSeconds) {
 
 PumpResult PumpSourceBlocks(AudioSource& source, InputTypeCode inputType,
                             const std::string& sourcePath, ConvertProgress& progress,
-                            BlockConsumer& consumer) {
-  // Two bytes per sample is enough for either width the sources deliver.
-  std::vector<int16_t> left(BlockFrames);
-  std::vector<int16_t> right(BlockFrames);
-  const auto rightBuffer = [&] {
-    return source.GetOutputChannels() == 2 ? static_cast<void*>(right.data()) : nullptr;
-  };
+                            BlockConsumer& consumer, BlockWidth width) {
+  // 32-bit cells hold a sample of any width the sources deliver.
+  std::vector<int32_t> left(BlockFrames);
+  std::vector<int32_t> right(BlockFrames);
+  const auto rightBuffer = [&] { return source.GetOutputChannels() == 2 ? right.data() : nullptr; };
 
   const uint64_t length = source.GetLength();
   FileProgress fileProgress(progress, sourcePath, length);
@@ -46,11 +53,12 @@ PumpResult PumpSourceBlocks(AudioSource& source, InputTypeCode inputType,
   double seconds = 0;  // of sound delivered, over every format the source changed to
 
   for (;;) {
-    const int frames = source.Read(left.data(), rightBuffer());
+    const int frames = ReadsWide(source, width) ? source.ReadWide(left.data(), rightBuffer())
+                                                : source.Read(left.data(), rightBuffer());
     if (frames <= 0) {
       const DataEnd end = source.EndOfData();
       if (end == DataEnd::kFormatChange) {
-        if (!consumer.Reformat(DeliveredFormat(source))) return PumpResult::kFailed;
+        if (!consumer.Reformat(DeliveredFormat(source, width))) return PumpResult::kFailed;
         continue;
       }
       if (end == DataEnd::kBrokenOff) {

@@ -21,6 +21,11 @@ class BlockConsumer {
   virtual bool Reformat(const PcmFormat& /*source*/) { return false; }
 };
 
+// Which read the pump takes blocks with: the designed 8/16-bit blocks of every encoder, or
+// for lossless outputs the wide read of sources that hold more than 16 bits (their blocks
+// then come as signed values of the source's width in 32-bit cells).
+enum class BlockWidth { kDesigned, kWide };
+
 // kBrokenOff: the source's data broke off short of its end; every block it did deliver was
 // handed on, and the failure note says where it broke off.
 enum class PumpResult { kFinished, kCancelled, kFailed, kBrokenOff };
@@ -32,10 +37,10 @@ enum class PumpResult { kFinished, kCancelled, kFailed, kBrokenOff };
 // shows 100%.
 PumpResult PumpSourceBlocks(AudioSource& source, InputTypeCode inputType,
                             const std::string& sourcePath, ConvertProgress& progress,
-                            BlockConsumer& consumer);
+                            BlockConsumer& consumer, BlockWidth width = BlockWidth::kDesigned);
 
 // The source's delivered format, as the conditioning takes it.
-PcmFormat DeliveredFormat(const AudioSource& source);
+PcmFormat DeliveredFormat(const AudioSource& source, BlockWidth width = BlockWidth::kDesigned);
 
 // "the source breaks off at 2:13 of 4:05" (without " of ..." when the length is not
 // known beyond the point where it broke off).

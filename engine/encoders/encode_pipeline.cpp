@@ -1,5 +1,6 @@
 #include "engine/encoders/encode_pipeline.h"
 
+#include "engine/dsp/sample_width.h"
 #include "engine/encoders/block_conditioner.h"
 #include "engine/encoders/block_pump.h"
 #include "engine/sources/failure_note.h"
@@ -36,7 +37,7 @@ class TallyingSink : public PcmSink {
     if (frames > 0) {
       tally_.outputFrames += static_cast<uint64_t>(frames);
       tally_.digest.Add(left, right, frames, tally_.output.channels,
-                        tally_.output.bits == 8 ? 1 : 2);
+                        SampleBytes(tally_.output.bits));
     }
     return next_.WritePcm(left, right, frames);
   }
@@ -52,11 +53,13 @@ int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::st
               const std::string& targetPath, ConvertProgress& progress,
               const EncodeContext& context) {
   std::unique_ptr<AudioSource> source =
-      CreateAudioSource(sourcePath, inputType, recipe.renderingRate, /*forConversion=*/true);
+      recipe.width == BlockWidth::kWide
+          ? CreateWideAudioSource(sourcePath, inputType, recipe.renderingRate)
+          : CreateAudioSource(sourcePath, inputType, recipe.renderingRate, /*forConversion=*/true);
   if (!source) return 0;
 
   ConditioningPlan plan;
-  if (!recipe.plan(*source, plan)) return 0;
+  if (!recipe.plan(*source, DeliveredFormat(*source, recipe.width), plan)) return 0;
 
   StagedOutput out;
   if (!out.Open(targetPath)) return 0;
@@ -77,7 +80,7 @@ int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::st
   CountingConsumer counting(conditioner, plan.source.rate, counts.sourceSeconds);
   const PumpResult pumped =
       PumpSourceBlocks(*source, inputType, sourcePath, progress,
-                       tally ? static_cast<BlockConsumer&>(counting) : conditioner);
+                       tally ? static_cast<BlockConsumer&>(counting) : conditioner, recipe.width);
   const bool keptPartial = pumped == PumpResult::kBrokenOff && context.settings.KeepDamaged != 0;
   if (pumped != PumpResult::kFinished && !keptPartial) {
     return 0;  // the staged file goes with `out`

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/encoders/block_pump.h"
 #include "engine/encoders/conditioning_plan.h"
 #include "engine/encoders/convert_progress.h"
 #include "engine/encoders/encode_tally.h"
@@ -19,8 +20,11 @@ namespace sonorell {
 // rendered at, how the output is decided from the opened source, and its writer.
 struct EncodeRecipe {
   int renderingRate = 44100;
-  // False refuses the file (after leaving a failure note when there is a reason to tell).
-  std::function<bool(AudioSource& source, ConditioningPlan& plan)> plan;
+  // Lossless formats read sources wider than 16 bits at their own width.
+  BlockWidth width = BlockWidth::kDesigned;
+  // Decides the output for the source's delivered format. False refuses the file (after
+  // leaving a failure note when there is a reason to tell).
+  std::function<bool(AudioSource& source, const PcmFormat& delivered, ConditioningPlan& plan)> plan;
   // Opens the format's writer on the staged output; null fails the file.
   std::function<std::unique_ptr<FormatWriter>(StagedOutput& out, const ConditioningPlan& plan,
                                               AudioSource& source)>

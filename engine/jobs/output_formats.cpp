@@ -4,8 +4,10 @@
 
 #include "engine/encoders/aac/aac_encoder.h"
 #include "engine/encoders/amr/amr_encoder.h"
+#include "engine/encoders/flac/flac_encoder.h"
 #include "engine/encoders/mp3/mp3_encoder.h"
 #include "engine/encoders/ogg/ogg_encoder.h"
+#include "engine/encoders/opus/opus_encoder.h"
 #include "engine/encoders/wav/wav_encoder.h"
 #include "engine/encoders/wma/wma_encoder.h"
 #include "engine/paths/path_rules.h"
@@ -47,8 +49,8 @@ constexpr std::array<Dispatch, 12> kDispatch{{
     {kOutputMp4, "MP4", EncodeMp4File},
     {kOutputM4b, "M4B", EncodeMp4File},
     {kOutputWma, "WMA", EncodeWmaFile},
-    {kOutputFlac, "FLAC", nullptr},
-    {kOutputOpus, "OPUS", nullptr},
+    {kOutputFlac, "FLAC", EncodeFlacFile},
+    {kOutputOpus, "OPUS", EncodeOpusFile},
 }};
 
 const Dispatch* FindDispatch(OutputFormatCode code) {

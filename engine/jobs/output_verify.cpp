@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "engine/dsp/sample_width.h"
 #include "engine/encoders/block_pump.h"
 #include "engine/encoders/convert_progress.h"
 #include "engine/jobs/input_types.h"
@@ -36,7 +37,7 @@ class QuietProgress : public ConvertProgress {
 class DecodedTally : public BlockConsumer {
  public:
   DecodedTally(bool digest, int channels, int bits)
-      : digesting_(digest), channels_(channels), bytes_(bits == 8 ? 1 : 2) {}
+      : digesting_(digest), channels_(channels), bytes_(SampleBytes(bits)) {}
   bool Consume(const void* left, const void* right, int frames) override {
     if (frames <= 0) return true;
     frames_ += static_cast<uint64_t>(frames);
@@ -70,6 +71,7 @@ int AllowedFrameDifference(int outputFormat, int outputRate) {
   int frames = 0;
   switch (outputFormat) {
     case kOutputWav:
+    case kOutputFlac:
       frames = 0;
       break;
     case kOutputMp3:
@@ -91,6 +93,10 @@ int AllowedFrameDifference(int outputFormat, int outputRate) {
     case kOutputWma:
       frames = 2048 + 4096 + 2048;
       break;
+    case kOutputOpus:
+      // Pre-skip and end trimming leave the source's length; a 20 ms frame of slack.
+      frames = 960 + 960;
+      break;
     default:
       frames = 4096;
       break;
@@ -107,16 +113,21 @@ VerifyOutcome VerifyOutput(int outputFormat, const EncodeTally& tally,
     return v;
   }
   const InputTypeCode outputType = InputTypeForPath(targetPath);
-  const std::unique_ptr<AudioSource> output = CreateAudioSource(targetPath, outputType, 0, true);
+  const BlockWidth width = outputFormat == kOutputFlac ? BlockWidth::kWide : BlockWidth::kDesigned;
+  const std::unique_ptr<AudioSource> output =
+      width == BlockWidth::kWide ? CreateWideAudioSource(targetPath, outputType, 0)
+                                 : CreateAudioSource(targetPath, outputType, 0, true);
   if (!output || output->GetSampleRate() <= 0) {
     v.failure = "verify: the output cannot be read";
     return v;
   }
-  const int outputRate = output->GetSampleRate();
-  const int channels = output->GetOutputChannels();
-  const int bits = output->GetBitsPerSample();
-  // A WAV file holds exactly the PCM it was given: every sample must come back.
-  const bool exact = outputFormat == kOutputWav;
+  // A WAV or FLAC file holds exactly the PCM it was given: every sample must come back,
+  // a FLAC file's at its own width.
+  const bool exact = outputFormat == kOutputWav || outputFormat == kOutputFlac;
+  const PcmFormat read = DeliveredFormat(*output, width);
+  const int outputRate = read.rate;
+  const int channels = read.channels;
+  const int bits = read.bits;
   if (exact && (outputRate != tally.output.rate || channels != tally.output.channels ||
                 bits != tally.output.bits)) {
     v.failure = "verify: the output's format is not the one encoded";
@@ -124,7 +135,7 @@ VerifyOutcome VerifyOutput(int outputFormat, const EncodeTally& tally,
   }
   QuietProgress progress(cancelled);
   DecodedTally decoded(exact, channels, bits);
-  if (PumpSourceBlocks(*output, outputType, targetPath, progress, decoded) !=
+  if (PumpSourceBlocks(*output, outputType, targetPath, progress, decoded, width) !=
       PumpResult::kFinished) {
     v.failure = "verify: the output cannot be read to its end";
     return v;

@@ -47,6 +47,13 @@ class AudioSource {
   virtual bool Open(const std::string& path, int renderingRate) = 0;
   virtual int Read(void* left, void* right) = 0;
 
+  // The wide read of lossless outputs, beside the designed one. GetWideBits is the width of
+  // the samples the source truly holds (up to 32); ReadWide delivers them as Read does, but
+  // as signed values of that width in 32-bit cells. By default a source's designed blocks
+  // are all it holds: 16 bits, the blocks widened (8-bit ones moved up to 16).
+  virtual int GetWideBits() const { return 16; }
+  virtual int ReadWide(int32_t* left, int32_t* right);
+
   virtual uint64_t GetLength() const { return length_; }
   virtual uint64_t GetPosition() const { return position_; }
   virtual int GetDuration() const { return duration_; }

@@ -90,10 +90,12 @@ DecoderPlan PlanFor(InputTypeCode code, bool wmRuntimePresent) {
   return kAnythingElse;
 }
 
-std::unique_ptr<AudioSource> CreateAudioSourceWith(const DecoderMaker& makeDecoder,
-                                                   const std::string& path, InputTypeCode code,
-                                                   int renderingRate, bool forConversion,
-                                                   const SourceFactoryHooks& hooks) {
+namespace {
+
+std::unique_ptr<AudioSource> OpenFirstThatTakes(const DecoderMaker& makeDecoder,
+                                                const std::string& path, InputTypeCode code,
+                                                int renderingRate, bool forConversion, bool wide,
+                                                const SourceFactoryHooks& hooks) {
   bool wmPresent = false;
   if (code == kInputWindowsMedia) {
     wmPresent = platform::WmRuntimeLoaded();
@@ -104,9 +106,13 @@ std::unique_ptr<AudioSource> CreateAudioSourceWith(const DecoderMaker& makeDecod
     }
   }
 
-  const DecoderPlan plan = PlanFor(code, wmPresent);
-  const DecoderKind order[] = {plan.first, D::kBass, D::kFfmpeg, D::kWav};
-  const bool tried[] = {true, plan.thenBass, plan.thenFfmpeg, plan.thenWav};
+  const DecoderPlan plan = wide ? WidePlanFor(code, wmPresent) : PlanFor(code, wmPresent);
+  // The designed order tries BASS before FFmpeg; the wide order FFmpeg before BASS.
+  const DecoderKind second = wide ? D::kFfmpeg : D::kBass;
+  const DecoderKind third = wide ? D::kBass : D::kFfmpeg;
+  const DecoderKind order[] = {plan.first, second, third, D::kWav};
+  const bool tried[] = {true, wide ? plan.thenFfmpeg : plan.thenBass,
+                        wide ? plan.thenBass : plan.thenFfmpeg, plan.thenWav};
   for (size_t i = 0; i < std::size(order); ++i) {
     if (!tried[i]) continue;
     if (auto source = TryOpen(makeDecoder, order[i], forConversion, path, renderingRate)) {
@@ -117,10 +123,34 @@ std::unique_ptr<AudioSource> CreateAudioSourceWith(const DecoderMaker& makeDecod
   return nullptr;
 }
 
+}  // namespace
+
+DecoderPlan WidePlanFor(InputTypeCode code, bool wmRuntimePresent) {
+  DecoderPlan plan = PlanFor(code, wmRuntimePresent);
+  if (code == kInputWav) return DecoderPlan{D::kWav, true, true, false};
+  if (plan.first == D::kBass) return DecoderPlan{D::kFfmpeg, true, false, plan.thenWav};
+  // Decoders of their own format (AIFF, AU, Ogg Vorbis, Windows Media) stay first; FFmpeg
+  // goes before BASS after them.
+  plan.thenFfmpeg = plan.thenFfmpeg || plan.thenBass;
+  return plan;
+}
+
+std::unique_ptr<AudioSource> CreateAudioSourceWith(const DecoderMaker& makeDecoder,
+                                                   const std::string& path, InputTypeCode code,
+                                                   int renderingRate, bool forConversion,
+                                                   const SourceFactoryHooks& hooks) {
+  return OpenFirstThatTakes(makeDecoder, path, code, renderingRate, forConversion, false, hooks);
+}
+
 std::unique_ptr<AudioSource> CreateAudioSource(const std::string& path, InputTypeCode code,
                                                int renderingRate, bool forConversion,
                                                const SourceFactoryHooks& hooks) {
   return CreateAudioSourceWith(MakeBuiltInDecoder, path, code, renderingRate, forConversion, hooks);
+}
+
+std::unique_ptr<AudioSource> CreateWideAudioSource(const std::string& path, InputTypeCode code,
+                                                   int renderingRate) {
+  return OpenFirstThatTakes(MakeBuiltInDecoder, path, code, renderingRate, true, true, {});
 }
 
 }  // namespace sonorell

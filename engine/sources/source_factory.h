@@ -32,12 +32,21 @@ struct DecoderPlan {
 };
 DecoderPlan PlanFor(InputTypeCode code, bool wmRuntimePresent);
 
+// The order for lossless outputs, which read sources wider than 16 bits at their own width:
+// the decoders with a wide read first (the native WAV, AIFF and AU readers for their own
+// formats, else FFmpeg), the BASS layer, whose channels deliver 16 bits, after them.
+DecoderPlan WidePlanFor(InputTypeCode code, bool wmRuntimePresent);
+
 // Opens the file with the first decoder that takes it, in the order its input type calls
 // for. renderingRate matters to synthesised sound only (0 when adding files). With
 // forConversion set, a file no decoder opens leaves its reason in the failure note.
 std::unique_ptr<AudioSource> CreateAudioSource(const std::string& path, InputTypeCode code,
                                                int renderingRate, bool forConversion,
                                                const SourceFactoryHooks& hooks = {});
+
+// The same in the wide order, for conversion (lossless outputs and their verification).
+std::unique_ptr<AudioSource> CreateWideAudioSource(const std::string& path, InputTypeCode code,
+                                                   int renderingRate);
 
 // The same over another set of decoders (tests).
 std::unique_ptr<AudioSource> CreateAudioSourceWith(const DecoderMaker& makeDecoder,

@@ -11,7 +11,7 @@
 #include <system_error>
 #include <thread>
 
-#include "engine/encoders/ogg/ogg_encoder.h"
+#include "engine/encoders/ogg_stream_serial.h"
 #include "engine/jobs/conversion_job.h"
 #include "engine/jobs/output_formats.h"
 #include "engine/jobs/output_verify.h"
@@ -136,8 +136,9 @@ int ConvertPlannedFile(const RunPlan& plan, size_t index, int toParent) {
   ApplyTestFault("convert", planned.file.SourcePath);
 
   // Each file of a run gets the stream serial it would get in one process: the k-th Ogg
-  // file the k-th number of the sequence, so that a run's files never share one.
-  if (settings.OutputFormat == kOutputOgg) {
+  // (Vorbis or Opus) file the k-th number of the sequence, so that a run's files never
+  // share one.
+  if (settings.OutputFormat == kOutputOgg || settings.OutputFormat == kOutputOpus) {
     for (int n = 1; n < planned.fileNumber; ++n) NextOggStreamSerial();
   }
 

@@ -396,6 +396,10 @@ SampleType AudioStreamDecoder::Type() const {
   return state_ ? state_->type : SampleType::kS16;
 }
 
+int AudioStreamDecoder::BitsPerRawSample() const {
+  return state_ && state_->codec ? state_->codec->bits_per_raw_sample : 0;
+}
+
 int AudioStreamDecoder::Channels() const {
   return state_ ? state_->channels : 0;
 }

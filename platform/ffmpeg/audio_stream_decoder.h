@@ -55,6 +55,9 @@ class AudioStreamDecoder {
   SampleType Type() const;
   int Channels() const;
   int SampleRate() const;
+  // The significant bits of the decoder's samples as it states them (24 for a 24-bit FLAC
+  // delivered as 32-bit integers); 0 when it does not say.
+  int BitsPerRawSample() const;
 
   // The next decoded frames, in stream order; frames == 0 once the data has ended. A damaged
   // packet is dropped and decoding goes on with the next one; only the end of the packets

@@ -63,6 +63,15 @@ TEST(CompressedOverrides, ValuesOutsideThePageListsAreRefused) {
       {"--format awb --quality 9", "--quality must be the AMR-WB mode, 0 to 8"},
       {"--format amr --quality 8", "--quality must be the AMR-NB mode, 0 to 7"},
       {"--format amr --mono", "are not available for AMR and AWB (choose the mode with --quality)"},
+      {"--format opus --bitrate 5", "--bitrate 5 is outside the Opus bit rates (6 to 510)"},
+      {"--format opus --bitrate 511", "--bitrate 511 is outside the Opus bit rates (6 to 510)"},
+      {"--format opus --rate-control abr", "--rate-control must be vbr, cvbr or cbr"},
+      {"--format opus --complexity 11", "--complexity must be 0 to 10"},
+      {"--format opus --complexity max", "--complexity needs a whole number, not \"max\""},
+      {"--format opus --rate 44100",
+       "--rate, --bits and --quality are not available for Opus (it is always 48 kHz)"},
+      {"--format ogg --rate-control cbr",
+       "--rate-control and --complexity are only available for Opus"},
   };
   for (const Case& c : cases) {
     // A flag without its value must be the last word to be missing one.

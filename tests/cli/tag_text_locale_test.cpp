@@ -57,7 +57,7 @@ TEST(TagTextLocales, UnderTheCLocaleEveryTagReachesEveryFormat) {
   // A name that is not UTF-8 still converts, as it always has.
   const std::string odd = in / "odd\xff name.flac";
   fs::copy_file(flac, odd);
-  for (const std::string format : {"mp3", "ogg", "m4a", "wma"}) {
+  for (const std::string format : {"mp3", "ogg", "opus", "m4a", "wma"}) {
     SCOPED_TRACE(format);
     const CliResult r = RunCli(profile,
                                "convert --no-settings --format " + format + " --out " +
@@ -90,7 +90,7 @@ TEST(TagTextLocales, ALegacyLocaleReplacesWhatItCannotHoldAndSaysSo) {
                                               Metadata("artist", "Пётр") +
                                               Metadata("album", "Ökotopia")));
   ASSERT_TRUE(MakeFlac(in / "plain.flac", Metadata("title", "Crème brûlée")));
-  for (const std::string format : {"mp3", "ogg"}) {
+  for (const std::string format : {"mp3", "ogg", "opus"}) {
     SCOPED_TRACE(format);
     const std::string report = out / (format + ".json");
     const CliResult r =

@@ -30,19 +30,29 @@ inline bool WriteScratch(const std::string& path, const uint8_t* data, size_t si
   return std::fclose(f) == 0 && ok;
 }
 
-// Opens the bytes with the decoder and reads them to the end, with buffers of exactly one
-// block so that any write past a block is caught; a count above a block is a crash.
+// Reads an opened source to the end with buffers of exactly one block, so that any write
+// past a block is caught; a count above a block is a crash. Sample is the cell of the read.
+template <typename Sample, typename ReadBlock>
+void ReadToTheEnd(AudioSource& source, ReadBlock read) {
+  std::vector<Sample> left(BlockFrames), right(BlockFrames);
+  const bool stereo = source.GetOutputChannels() == 2;
+  for (int block = 0; block < 100000; ++block) {
+    const int n = read(left.data(), stereo ? right.data() : nullptr);
+    if (n <= 0) break;
+    if (n > BlockFrames) __builtin_trap();
+    (void)source.GetPosition();
+  }
+}
+
+// Opens the bytes with the decoder and reads them to the end, and where the source holds
+// more than 16 bits once more through the wide read of lossless outputs.
 inline void DecodeScratch(AudioSource& source, const uint8_t* data, size_t size,
                           const char* extension) {
   const std::string& path = ScratchPath(extension);
   if (!WriteScratch(path, data, size) || !source.Open(path, 44100)) return;
-  std::vector<int16_t> left(BlockFrames), right(BlockFrames);
-  const bool stereo = source.GetOutputChannels() == 2;
-  for (int block = 0; block < 100000; ++block) {
-    const int n = source.Read(left.data(), stereo ? right.data() : nullptr);
-    if (n <= 0) break;
-    if (n > BlockFrames) __builtin_trap();
-    (void)source.GetPosition();
+  ReadToTheEnd<int16_t>(source, [&](int16_t* l, int16_t* r) { return source.Read(l, r); });
+  if (source.GetWideBits() > 16 && source.Open(path, 44100)) {
+    ReadToTheEnd<int32_t>(source, [&](int32_t* l, int32_t* r) { return source.ReadWide(l, r); });
   }
   source.Close();
 }

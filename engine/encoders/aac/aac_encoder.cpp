@@ -39,9 +39,7 @@ void NoteRefusedOptions(const AacEncodingOptions& options, const PcmFormat& form
 EncodeRecipe AacRecipe(const AacEncodingOptions& options) {
   EncodeRecipe recipe;
   recipe.renderingRate = kRenderingRate;
-  recipe.plan = [options](AudioSource& source, ConditioningPlan& plan) {
-    const PcmFormat delivered{source.GetSampleRate(), source.GetOutputChannels(),
-                              source.GetBitsPerSample()};
+  recipe.plan = [options](AudioSource&, const PcmFormat& delivered, ConditioningPlan& plan) {
     if (delivered.rate <= 0 || delivered.channels < 1 || delivered.channels > 2) {
       NoteUnsupportedFormat(delivered);
       return false;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/encoders/tags/track_number.h"
-#include "platform/text/text_conversion.h"
+#include "engine/encoders/tags/utf8_tag_text.h"
 
 namespace sonorell {
 namespace {
@@ -13,8 +13,7 @@ namespace {
 using Setter = bool (*)(platform::MP4FileHandle, const char*);
 
 void SetText(platform::MP4FileHandle file, Setter setter, const std::string& text) {
-  if (text.empty()) return;
-  setter(file, platform::AnsiToUtf8Replacing(text).text.c_str());
+  if (const std::optional<std::string> utf8 = Utf8TagText(text)) setter(file, utf8->c_str());
 }
 
 }  // namespace

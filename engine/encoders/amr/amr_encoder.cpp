@@ -32,9 +32,7 @@ int EncodeSpeechFile(AmrFileKind kind, InputTypeCode inputType, const std::strin
   const AmrCodecChoice codec = ChooseAmrCodec(s, kind);
   EncodeRecipe recipe;
   recipe.renderingRate = codec.rate;
-  recipe.plan = [&](AudioSource& source, ConditioningPlan& plan) {
-    const PcmFormat delivered{source.GetSampleRate(), source.GetOutputChannels(),
-                              source.GetBitsPerSample()};
+  recipe.plan = [&](AudioSource&, const PcmFormat& delivered, ConditioningPlan& plan) {
     if (!CheckRatesConvertible(delivered.rate, codec.rate,
                                codec.narrowBand ? "an AMR-NB file" : "an AMR-WB file")) {
       return false;

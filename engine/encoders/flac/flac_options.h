@@ -5,6 +5,7 @@
 
 #include "engine/encoders/channel_choice.h"
 #include "engine/encoders/channels_tags_gain.h"
+#include "engine/encoders/flac/flac_encoder.h"
 #include "engine/encoders/option_lists.h"
 #include "settings/settings.h"
 
@@ -15,10 +16,6 @@ namespace sonorell {
 inline constexpr int kFlacMinLevel = 0;
 inline constexpr int kFlacMaxLevel = 8;
 inline constexpr int kFlacDefaultLevel = 5;
-
-// The rates the FLAC page offers besides the source's own (0), ascending.
-inline constexpr std::array<int, 13> kFlacSampleRates{
-    8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 88200, 96000, 176400, 192000};
 
 // The "FLAC Options" page, without its window.
 namespace opt_flac_page {
@@ -32,7 +29,7 @@ inline constexpr const char* kLosslessNote =
 
 // "0 (fastest, largest)" .. "5 (default)" .. "8 (slowest, smallest)", valued 0 to 8.
 std::vector<ListEntry> CompressionEntries();
-// "Same as original file" (0), then "%d Hz" for every rate.
+// "Same as original file" (0), then "%d Hz" for every rate the FLAC output offers.
 std::vector<ListEntry> RateEntries();
 
 inline constexpr auto kChannelTexts = channel_choice::kTexts;

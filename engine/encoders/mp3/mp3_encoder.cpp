@@ -85,12 +85,8 @@ Mp3Parameters DecideMp3Parameters(const Settings& s, InputTypeCode inputType,
   p.outRate =
       NearestListedValue(s.MP3SampleRate != 0 ? s.MP3SampleRate : source.rate, kMp3SampleRates);
 
-  int kbps = s.MP3BitRate;
-  if (kbps == 0) {
-    kbps = (inputType == kInputMp3 || inputType == kInputOgg)
-               ? source.kbps
-               : AutoRateAndBitrate(p.outRate, outputChannels).kbps;
-  }
+  const int kbps =
+      StoredOrSourceKbps(s.MP3BitRate, inputType, source.kbps, p.outRate, outputChannels);
   if (kbps > 0) p.kbps = LimitMp3Bitrate(NearestListedValue(kbps, kMp3Bitrates), p.outRate);
   return p;
 }
@@ -210,9 +206,7 @@ int EncodeMp3File(InputTypeCode inputType, const std::string& sourcePath,
   recipe.renderingRate =
       (s.AutoDestMP3EncodingParam || s.MP3SampleRate < 1) ? 44100 : s.MP3SampleRate;
   Mp3Parameters parameters;
-  recipe.plan = [&](AudioSource& source, ConditioningPlan& plan) {
-    const PcmFormat delivered{source.GetSampleRate(), source.GetOutputChannels(),
-                              source.GetBitsPerSample()};
+  recipe.plan = [&](AudioSource& source, const PcmFormat& delivered, ConditioningPlan& plan) {
     const Mp3SourceFacts facts{delivered.rate, delivered.channels, source.GetChannelMode(),
                                source.GetBitrate()};
     parameters = DecideMp3Parameters(s, inputType, facts);

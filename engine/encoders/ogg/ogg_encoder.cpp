@@ -2,41 +2,15 @@
 
 #include <vorbis/vorbisenc.h>
 
-#include <mutex>
-
+#include "engine/dsp/float_samples.h"
 #include "engine/encoders/auto_rate_bitrate.h"
 #include "engine/encoders/encode_pipeline.h"
 #include "engine/encoders/ogg/ogg_options.h"
 #include "engine/encoders/tags/output_tags.h"
-#include "engine/encoders/tags/track_number.h"
+#include "engine/encoders/tags/vorbis_comment_fields.h"
 #include "engine/sources/failure_note.h"
-#include "platform/text/text_conversion.h"
 
 namespace sonorell {
-namespace {
-
-constexpr float kSampleScale = 1.0f / 32768.0f;
-
-void AddComment(vorbis_comment& comment, const char* name, const std::string& text) {
-  if (text.empty()) return;
-  const std::string utf8 = platform::AnsiToUtf8Replacing(text).text;
-  vorbis_comment_add_tag(&comment, name, utf8.c_str());
-}
-
-}  // namespace
-
-int OggSerialSequence::Next() {
-  state_ = state_ * 214013u + 2531011u;
-  return static_cast<int>((state_ >> 16) & 0x7FFF);
-}
-
-int NextOggStreamSerial() {
-  // One sequence for the whole process, safe to draw from on any thread.
-  static std::mutex guard;
-  static OggSerialSequence sequence;
-  const std::lock_guard<std::mutex> lock(guard);
-  return sequence.Next();
-}
 
 OggParameters DecideOggParameters(const Settings& s, InputTypeCode inputType,
                                   const PcmFormat& source, int sourceKbps) {
@@ -52,13 +26,8 @@ OggParameters DecideOggParameters(const Settings& s, InputTypeCode inputType,
       NearestListedValue(s.OGGSampleRate != 0 ? s.OGGSampleRate : source.rate, kOggSampleRates);
   // A stored channel count other than 1 or 2 means the source's, as the page shows it.
   p.channels = (s.OGGChannels == 1 || s.OGGChannels == 2) ? s.OGGChannels : source.channels;
-  int kbps = s.OGGBitRate;
-  if (kbps == 0) {
-    kbps = (inputType == kInputMp3 || inputType == kInputOgg)
-               ? sourceKbps
-               : AutoRateAndBitrate(p.rate, p.channels).kbps;
-  }
-  kbps = NearestListedValue(kbps, kOggBitrates);
+  const int kbps = NearestListedValue(
+      StoredOrSourceKbps(s.OGGBitRate, inputType, sourceKbps, p.rate, p.channels), kOggBitrates);
   p.kbps = IntoVorbisBitrateRange(kbps, p.rate, p.channels != 2);
   return p;
 }
@@ -99,15 +68,9 @@ bool VorbisEncoder::Configure(int rate, int channels, int kbps) {
 }
 
 void VorbisEncoder::AddComments(const TagRecord& tags) {
-  AddComment(comment_, "TITLE", tags.title);
-  AddComment(comment_, "ARTIST", tags.artist);
-  AddComment(comment_, "ALBUM", tags.album);
-  AddComment(comment_, "DATE", tags.year);
-  AddComment(comment_, "GENRE", tags.genre);
-  AddComment(comment_, "COMMENT", tags.comment);
-  AddComment(comment_, "COMPOSER", tags.composer);
-  AddComment(comment_, "COPYRIGHT", tags.copyright);
-  if (TrackNumberValue(tags.track) > 0) AddComment(comment_, "TRACKNUMBER", tags.track);
+  for (const CommentField& field : VorbisCommentFields(tags)) {
+    vorbis_comment_add_tag(&comment_, field.name, field.value.c_str());
+  }
 }
 
 bool VorbisEncoder::WritePage(const ogg_page& page) {
@@ -165,14 +128,8 @@ bool VorbisEncoder::WritePcm(const void* left, const void* right, int frames) {
   if (channels_ == 2 && right == nullptr) return false;
   float** buffer = vorbis_analysis_buffer(&dsp_, frames);
   if (buffer == nullptr) return false;
-  const auto* l = static_cast<const int16_t*>(left);
-  float* out0 = buffer[0];
-  for (int i = 0; i < frames; ++i) out0[i] = static_cast<float>(l[i]) * kSampleScale;
-  if (channels_ == 2) {
-    const auto* r = static_cast<const int16_t*>(right);
-    float* out1 = buffer[1];
-    for (int i = 0; i < frames; ++i) out1[i] = static_cast<float>(r[i]) * kSampleScale;
-  }
+  Convert16ToFloat(static_cast<const int16_t*>(left), buffer[0], frames);
+  if (channels_ == 2) Convert16ToFloat(static_cast<const int16_t*>(right), buffer[1], frames);
   if (vorbis_analysis_wrote(&dsp_, frames) != 0) return false;
   return Drain();
 }
@@ -198,9 +155,7 @@ int EncodeOggFile(InputTypeCode inputType, const std::string& sourcePath,
   recipe.renderingRate =
       (s.AutoDestOGGEncodingParam || s.OGGSampleRate < 1) ? 44100 : s.OGGSampleRate;
   OggParameters parameters;
-  recipe.plan = [&](AudioSource& source, ConditioningPlan& plan) {
-    const PcmFormat delivered{source.GetSampleRate(), source.GetOutputChannels(),
-                              source.GetBitsPerSample()};
+  recipe.plan = [&](AudioSource& source, const PcmFormat& delivered, ConditioningPlan& plan) {
     parameters = DecideOggParameters(s, inputType, delivered, source.GetBitrate());
     if (!CheckRatesConvertible(delivered.rate, parameters.rate, "an Ogg Vorbis file")) {
       return false;

@@ -3,11 +3,11 @@
 #include <ogg/ogg.h>
 #include <vorbis/codec.h>
 
-#include <cstdint>
 #include <string>
 
 #include "engine/encoders/conditioning_plan.h"
 #include "engine/encoders/encoder_entry.h"
+#include "engine/encoders/ogg_stream_serial.h"
 #include "engine/encoders/pcm_sink.h"
 #include "engine/encoders/staged_output.h"
 #include "engine/encoders/tags/tag_record.h"
@@ -35,22 +35,6 @@ OggParameters DecideOggParameters(const Settings& settings, InputTypeCode inputT
 // rate and channel count.
 ConditioningPlan PlanOggConditioning(const Settings& settings, const PcmFormat& source,
                                      const OggParameters& parameters);
-
-// Serial numbers for the logical streams of the files written: the sequence of the C
-// library's classic generator (state × 214013 + 2531011, bits 16..30 of the state) from
-// state 1, so a process's first Ogg file gets 41 and its second 18467, as with the
-// program's earlier versions.
-class OggSerialSequence {
- public:
-  explicit OggSerialSequence(uint32_t state = 1) : state_(state) {}
-  int Next();
-
- private:
-  uint32_t state_;
-};
-
-// The next serial of the process's one sequence (every Ogg file written draws from it).
-int NextOggStreamSerial();
 
 // libvorbisenc and libogg on a staged output file: one logical stream, the three header
 // packets on pages of their own, then audio pages, the last one marked end of stream.

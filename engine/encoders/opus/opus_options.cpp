@@ -5,7 +5,7 @@
 namespace sonorell {
 
 int OpusAutoKbps(int channels) {
-  return channels == 1 ? 64 : 128;
+  return channels == 1 ? kOpusAutoMonoKbps : kOpusAutoStereoKbps;
 }
 
 namespace opt_opus_page {
@@ -15,9 +15,9 @@ std::vector<ListEntry> BitrateEntries() {
 }
 
 std::vector<ListEntry> RateControlEntries() {
-  return {{"Variable (VBR)", kOpusVbr},
-          {"Constrained variable (CVBR)", kOpusConstrainedVbr},
-          {"Constant (CBR)", kOpusCbr}};
+  return {{"Variable (VBR)", static_cast<int>(OpusRateControl::kVariable)},
+          {"Constrained variable (CVBR)", static_cast<int>(OpusRateControl::kConstrainedVariable)},
+          {"Constant (CBR)", static_cast<int>(OpusRateControl::kConstant)}};
 }
 
 std::vector<ListEntry> ComplexityEntries() {
@@ -29,11 +29,10 @@ std::vector<ListEntry> ComplexityEntries() {
 Model Model::FromSettings(const Settings& s) {
   Model m;
   m.bitrate = s.OpusBitRate <= 0 ? 0 : NearestListedValue(s.OpusBitRate, kOpusBitrates);
-  const bool controlKnown = s.OpusRateControl >= kOpusVbr && s.OpusRateControl <= kOpusCbr;
-  m.rateControl = controlKnown ? s.OpusRateControl : kOpusVbr;
-  const bool complexityKnown =
-      s.OpusComplexity >= kOpusMinComplexity && s.OpusComplexity <= kOpusMaxComplexity;
-  m.complexity = complexityKnown ? s.OpusComplexity : kOpusMaxComplexity;
+  // Rate control and complexity as the encoder takes them (they do not depend on the source).
+  const OpusParameters encoded = DecideOpusParameters(s, PcmFormat{});
+  m.rateControl = static_cast<int>(encoded.rateControl);
+  m.complexity = encoded.complexity;
   m.Load(s.OpusChannels, s.OpusID3TagType, s.AmplifyOpus, s.AmplifyOpusCoeff, s.OpusTags);
   return m;
 }

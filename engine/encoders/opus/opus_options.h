@@ -6,28 +6,23 @@
 #include "engine/encoders/channel_choice.h"
 #include "engine/encoders/channels_tags_gain.h"
 #include "engine/encoders/option_lists.h"
+#include "engine/encoders/opus/opus_parameters.h"
 #include "settings/settings.h"
 
 namespace sonorell {
 
-// Opus always codes at 48000 Hz; other source rates are converted to it.
-inline constexpr int kOpusOutputRate = 48000;
-
-// The bit rates, in kbps, that the Opus page offers besides "Auto" (0), ascending.
+// The bit rates, in kbps, that the Opus page offers besides "Auto" (0), ascending, from the
+// codec's lowest to its highest.
 inline constexpr std::array<int, 19> kOpusBitrates{6,   8,   12,  16,  24,  32,  48,  64,  80, 96,
                                                    112, 128, 160, 192, 256, 320, 384, 450, 510};
 
-// The bit rate "Auto" stands for: 64 kbps for mono, 128 for two channels.
+// The bit rate "Auto" (a stored 0) stands for: 64 kbps for mono, 128 for two channels.
 int OpusAutoKbps(int channels);
 
-// Settings::OpusRateControl.
-inline constexpr int kOpusVbr = 0;             // variable
-inline constexpr int kOpusConstrainedVbr = 1;  // variable within a frame's budget
-inline constexpr int kOpusCbr = 2;             // constant
+static_assert(kOpusBitrates.front() == kOpusMinKbps && kOpusBitrates.back() == kOpusMaxKbps);
 
-// Settings::OpusComplexity: libopus's encoder effort, 0 (fastest) to 10 (best).
+// Settings::OpusComplexity: libopus's encoder effort, 0 (fastest) to kOpusMaxComplexity.
 inline constexpr int kOpusMinComplexity = 0;
-inline constexpr int kOpusMaxComplexity = 10;
 
 // The "Opus Options" page, without its window.
 namespace opt_opus_page {
@@ -52,11 +47,11 @@ inline constexpr auto kChannelTexts = channel_choice::kTexts;
 
 struct Model : ChannelsTagsGain {
   int bitrate = 0;  // kbps, 0 = Auto
-  int rateControl = kOpusVbr;
+  int rateControl = static_cast<int>(OpusRateControl::kVariable);
   int complexity = kOpusMaxComplexity;
 
   // An unlisted bit rate shows as the nearest listed one; a rate control or complexity out
-  // of range as the default.
+  // of range as the encoder takes it (the default).
   static Model FromSettings(const Settings& settings);
   // What OK stores: every field of the page.
   void StoreInto(Settings& settings) const;

@@ -51,9 +51,7 @@ int EncodeWavFile(InputTypeCode inputType, const std::string& sourcePath,
   EncodeRecipe recipe;
   recipe.renderingRate =
       (s.AutoDestWAVEncodingParam || s.WAVSampleRate <= 0) ? 44100 : s.WAVSampleRate;
-  recipe.plan = [&s](AudioSource& source, ConditioningPlan& plan) {
-    const PcmFormat delivered{source.GetSampleRate(), source.GetOutputChannels(),
-                              source.GetBitsPerSample()};
+  recipe.plan = [&s](AudioSource&, const PcmFormat& delivered, ConditioningPlan& plan) {
     plan = PlanWavOutput(s, delivered);
     const bool resampled = plan.output.rate != delivered.rate;
     if (resampled && (plan.output.rate < kMinOutputRate || plan.output.rate > kMaxOutputRate)) {

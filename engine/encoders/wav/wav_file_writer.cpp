@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/dsp/interleave.h"
+
 namespace sonorell {
 namespace {
 
@@ -51,14 +53,8 @@ bool WavFileWriter::WritePcm(const void* left, const void* right, int frames) {
   const void* data = left;
   if (channels_ == 2) {
     if (interleaved_.size() < bytes) interleaved_.resize(bytes);
-    const auto* l = static_cast<const uint8_t*>(left);
-    const auto* r = static_cast<const uint8_t*>(right);
-    uint8_t* o = interleaved_.data();
-    const size_t w = static_cast<size_t>(bytesPerSample_);
-    for (int i = 0; i < frames; ++i, o += 2 * w) {
-      std::memcpy(o, l + i * w, w);
-      std::memcpy(o + w, r + i * w, w);
-    }
+    InterleaveBlock(left, right, frames, 2, static_cast<size_t>(bytesPerSample_),
+                    interleaved_.data());
     data = interleaved_.data();
   }
   if (!out_.Write(data, bytes)) return false;

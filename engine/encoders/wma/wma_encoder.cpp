@@ -37,9 +37,7 @@ int EncodeWmaFile(InputTypeCode inputType, const std::string& sourcePath,
   EncodeRecipe recipe;
   recipe.renderingRate = s.AutoDestWMAEncodingParam != 0 ? 44100 : s.WMASampleRate;
   WmaProfileEntry chosen;
-  recipe.plan = [&](AudioSource& source, ConditioningPlan& plan) {
-    const PcmFormat delivered{source.GetSampleRate(), source.GetOutputChannels(),
-                              source.GetBitsPerSample()};
+  recipe.plan = [&](AudioSource&, const PcmFormat& delivered, ConditioningPlan& plan) {
     const WmaDecision decision = DecideWma(s, delivered);
     const std::optional<WmaProfileEntry> entry = SelectProfile(list, decision.wanted);
     if (!entry) {

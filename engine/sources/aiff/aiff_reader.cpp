@@ -75,6 +75,26 @@ int16_t ALaw(const uint8_t* p) {
   return ALawToLinear(p[0]);
 }
 
+// The same at the width the wide read delivers.
+int32_t Be24Wide(const uint8_t* p) {
+  return LoadBe24(p);
+}
+int32_t Le24Wide(const uint8_t* p) {
+  return LoadLe24(p);
+}
+int32_t Be32Wide(const uint8_t* p) {
+  return static_cast<int32_t>(LoadBe32(p));
+}
+int32_t Le32Wide(const uint8_t* p) {
+  return static_cast<int32_t>(LoadLe32(p));
+}
+int32_t Float32Wide(const uint8_t* p) {
+  return FloatToInt24(BitsToFloat(LoadBe32(p)));
+}
+int32_t Float64Wide(const uint8_t* p) {
+  return FloatToInt24(BitsToDouble(LoadBe64(p)));
+}
+
 template <typename Out, Out (*Load)(const uint8_t*)>
 void ConvertFrames(const uint8_t* bytes, int frames, size_t frameBytes, size_t rightOffset,
                    void* left, void* right) {
@@ -128,6 +148,8 @@ void AiffReader::Close() {
   frameBytes_ = 0;
   rightOffset_ = 0;
   convert_ = nullptr;
+  wideConvert_ = nullptr;
+  wideBits_ = 16;
   requestBytes_ = 0;
   gsm_ = GsmDecoder();
   dwvw_ = DwvwDecoder();
@@ -296,8 +318,14 @@ bool AiffReader::SetUpReader() {
         convert_ = littleEndian_ ? ConvertFrames<int16_t, Le16> : ConvertFrames<int16_t, Be16>;
       } else if (sampleBytes_ == 3) {
         convert_ = littleEndian_ ? ConvertFrames<int16_t, Le24> : ConvertFrames<int16_t, Be24>;
+        wideConvert_ =
+            littleEndian_ ? ConvertFrames<int32_t, Le24Wide> : ConvertFrames<int32_t, Be24Wide>;
+        wideBits_ = 24;
       } else {
         convert_ = littleEndian_ ? ConvertFrames<int16_t, Le32> : ConvertFrames<int16_t, Be32>;
+        wideConvert_ =
+            littleEndian_ ? ConvertFrames<int32_t, Le32Wide> : ConvertFrames<int32_t, Be32Wide>;
+        wideBits_ = 32;
       }
       break;
     case Kind::kMuLaw:
@@ -309,10 +337,14 @@ bool AiffReader::SetUpReader() {
     case Kind::kFloat32:
       sampleBytes_ = 4;
       convert_ = ConvertFrames<int16_t, Float32>;
+      wideConvert_ = ConvertFrames<int32_t, Float32Wide>;
+      wideBits_ = 24;
       break;
     case Kind::kFloat64:
       sampleBytes_ = 8;
       convert_ = ConvertFrames<int16_t, Float64>;
+      wideConvert_ = ConvertFrames<int32_t, Float64Wide>;
+      wideBits_ = 24;
       break;
     case Kind::kRaw:
       deliveredBits = 8;
@@ -373,7 +405,17 @@ size_t AiffReader::DwvwInput::ReadBytes(uint8_t* buffer, size_t size) {
 int AiffReader::Read(void* left, void* right) {
   if (left == nullptr || !file_.IsOpen()) return 0;
   if (outputChannels_ != 2) right = nullptr;
-  const int frames = ReadOfKind(left, right);
+  return Delivered(ReadOfKind(left, right));
+}
+
+int AiffReader::ReadWide(int32_t* left, int32_t* right) {
+  if (wideConvert_ == nullptr) return AudioSource::ReadWide(left, right);
+  if (left == nullptr || !file_.IsOpen()) return 0;
+  if (outputChannels_ != 2) right = nullptr;
+  return Delivered(ReadFrames(left, right, wideConvert_));
+}
+
+int AiffReader::Delivered(int frames) {
   // The unit of the data: a coded packet of every channel, or one frame.
   const bool packets = kind_ == Kind::kIma4 || kind_ == Kind::kGsm;
   if (frames == 0) NoteMissingData(missingBytes_, packets ? requestBytes_ : frameBytes_);
@@ -391,16 +433,16 @@ int AiffReader::ReadOfKind(void* left, void* right) {
     case Kind::kNone:
       return 0;
     default:
-      return ReadFrames(left, right);
+      return ReadFrames(left, right, convert_);
   }
 }
 
-int AiffReader::ReadFrames(void* left, void* right) {
+int AiffReader::ReadFrames(void* left, void* right, FrameConverter convert) {
   if (remaining_ == 0 || frameBytes_ == 0) return 0;
   const size_t got = ReadSoundData(buffer_.data(), requestBytes_);
   const int frames = static_cast<int>(got / frameBytes_);
   if (frames == 0) return 0;
-  convert_(buffer_.data(), frames, frameBytes_, rightOffset_, left, right);
+  convert(buffer_.data(), frames, frameBytes_, rightOffset_, left, right);
   return frames;
 }
 

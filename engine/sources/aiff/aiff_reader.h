@@ -25,6 +25,9 @@ class AiffReader : public AudioSource {
   void Close() override;
   bool Open(const std::string& path, int renderingRate) override;
   int Read(void* left, void* right) override;
+  // 24 for 24-bit and float PCM, 32 for 32-bit integers; else the designed 16.
+  int GetWideBits() const override { return wideBits_; }
+  int ReadWide(int32_t* left, int32_t* right) override;
 
  private:
   // Converts stored frames to the delivered format: each frame's first sample to left, the
@@ -50,7 +53,9 @@ class AiffReader : public AudioSource {
   size_t ReadSoundData(uint8_t* buffer, size_t size);
 
   int ReadOfKind(void* left, void* right);
-  int ReadFrames(void* left, void* right);
+  int ReadFrames(void* left, void* right, FrameConverter convert);
+  // After a read: at the end of the data, notes whether the stated data is missing.
+  int Delivered(int frames);
   int ReadIma4(void* left, void* right);
   int ReadGsm(void* left, void* right);
   int ReadDwvw(void* left, void* right);
@@ -80,6 +85,8 @@ class AiffReader : public AudioSource {
   size_t rightOffset_ = 0;
 
   FrameConverter convert_ = nullptr;
+  FrameConverter wideConvert_ = nullptr;  // into 32-bit cells, for wideBits_ above 16
+  int wideBits_ = 16;
   size_t requestBytes_ = 0;
   std::vector<uint8_t> buffer_;  // one request of stored bytes; kept across files
 

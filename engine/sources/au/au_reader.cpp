@@ -20,9 +20,9 @@ constexpr size_t kEncodingSearchPositions = 20;
 
 // Writes one converted sample per frame to the left buffer and, when there is one, the
 // next channel's sample to the right buffer.
-template <typename Convert>
-void Deliver(const uint8_t* in, int frames, size_t frameBytes, size_t sampleBytes, int16_t* left,
-             int16_t* right, Convert convert) {
+template <typename Out, typename Convert>
+void Deliver(const uint8_t* in, int frames, size_t frameBytes, size_t sampleBytes, Out* left,
+             Out* right, Convert convert) {
   for (int f = 0; f < frames; ++f, in += frameBytes) {
     left[f] = convert(in);
     if (right) right[f] = convert(in + sampleBytes);
@@ -188,16 +188,66 @@ int AuReader::Read(void* left, void* right) {
   if (!file_.IsOpen() || left == nullptr) return 0;
   auto* l = static_cast<int16_t*>(left);
   auto* r = outputChannels_ == 2 ? static_cast<int16_t*>(right) : nullptr;
-  const int frames = position_ >= length_            ? 0
-                     : encoding_ == Encoding::kAdpcm ? ReadAdpcm(l, r)
-                                                     : ReadSamples(l, r);
+  return Delivered(position_ >= length_            ? 0
+                   : encoding_ == Encoding::kAdpcm ? ReadAdpcm(l, r)
+                                                   : ReadSamples(l, r));
+}
+
+int AuReader::Delivered(int frames) {
   // One frame of every channel, rounded up to whole bytes, is the unit of the data.
   if (frames == 0)
     NoteMissingData(missingBytes_, (static_cast<uint64_t>(storedBits_) * channels_ + 7) / 8);
   return frames;
 }
 
-int AuReader::ReadSamples(int16_t* left, int16_t* right) {
+int AuReader::GetWideBits() const {
+  switch (encoding_) {
+    case Encoding::kPcm24:
+    case Encoding::kFloat:
+    case Encoding::kDouble:
+      return 24;
+    case Encoding::kPcm32:
+      return 32;
+    default:
+      return AudioSource::GetWideBits();
+  }
+}
+
+int AuReader::ReadWide(int32_t* left, int32_t* right) {
+  if (GetWideBits() <= 16) return AudioSource::ReadWide(left, right);
+  if (!file_.IsOpen() || left == nullptr) return 0;
+  if (outputChannels_ != 2) right = nullptr;
+  const int frames = position_ >= length_ ? 0 : ReadStoredFrames();
+  if (frames == 0) return Delivered(0);
+  const size_t sampleBytes = static_cast<size_t>(storedBits_) / 8;
+  const size_t frameBytes = sampleBytes * static_cast<size_t>(channels_);
+  const uint8_t* in = buffer_.data();
+  const bool le = littleEndian_;
+  switch (encoding_) {
+    case Encoding::kPcm24:
+      Deliver(in, frames, frameBytes, sampleBytes, left, right,
+              [le](const uint8_t* p) { return le ? LoadLe24(p) : LoadBe24(p); });
+      break;
+    case Encoding::kPcm32:
+      Deliver(in, frames, frameBytes, sampleBytes, left, right, [le](const uint8_t* p) {
+        return static_cast<int32_t>(le ? LoadLe32(p) : LoadBe32(p));
+      });
+      break;
+    case Encoding::kFloat:
+      Deliver(in, frames, frameBytes, sampleBytes, left, right, [le](const uint8_t* p) {
+        return FloatToInt24(BitsToFloat(le ? LoadLe32(p) : LoadBe32(p)));
+      });
+      break;
+    default:
+      Deliver(in, frames, frameBytes, sampleBytes, left, right, [le](const uint8_t* p) {
+        return FloatToInt24(BitsToDouble(le ? LoadLe64(p) : LoadBe64(p)));
+      });
+      break;
+  }
+  return frames;
+}
+
+int AuReader::ReadStoredFrames() {
   const size_t sampleBytes = static_cast<size_t>(storedBits_) / 8;
   const size_t frameBytes = sampleBytes * static_cast<size_t>(channels_);
   const uint64_t request = std::min<uint64_t>(blockBytes_, length_ - position_);
@@ -207,9 +257,14 @@ int AuReader::ReadSamples(int16_t* left, int16_t* right) {
   if (wanted == 0) return 0;
   const size_t got = file_.Read(buffer_.data(), wanted);
   if (got < wanted) position_ = length_;  // the file is shorter than it was at Open
-  const int frames = static_cast<int>(got / frameBytes);
-  if (frames == 0) return 0;
+  return static_cast<int>(got / frameBytes);
+}
 
+int AuReader::ReadSamples(int16_t* left, int16_t* right) {
+  const int frames = ReadStoredFrames();
+  if (frames == 0) return 0;
+  const size_t sampleBytes = static_cast<size_t>(storedBits_) / 8;
+  const size_t frameBytes = sampleBytes * static_cast<size_t>(channels_);
   const uint8_t* in = buffer_.data();
   const bool le = littleEndian_;
   switch (encoding_) {

@@ -22,6 +22,9 @@ class AuReader : public AudioSource {
   // The rendering rate is ignored.
   bool Open(const std::string& path, int renderingRate) override;
   int Read(void* left, void* right) override;
+  // 24 for 24-bit and float samples, 32 for 32-bit integers; else the designed 16.
+  int GetWideBits() const override;
+  int ReadWide(int32_t* left, int32_t* right) override;
 
   // More channels than this is taken for a damaged header.
   static constexpr uint32_t kMaxChannels = 1024;
@@ -31,7 +34,11 @@ class AuReader : public AudioSource {
   enum class Encoding { kMuLaw, kALaw, kPcm8, kPcm16, kPcm24, kPcm32, kFloat, kDouble, kAdpcm };
 
   bool ReadHeader();
+  // The next whole frames of stored samples into the buffer; 0 at the end of the data.
+  int ReadStoredFrames();
   int ReadSamples(int16_t* left, int16_t* right);
+  // After a read: at the end of the data, notes whether the stated data is missing.
+  int Delivered(int frames);
   int ReadAdpcm(int16_t* left, int16_t* right);
 
   InputFile file_;
@@ -40,7 +47,7 @@ class AuReader : public AudioSource {
   int storedBits_ = 0;  // per stored sample (code size for ADPCM)
   uint64_t dataOffset_ = 0;
   uint64_t missingBytes_ = 0;  // of the stated data, beyond the end of the file
-  size_t blockBytes_ = 0;  // one full request: BlockFrames frames of every channel
+  size_t blockBytes_ = 0;      // one full request: BlockFrames frames of every channel
   std::vector<uint8_t> buffer_;
 
   // ADPCM: one decoder for the whole stream (the channels' codes interleave through it)

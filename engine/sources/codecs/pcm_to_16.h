@@ -8,29 +8,39 @@
 namespace sonorell {
 
 // The two most significant bytes of a wider integer sample, no rounding.
-inline int16_t Int24ToInt16(int32_t sample24) { return static_cast<int16_t>(sample24 >> 8); }
-inline int16_t Int32ToInt16(int32_t sample32) { return static_cast<int16_t>(sample32 >> 16); }
+inline int16_t Int24ToInt16(int32_t sample24) {
+  return static_cast<int16_t>(sample24 >> 8);
+}
+inline int16_t Int32ToInt16(int32_t sample32) {
+  return static_cast<int16_t>(sample32 >> 16);
+}
 
-// x × 2147483647 truncated toward zero, as a 32-bit value shifted right by 16. Values
-// outside -1 .. 1 (and NaN) are clamped to full scale instead of wrapping around, which
+// x × 2147483647 truncated toward zero (FloatToInt32), as a 32-bit value shifted right by
+// 16. Values outside -1 .. 1 (and NaN) are clamped to full scale instead of wrapping around, which
 // would turn a slightly hot master into loud clicks.
-inline int16_t FloatToInt16(double x) {
+inline int32_t FloatToInt32(double x) {
   if (!(x == x)) return 0;
   const double scaled = x * 2147483647.0;
-  int32_t v;
-  if (scaled >= 2147483647.0) {
-    v = INT32_MAX;
-  } else if (scaled <= -2147483648.0) {
-    v = INT32_MIN;
-  } else {
-    v = static_cast<int32_t>(scaled);
-  }
-  return Int32ToInt16(v);
+  if (scaled >= 2147483647.0) return INT32_MAX;
+  if (scaled <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(scaled);
+}
+inline int16_t FloatToInt16(double x) {
+  return Int32ToInt16(FloatToInt32(x));
+}
+// The same at the 24 bits a float sample is read at on the wide path (a float holds 24
+// significant bits).
+inline int32_t FloatToInt24(double x) {
+  return FloatToInt32(x) >> 8;
 }
 
 // Byte-order helpers for reading stored samples from a byte buffer.
-inline uint16_t LoadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint16_t LoadBe16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint16_t LoadLe16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint16_t LoadBe16(const uint8_t* p) {
+  return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 inline uint32_t LoadLe32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);

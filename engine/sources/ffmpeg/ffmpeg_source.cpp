@@ -53,6 +53,7 @@ FfmpegSource::~FfmpegSource() {
 void FfmpegSource::Close() {
   decoder_.Close();
   type_ = SampleType::kS16;
+  wideBits_ = 16;
   pending_ = {};
   frameBytes_ = 0;
   ResetProperties();
@@ -67,6 +68,11 @@ bool FfmpegSource::Open(const std::string& path, int /*renderingRate*/) {
   }
   const platform::ffmpeg::MediaFile& file = decoder_.File();
   type_ = decoder_.Type();
+  if (type_ == SampleType::kS32) {
+    // 32-bit integers carry their significant bits at the top; 0 means all of them.
+    const int raw = decoder_.BitsPerRawSample();
+    wideBits_ = raw > 16 ? std::min(raw, 32) : (raw == 0 ? 32 : 16);
+  }
   SetFormat(decoder_.Channels(), type_ == SampleType::kU8 ? 8 : 16, decoder_.SampleRate());
   channelMode_ = channels_ < 2 ? 3 : 0;
   frameBytes_ =
@@ -104,9 +110,15 @@ void FfmpegSource::Deliver(int frames, void* left, void* right, int at) {
   }
 }
 
-int FfmpegSource::Read(void* left, void* right) {
-  if (!decoder_.IsOpen() || left == nullptr) return 0;
-  if (outputChannels_ < 2) right = nullptr;
+void FfmpegSource::DeliverWide(int frames, int32_t* left, int32_t* right, int at) {
+  const int shift = 32 - wideBits_;
+  Split<int32_t>(pending_.data, frames, channels_, left + at,
+                 right != nullptr ? right + at : nullptr,
+                 [shift](int32_t s) { return s >> shift; });
+}
+
+template <typename DeliverRun>
+int FfmpegSource::Fill(DeliverRun deliver) {
   int count = 0;
   // What the last decoder frame left over goes first; a new frame is decoded only when
   // nothing is pending.
@@ -117,7 +129,7 @@ int FfmpegSource::Read(void* left, void* right) {
     }
     const int n = static_cast<int>(
         std::min<size_t>(pending_.frames, static_cast<size_t>(BlockFrames - count)));
-    Deliver(n, left, right, count);
+    deliver(n, count);
     pending_.data += static_cast<size_t>(n) * frameBytes_;
     pending_.frames -= static_cast<size_t>(n);
     count += n;
@@ -129,6 +141,19 @@ int FfmpegSource::Read(void* left, void* right) {
   if (length_ > 0) position = std::min(position, length_);
   position_ = std::max(position_, position);
   return count;
+}
+
+int FfmpegSource::Read(void* left, void* right) {
+  if (!decoder_.IsOpen() || left == nullptr) return 0;
+  if (outputChannels_ < 2) right = nullptr;
+  return Fill([&](int n, int at) { Deliver(n, left, right, at); });
+}
+
+int FfmpegSource::ReadWide(int32_t* left, int32_t* right) {
+  if (wideBits_ <= 16) return AudioSource::ReadWide(left, right);
+  if (!decoder_.IsOpen() || left == nullptr) return 0;
+  if (outputChannels_ < 2) right = nullptr;
+  return Fill([&](int n, int at) { DeliverWide(n, left, right, at); });
 }
 
 bool FfmpegSource::ReadTags(std::string& title, std::string& artist, std::string& album,

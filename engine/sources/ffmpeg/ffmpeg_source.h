@@ -20,6 +20,10 @@ class FfmpegSource : public AudioSource {
   // The rendering rate is ignored.
   bool Open(const std::string& path, int renderingRate) override;
   int Read(void* left, void* right) override;
+  // The decoder's own width where it delivers 32-bit integers of more than 16 significant
+  // bits (FLAC, ALAC, WavPack, APE, TTA and PCM of 24 or 32 bits); else the designed 16.
+  int GetWideBits() const override { return wideBits_; }
+  int ReadWide(int32_t* left, int32_t* right) override;
   // From the container's metadata (and the stream's, where Ogg keeps it), converted from
   // UTF-8 to locale text; year and track are their leading numbers. No composer.
   bool ReadTags(std::string& title, std::string& artist, std::string& album, std::string& year,
@@ -29,9 +33,14 @@ class FfmpegSource : public AudioSource {
  private:
   // Writes frames of the pending decoded run into the block at index at.
   void Deliver(int frames, void* left, void* right, int at);
+  void DeliverWide(int frames, int32_t* left, int32_t* right, int at);
+  // Fills a block from the decoded frames, handing each run to deliver(frames, at).
+  template <typename DeliverRun>
+  int Fill(DeliverRun deliver);
 
   platform::ffmpeg::AudioStreamDecoder decoder_;
   platform::ffmpeg::SampleType type_ = platform::ffmpeg::SampleType::kS16;
+  int wideBits_ = 16;
   // Decoded frames not delivered yet: a decoder frame can be longer than a block.
   platform::ffmpeg::PcmRun pending_;
   size_t frameBytes_ = 0;

@@ -355,17 +355,66 @@ void WavReader::NoteShortRead(uint64_t requested, size_t got, size_t unitBytes) 
   NoteMissingData(length_ - (position_ - requested) - got, unitBytes);
 }
 
-int WavReader::ReadRaw(void* left, void* right) {
+size_t WavReader::ReadRawFrames() {
   if (position_ >= length_) return 0;
   const uint64_t request = std::min<uint64_t>(raw_.size(), length_ - position_);
   position_ += request;
   const size_t got = file_.Read(raw_.data(), static_cast<size_t>(request));
   // A trailing partial frame is dropped: its missing bytes are not in the file.
+  const size_t frameBytes = static_cast<size_t>(storedBytesPerSample_) * format_.channels;
+  NoteShortRead(request, got, frameBytes);
+  return got / frameBytes;
+}
+
+int WavReader::GetWideBits() const {
+  switch (format_.encoding) {
+    case Encoding::kPcm24:
+    case Encoding::kFloat32:
+    case Encoding::kFloat64:
+      return 24;
+    case Encoding::kPcm32:
+      return 32;
+    default:
+      return AudioSource::GetWideBits();
+  }
+}
+
+int WavReader::ReadWide(int32_t* left, int32_t* right) {
+  if (GetWideBits() <= 16) return AudioSource::ReadWide(left, right);
+  if (!file_.IsOpen() || left == nullptr) return 0;
+  if (outputChannels_ < 2) right = nullptr;
+  const size_t frames = ReadRawFrames();
+  if (frames == 0) return 0;
   const size_t sampleBytes = static_cast<size_t>(storedBytesPerSample_);
   const size_t frameBytes = sampleBytes * format_.channels;
-  NoteShortRead(request, got, frameBytes);
-  const size_t frames = got / frameBytes;
+  const uint8_t* raw = raw_.data();
+  switch (format_.encoding) {
+    case Encoding::kPcm24:
+      Deinterleave(raw, frames, frameBytes, sampleBytes, left, right, LoadLe24);
+      break;
+    case Encoding::kPcm32:
+      Deinterleave(raw, frames, frameBytes, sampleBytes, left, right,
+                   [](const uint8_t* p) { return static_cast<int32_t>(LoadLe32(p)); });
+      break;
+    case Encoding::kFloat32:
+      Deinterleave(raw, frames, frameBytes, sampleBytes, left, right,
+                   [](const uint8_t* p) { return FloatToInt24(BitsToFloat(LoadLe32(p))); });
+      break;
+    case Encoding::kFloat64:
+      Deinterleave(raw, frames, frameBytes, sampleBytes, left, right,
+                   [](const uint8_t* p) { return FloatToInt24(BitsToDouble(LoadLe64(p))); });
+      break;
+    default:
+      return 0;
+  }
+  return static_cast<int>(frames);
+}
+
+int WavReader::ReadRaw(void* left, void* right) {
+  const size_t frames = ReadRawFrames();
   if (frames == 0) return 0;
+  const size_t sampleBytes = static_cast<size_t>(storedBytesPerSample_);
+  const size_t frameBytes = sampleBytes * format_.channels;
 
   const uint8_t* raw = raw_.data();
   auto* l16 = static_cast<int16_t*>(left);

@@ -23,6 +23,9 @@ class WavReader : public AudioSource {
   // The rendering rate is ignored.
   bool Open(const std::string& path, int renderingRate) override;
   int Read(void* left, void* right) override;
+  // 24 for 24-bit and float samples, 32 for 32-bit integers; else the designed 16.
+  int GetWideBits() const override;
+  int ReadWide(int32_t* left, int32_t* right) override;
 
  private:
   // How the stored samples turn into delivered ones, chosen at Open.
@@ -61,6 +64,8 @@ class WavReader : public AudioSource {
   // After a read of the data that brought fewer bytes than requested: more than one unit
   // (a frame, or a coded block) short of the stated data means the file breaks off.
   void NoteShortRead(uint64_t requested, size_t got, size_t unitBytes);
+  // The next whole frames of stored samples into raw_; 0 at the end of the data.
+  size_t ReadRawFrames();
   int ReadRaw(void* left, void* right);
   int ReadBlocks(int16_t* left, int16_t* right);
   bool DecodeBlock();

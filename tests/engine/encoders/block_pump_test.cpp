@@ -110,6 +110,31 @@ TEST(BlockPump, DecoderClaimingAnOverlongBlockIsAFailureNotAnOverrun) {
   EXPECT_EQ(consumer.blocks, 0);
 }
 
+// The wide read of a source that holds no more than its designed blocks: the same samples,
+// 8-bit ones moved up to 16 bits, in 32-bit cells; and the pump keeps such a source on the
+// designed read even for a lossless output, so its format is the designed one.
+TEST(BlockPump, DesignedSourcesWidenToSixteenBits) {
+  for (const int bits : {8, 16}) {
+    GeneratedSource designed(GeneratedSource::Shape{.frames = 100, .bits = bits});
+    GeneratedSource wide(GeneratedSource::Shape{.frames = 100, .bits = bits});
+    ASSERT_TRUE(designed.Open("", 0) && wide.Open("", 0));
+    int16_t left16[BlockFrames];
+    int16_t right16[BlockFrames];
+    int32_t left32[BlockFrames];
+    int32_t right32[BlockFrames];
+    ASSERT_EQ(designed.Read(left16, right16), 100);
+    ASSERT_EQ(wide.ReadWide(left32, right32), 100);
+    EXPECT_EQ(wide.GetWideBits(), 16);
+    const auto* left8 = reinterpret_cast<const uint8_t*>(left16);
+    const auto* right8 = reinterpret_cast<const uint8_t*>(right16);
+    for (int i = 0; i < 100; ++i) {
+      EXPECT_EQ(left32[i], bits == 16 ? left16[i] : (left8[i] - 128) * 256) << bits << " " << i;
+      EXPECT_EQ(right32[i], bits == 16 ? right16[i] : (right8[i] - 128) * 256) << bits << " " << i;
+    }
+    EXPECT_EQ(DeliveredFormat(wide, BlockWidth::kWide).bits, bits);
+  }
+}
+
 TEST(FileProgress, PercentAndBarFollowThePositionAndNeverOvershoot) {
   RecordingProgress progress(7);
   FileProgress fp(progress, "/m/a b.mp3", 1000);

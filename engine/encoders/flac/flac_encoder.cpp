@@ -1,0 +1,56 @@
+#include "engine/encoders/flac/flac_encoder.h"
+
+#include "engine/encoders/encode_pipeline.h"
+#include "engine/encoders/flac/flac_writer.h"
+#include "engine/encoders/tags/output_tags.h"
+#include "engine/encoders/tags/vorbis_comment_fields.h"
+#include "engine/sources/failure_note.h"
+
+namespace sonorell {
+
+ConditioningPlan PlanFlacOutput(const Settings& s, const PcmFormat& delivered) {
+  const int channels = (s.FLACChannels == 1 || s.FLACChannels == 2) ? s.FLACChannels : 0;
+  const PcmFormat wanted{s.FLACSampleRate > 0 ? s.FLACSampleRate : 0, channels,
+                         delivered.bits > 16 ? 24 : 16};
+  return PlanConditioning(delivered, wanted, s.MonoType, s.AmplifyFLAC != 0, s.AmplifyFLACCoeff);
+}
+
+int EncodeFlacFile(InputTypeCode inputType, const std::string& sourcePath,
+                   const std::string& targetPath, ConvertProgress& progress,
+                   const EncodeContext& context) {
+  const Settings& s = context.settings;
+  EncodeRecipe recipe;
+  recipe.renderingRate = s.FLACSampleRate > 0 ? s.FLACSampleRate : 44100;
+  recipe.width = BlockWidth::kWide;
+  recipe.plan = [&s](AudioSource&, const PcmFormat& delivered, ConditioningPlan& plan) {
+    plan = PlanFlacOutput(s, delivered);
+    return CheckRatesConvertible(delivered.rate, plan.output.rate, "a FLAC file");
+  };
+  recipe.openWriter = [&](StagedOutput& out, const ConditioningPlan& plan,
+                          AudioSource& source) -> std::unique_ptr<FormatWriter> {
+    FlacStreamSetup setup;
+    setup.format = plan.output;
+    setup.level = s.FLACCompression;
+    if (source.GetDuration() > 0) {
+      setup.totalFrames =
+          static_cast<uint64_t>(source.GetDuration()) * static_cast<uint64_t>(plan.output.rate);
+    }
+    if (const std::optional<TagRecord> tags =
+            OutputTags(s.FLACID3TagType, s.FlacTags, inputType, sourcePath, source, context)) {
+      setup.comments = VorbisCommentFields(*tags);
+    }
+    auto writer = std::make_unique<FlacWriter>(out);
+    if (!writer->Open(setup)) {
+      if (!out.Failed()) {
+        SetFailureNote("the FLAC encoder refused " + std::to_string(plan.output.rate) + " Hz " +
+                       std::to_string(plan.output.bits) + "-bit " +
+                       (plan.output.channels == 2 ? "stereo" : "mono"));
+      }
+      return nullptr;
+    }
+    return writer;
+  };
+  return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context);
+}
+
+}  // namespace sonorell

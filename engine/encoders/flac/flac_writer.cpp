@@ -1,0 +1,177 @@
+#include "engine/encoders/flac/flac_writer.h"
+
+#include <algorithm>
+
+#include "engine/sources/failure_note.h"
+
+namespace sonorell {
+namespace {
+
+constexpr int kSeekPointSeconds = 10;
+// "fLaC", then STREAMINFO (a 4-byte block header and 34 bytes), then the seek table's header.
+constexpr uint64_t kSeekPointsOffset = 4 + 4 + 34 + 4;
+constexpr uint64_t kSeekPointBytes = 18;
+
+}  // namespace
+
+FlacWriter::~FlacWriter() {
+  // Deleting an unfinished encoder makes libFLAC finish the stream; the file is dropped
+  // anyway, so nothing more is written.
+  closing_ = true;
+}
+
+bool FlacWriter::Open(const FlacStreamSetup& setup) {
+  if (open_) return false;
+  const PcmFormat& f = setup.format;
+  if (f.rate <= 0 || (f.channels != 1 && f.channels != 2) || (f.bits != 16 && f.bits != 24)) {
+    return false;
+  }
+  encoder_.reset(FLAC__stream_encoder_new());
+  if (!encoder_) return false;
+  FLAC__StreamEncoder* e = encoder_.get();
+  bool ok = FLAC__stream_encoder_set_channels(e, static_cast<uint32_t>(f.channels)) &&
+            FLAC__stream_encoder_set_bits_per_sample(e, static_cast<uint32_t>(f.bits)) &&
+            FLAC__stream_encoder_set_sample_rate(e, static_cast<uint32_t>(f.rate)) &&
+            FLAC__stream_encoder_set_compression_level(
+                e, static_cast<uint32_t>(std::clamp(setup.level, 0, 8)));
+  // libFLAC signs the audio with its MD5 by default.
+  // Rates beyond what the streamable subset names still make valid files.
+  if (ok && f.rate > 655350) ok = FLAC__stream_encoder_set_streamable_subset(e, false);
+  if (ok && setup.totalFrames > 0) {
+    ok = FLAC__stream_encoder_set_total_samples_estimate(e, setup.totalFrames);
+  }
+  if (!ok) return false;
+
+  std::vector<FLAC__StreamMetadata*> blocks;
+  if (setup.totalFrames > 0) {
+    seekTable_.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_SEEKTABLE));
+    if (!seekTable_ || !FLAC__metadata_object_seektable_template_append_spaced_points_by_samples(
+                           seekTable_.get(), static_cast<uint32_t>(kSeekPointSeconds * f.rate),
+                           setup.totalFrames)) {
+      return false;
+    }
+    blocks.push_back(seekTable_.get());
+  }
+  comments_.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT));
+  if (!comments_) return false;
+  for (const CommentField& field : setup.comments) {
+    FLAC__StreamMetadata_VorbisComment_Entry entry;
+    if (!FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(&entry, field.name,
+                                                                        field.value.c_str()) ||
+        !FLAC__metadata_object_vorbiscomment_append_comment(comments_.get(), entry,
+                                                            /*copy=*/false)) {
+      return false;
+    }
+  }
+  blocks.push_back(comments_.get());
+  if (!FLAC__stream_encoder_set_metadata(e, blocks.data(), static_cast<uint32_t>(blocks.size()))) {
+    return false;
+  }
+  format_ = f;
+  if (FLAC__stream_encoder_init_stream(e, OnWrite, OnSeek, OnTell, nullptr, this) !=
+      FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+    return false;
+  }
+  if (f.bits == 16) {
+    left_.assign(1152, 0);
+    if (f.channels == 2) right_.assign(1152, 0);
+  }
+  open_ = true;
+  return !out_.Failed();
+}
+
+bool FlacWriter::Put(const uint8_t* bytes, size_t size) {
+  // Appends go through the output's buffer; libFLAC's rewrites of its headers at the end
+  // land on bytes already written.
+  const uint64_t end = out_.Size();
+  bool ok = true;
+  if (position_ >= end) {
+    ok = position_ == end && out_.Write(bytes, size);
+  } else {
+    const size_t inside = static_cast<size_t>(std::min<uint64_t>(size, end - position_));
+    ok = out_.WriteAt(position_, bytes, inside) &&
+         (inside == size || out_.Write(bytes + inside, size - inside));
+  }
+  position_ += size;
+  return ok;
+}
+
+FLAC__StreamEncoderWriteStatus FlacWriter::OnWrite(const FLAC__StreamEncoder*,
+                                                   const FLAC__byte buffer[], size_t bytes,
+                                                   uint32_t, uint32_t, void* self) {
+  auto& writer = *static_cast<FlacWriter*>(self);
+  if (writer.closing_ || !writer.Put(buffer, bytes)) {
+    return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
+  }
+  return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+}
+
+FLAC__StreamEncoderSeekStatus FlacWriter::OnSeek(const FLAC__StreamEncoder*, FLAC__uint64 offset,
+                                                 void* self) {
+  auto& writer = *static_cast<FlacWriter*>(self);
+  if (writer.closing_ || offset > writer.out_.Size()) return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
+  writer.position_ = offset;
+  return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
+}
+
+FLAC__StreamEncoderTellStatus FlacWriter::OnTell(const FLAC__StreamEncoder*, FLAC__uint64* offset,
+                                                 void* self) {
+  *offset = static_cast<const FlacWriter*>(self)->position_;
+  return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
+}
+
+bool FlacWriter::WritePcm(const void* left, const void* right, int frames) {
+  if (!open_ || closing_ || left == nullptr || (format_.channels == 2 && right == nullptr)) {
+    return false;
+  }
+  if (frames <= 0) return true;
+  const FLAC__int32* planes[2] = {static_cast<const int32_t*>(left),
+                                  static_cast<const int32_t*>(right)};
+  if (format_.bits == 16) {
+    // libFLAC takes every width in 32-bit cells.
+    if (left_.size() < static_cast<size_t>(frames)) {
+      left_.resize(static_cast<size_t>(frames));
+      if (format_.channels == 2) right_.resize(static_cast<size_t>(frames));
+    }
+    const auto* l = static_cast<const int16_t*>(left);
+    std::copy(l, l + frames, left_.begin());
+    planes[0] = left_.data();
+    if (format_.channels == 2) {
+      const auto* r = static_cast<const int16_t*>(right);
+      std::copy(r, r + frames, right_.begin());
+      planes[1] = right_.data();
+    }
+  }
+  if (!FLAC__stream_encoder_process(encoder_.get(), planes, static_cast<uint32_t>(frames))) {
+    if (!out_.Failed()) SetFailureNote("the FLAC encoder failed on the audio");
+    return false;
+  }
+  return true;
+}
+
+bool FlacWriter::Finish() {
+  if (!open_ || closing_) return false;
+  const bool ok = FLAC__stream_encoder_finish(encoder_.get());
+  closing_ = true;
+  if (!ok && !out_.Failed()) SetFailureNote("the FLAC encoder failed at the end of the audio");
+  return ok && MarkUnusedSeekPoints() && !out_.Failed();
+}
+
+bool FlacWriter::MarkUnusedSeekPoints() {
+  // The points were laid out for the length known beforehand; those the audio did not reach
+  // (a source shorter than it stated) would send a player to the first frame. libFLAC filled
+  // the used ones in our table object; the rest become placeholders, which sort last.
+  if (!seekTable_) return true;
+  const FLAC__StreamMetadata_SeekTable& table = seekTable_->data.seek_table;
+  static constexpr uint8_t kPlaceholder[kSeekPointBytes] = {0xFF, 0xFF, 0xFF, 0xFF,
+                                                            0xFF, 0xFF, 0xFF, 0xFF};
+  for (uint32_t i = 0; i < table.num_points; ++i) {
+    if (table.points[i].frame_samples != 0) continue;
+    if (!out_.WriteAt(kSeekPointsOffset + i * kSeekPointBytes, kPlaceholder, kSeekPointBytes)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace sonorell

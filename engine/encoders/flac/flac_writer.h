@@ -1,0 +1,73 @@
+#pragma once
+
+#include <FLAC/metadata.h>
+#include <FLAC/stream_encoder.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/dsp/sample_converter.h"
+#include "engine/encoders/pcm_sink.h"
+#include "engine/encoders/staged_output.h"
+#include "engine/encoders/tags/vorbis_comment_fields.h"
+
+namespace sonorell {
+
+// What a FLAC file is made of besides its audio.
+struct FlacStreamSetup {
+  PcmFormat format;          // 16-bit blocks in 16-bit cells, or 24-bit ones in 32-bit cells
+  int level = 5;             // compression level 0 .. 8
+  uint64_t totalFrames = 0;  // as far as known beforehand (for the seek table); 0 if not
+  std::vector<CommentField> comments;
+};
+
+// A FLAC stream written through libFLAC into the staged output: STREAMINFO with the MD5
+// signature of the audio, a seek table with a point every ten seconds, the Vorbis comment
+// block, then the frames. libFLAC rewrites STREAMINFO and the seek table at Finish, in
+// place.
+class FlacWriter : public FormatWriter {
+ public:
+  explicit FlacWriter(StagedOutput& out) : out_(out) {}
+  ~FlacWriter() override;
+  FlacWriter(const FlacWriter&) = delete;
+  FlacWriter& operator=(const FlacWriter&) = delete;
+
+  // False when libFLAC refuses the format (a rate or width FLAC cannot carry).
+  bool Open(const FlacStreamSetup& setup);
+  bool WritePcm(const void* left, const void* right, int frames) override;
+  bool Finish() override;
+
+ private:
+  struct EncoderDeleter {
+    void operator()(FLAC__StreamEncoder* encoder) const { FLAC__stream_encoder_delete(encoder); }
+  };
+  struct MetadataDeleter {
+    void operator()(FLAC__StreamMetadata* block) const { FLAC__metadata_object_delete(block); }
+  };
+  using Metadata = std::unique_ptr<FLAC__StreamMetadata, MetadataDeleter>;
+
+  static FLAC__StreamEncoderWriteStatus OnWrite(const FLAC__StreamEncoder*,
+                                                const FLAC__byte buffer[], size_t bytes,
+                                                uint32_t samples, uint32_t frame, void* self);
+  static FLAC__StreamEncoderSeekStatus OnSeek(const FLAC__StreamEncoder*, FLAC__uint64 offset,
+                                              void* self);
+  static FLAC__StreamEncoderTellStatus OnTell(const FLAC__StreamEncoder*, FLAC__uint64* offset,
+                                              void* self);
+  bool Put(const uint8_t* bytes, size_t size);
+  bool MarkUnusedSeekPoints();
+
+  StagedOutput& out_;
+  // The blocks outlive the encoder, which reads them until it is deleted.
+  Metadata comments_;
+  Metadata seekTable_;
+  std::unique_ptr<FLAC__StreamEncoder, EncoderDeleter> encoder_;
+  PcmFormat format_;
+  uint64_t position_ = 0;  // where libFLAC writes next
+  bool open_ = false;
+  bool closing_ = false;       // libFLAC writes nothing more once the file is finished or dropped
+  std::vector<int32_t> left_;  // 16-bit blocks widened into libFLAC's 32-bit cells
+  std::vector<int32_t> right_;
+};
+
+}  // namespace sonorell
