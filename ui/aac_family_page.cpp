@@ -62,16 +62,13 @@ AacFamilyPage::AacFamilyPage(const Settings& settings, opt_aac_page::Family fami
   resetRow->addStretch(1);
   page->addLayout(resetRow);
 
-  auto* bottom = new QHBoxLayout;
   gain_ = new GainControls(this);
-  bottom->addWidget(gain_, 1, Qt::AlignTop);
   if (model_.TagControlsShown()) {
     tagControls_ = new TagModeControls(opt_aac_page::kTagTexts, opt_aac_page::kEditTagText, this);
     tagControls_->onChoiceChanged = [this](int choice) { model_.tagChoice = choice; };
     tagControls_->onEdit = [this] { EditTags(); };
-    bottom->addWidget(tagControls_, 0, Qt::AlignTop);
   }
-  page->addLayout(bottom);
+  page->addLayout(GainRow(gain_, tagControls_));
   page->addStretch(1);
 
   connect(auto_, &QCheckBox::clicked, this, [this](bool on) {

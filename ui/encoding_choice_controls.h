@@ -1,28 +1,14 @@
 #pragma once
 
-#include <QString>
 #include <QWidget>
-#include <array>
 #include <functional>
 #include <span>
-#include <vector>
 
-#include "engine/encoders/option_lists.h"
+#include "ui/parameter_box.h"
 
-class QButtonGroup;
 class QComboBox;
-class QGridLayout;
-class QLabel;
-class QRadioButton;
 
 namespace sonorell {
-
-// One labelled drop-down list of the parameters box.
-struct ParameterList {
-  const char* label;       // "&Bit Rate:"
-  const char* objectName;  // "bitrate"
-  std::vector<ListEntry> entries;
-};
 
 // The encoding choice of the MP3, Ogg and WAV pages: "&Encoding Options:" (Auto, presets,
 // Custom) over a box with two lists and the "Channels:" radios, which are usable only
@@ -37,6 +23,35 @@ class EncodingChoiceControls : public QWidget {
   // Puts a control under the two lists, inside the box.
   void AddBelowLists(QWidget* widget);
 
+  // Hands every choice of the user to a page model and shows the model again after it, and
+  // shows it now: the entry goes to SelectEncodingOption, a radio to SelectChannel, the two
+  // lists to selectFirst and selectSecond, which move the fields first and second.
+  template <class Model>
+  void Drive(Model& model, void (Model::*selectFirst)(int), int Model::*first,
+             void (Model::*selectSecond)(int), int Model::*second) {
+    const auto show = [this, &model, first, second] {
+      Show(model.encodingOption, model.*first, model.*second, model.channelChoice,
+           model.ParametersEnabled());
+    };
+    onOption = [&model, show](int index) {
+      model.SelectEncodingOption(index);
+      show();
+    };
+    onFirst = [&model, selectFirst, show](int value) {
+      (model.*selectFirst)(value);
+      show();
+    };
+    onSecond = [&model, selectSecond, show](int value) {
+      (model.*selectSecond)(value);
+      show();
+    };
+    onChannel = [&model, show](int choice) {
+      model.SelectChannel(choice);
+      show();
+    };
+    show();
+  }
+
   std::function<void(int option)> onOption;
   std::function<void(int value)> onFirst;
   std::function<void(int value)> onSecond;
@@ -44,11 +59,7 @@ class EncodingChoiceControls : public QWidget {
 
  private:
   QComboBox* options_;
-  std::array<QLabel*, 2> labels_{};
-  std::array<QComboBox*, 2> lists_{};
-  QButtonGroup* channelGroup_;
-  std::vector<QRadioButton*> channels_;
-  QGridLayout* grid_ = nullptr;
+  ParameterBox* params_;
 };
 
 }  // namespace sonorell

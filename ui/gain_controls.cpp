@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 
 #include "engine/encoders/option_limits.h"
@@ -71,6 +72,13 @@ void GainControls::ApplyEnabling(bool focusEdit) {
   coefficient_->setEnabled(on);
   percent_->setEnabled(on);
   if (focusEdit) coefficient_->setFocus();
+}
+
+QHBoxLayout* GainRow(GainControls* gain, QWidget* beside) {
+  auto* row = new QHBoxLayout;
+  row->addWidget(gain, 1, Qt::AlignTop);
+  if (beside) row->addWidget(beside, 0, Qt::AlignTop);
+  return row;
 }
 
 }  // namespace sonorell

@@ -6,6 +6,7 @@
 #include "ui/opt_page.h"
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 
 namespace sonorell {
@@ -44,5 +45,9 @@ class GainControls : public QWidget {
   SpinEdit* coefficient_;
   QLabel* percent_;
 };
+
+// The bottom row of an encoder page: the gain controls taking the spare width, then beside
+// (the tag group, say; none when null), both at the top.
+QHBoxLayout* GainRow(GainControls* gain, QWidget* beside);
 
 }  // namespace sonorell

@@ -75,58 +75,27 @@ COptMp3Page::COptMp3Page(const Settings& settings, const OptionServices& service
   }
   versionRow->addStretch(1);
 
-  auto* tagColumn = new QVBoxLayout;
-  tagColumn->addWidget(tagControls_);
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(gain_, 1, Qt::AlignTop);
-  bottom->addLayout(tagColumn);
-  layout->addLayout(bottom);
+  layout->addLayout(GainRow(gain_, tagControls_));
   layout->addLayout(versionRow);
   layout->addStretch(1);
   layout->addWidget(LinkLabel(kLameLinkText, QStringLiteral("lameLink"), this), 0, Qt::AlignLeft);
 
   // Only user actions (activated, clicked) reach the model, so re-showing it fires nothing.
-  encoding_->onOption = [this](int index) {
-    model_.SelectEncodingOption(index);
-    ShowEncoding();
-  };
-  encoding_->onFirst = [this](int value) {
-    model_.SelectBitrate(value);
-    ShowEncoding();
-  };
-  encoding_->onSecond = [this](int value) {
-    model_.SelectRate(value);
-    ShowEncoding();
-  };
-  encoding_->onChannel = [this](int choice) {
-    model_.SelectChannel(choice);
-    ShowEncoding();
-  };
-  tagControls_->onChoiceChanged = [this](int choice) {
-    model_.SelectTag(choice);
-    ShowTagChoice();
-  };
-  tagControls_->onEdit = [this] {
-    if (Services().editTags) Services().editTags(this, model_.tags, true);
-  };
+  encoding_->Drive(model_, &page::Model::SelectBitrate, &page::Model::bitrate,
+                   &page::Model::SelectRate, &page::Model::rate);
+  tagControls_->Bind(model_.tagChoice, model_.tags, Services(), this, [this] { ShowTagChoice(); });
   connect(versionGroup_, &QButtonGroup::idClicked, this,
           [this](int id) { model_.versionChoice = id; });
   connect(jointStereoLink, &QLabel::linkActivated, this, [this] { OpenHelp(); });
   connect(findChild<QLabel*>(QStringLiteral("lameLink")), &QLabel::linkActivated, this,
           [this] { OpenHelp(); });
 
-  ShowEncoding();
   ShowTagChoice();
   gain_->SetValues(model_.amplify, model_.coefficient);
 }
 
 QString COptMp3Page::Title() const {
   return Text(kTitle);
-}
-
-void COptMp3Page::ShowEncoding() {
-  encoding_->Show(model_.encodingOption, model_.bitrate, model_.rate, model_.channelChoice,
-                  model_.ParametersEnabled());
 }
 
 void COptMp3Page::ShowTagChoice() {

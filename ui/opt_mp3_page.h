@@ -29,8 +29,6 @@ class COptMp3Page : public COptPage {
   void StoreInto(Settings& settings) const override;
 
  private:
-  // Puts the model's encoding choice, bit rate, rate and channels into the controls.
-  void ShowEncoding();
   void ShowTagChoice();
   void OpenHelp();
 

@@ -1,6 +1,5 @@
 #include "ui/opt_ogg_page.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <string>
@@ -38,46 +37,18 @@ COptOggPage::COptOggPage(const Settings& settings, const OptionServices& service
 
   gain_ = new GainControls(this);
   tagControls_ = new TagModeControls(page::kTagTexts, kEditTagText, this);
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(gain_, 1, Qt::AlignTop);
-  bottom->addWidget(tagControls_, 0, Qt::AlignTop);
-  layout->addLayout(bottom);
+  layout->addLayout(GainRow(gain_, tagControls_));
   layout->addStretch(1);
 
   // Only user actions (activated, clicked) reach the model, so re-showing it fires nothing.
-  encoding_->onOption = [this](int index) {
-    model_.SelectEncodingOption(index);
-    ShowEncoding();
-  };
-  encoding_->onFirst = [this](int value) {
-    model_.SelectBitrate(value);
-    ShowEncoding();
-  };
-  encoding_->onSecond = [this](int value) {
-    model_.SelectRate(value);
-    ShowEncoding();
-  };
-  encoding_->onChannel = [this](int choice) {
-    model_.SelectChannel(choice);
-    ShowEncoding();
-  };
-  tagControls_->onChoiceChanged = [this](int choice) { model_.SelectTag(choice); };
-  tagControls_->onEdit = [this] {
-    if (Services().editTags) Services().editTags(this, model_.tags, true);
-  };
-
-  ShowEncoding();
-  tagControls_->SetChoice(model_.tagChoice);
+  encoding_->Drive(model_, &page::Model::SelectBitrate, &page::Model::bitrate,
+                   &page::Model::SelectRate, &page::Model::rate);
+  tagControls_->Bind(model_.tagChoice, model_.tags, Services(), this);
   gain_->SetValues(model_.amplify, model_.coefficient);
 }
 
 QString COptOggPage::Title() const {
   return Text(kTitle);
-}
-
-void COptOggPage::ShowEncoding() {
-  encoding_->Show(model_.encodingOption, model_.bitrate, model_.rate, model_.channelChoice,
-                  model_.ParametersEnabled());
 }
 
 std::optional<PageRefusal> COptOggPage::LeavePage() {

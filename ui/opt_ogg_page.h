@@ -29,9 +29,6 @@ class COptOggPage : public COptPage {
   void StoreInto(Settings& settings) const override;
 
  private:
-  // Puts the model's encoding choice, bit rate, rate and channels into the controls.
-  void ShowEncoding();
-
   opt_ogg_page::Model model_;
 
   EncodingChoiceControls* encoding_ = nullptr;

@@ -7,9 +7,11 @@
 #include "settings/settings_store.h"
 #include "ui/amr_opt_page.h"
 #include "ui/opt_aac_page.h"
+#include "ui/opt_flac_page.h"
 #include "ui/opt_m4a_page.h"
 #include "ui/opt_mp3_page.h"
 #include "ui/opt_ogg_page.h"
+#include "ui/opt_opus_page.h"
 #include "ui/opt_output_page.h"
 #include "ui/opt_page.h"
 #include "ui/opt_wav_page.h"
@@ -34,7 +36,9 @@ COptSheet::COptSheet(Settings& settings, OptionServices services, QWidget* paren
             new COptOggPage(settings, services_, tabs_),
             new CAmrOptPage(settings, services_, tabs_),
             new COptAacPage(settings, services_, tabs_),
-            new COptM4aPage(settings, services_, tabs_)};
+            new COptM4aPage(settings, services_, tabs_),
+            new COptFlacPage(settings, services_, tabs_),
+            new COptOpusPage(settings, services_, tabs_)};
   for (COptPage* page : pages_) tabs_->addTab(page, page->Title());
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

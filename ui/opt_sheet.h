@@ -13,7 +13,7 @@ namespace sonorell {
 class COptPage;
 
 inline constexpr const char* kOptionsTitle = "Options";
-inline constexpr int kOptionPageCount = 8;
+inline constexpr int kOptionPageCount = 10;
 
 // Tab order of the sheet's pages.
 enum OptionPageIndex {
@@ -25,6 +25,8 @@ enum OptionPageIndex {
   kAmrPage = 5,
   kAacPage = 6,
   kM4aPage = 7,
+  kFlacPage = 8,
+  kOpusPage = 9,
 };
 
 // The Options sheet: one page per output family after the General page. Pages work on

@@ -34,34 +34,13 @@ COptWavPage::COptWavPage(const Settings& settings, const OptionServices& service
   layout->addStretch(1);
 
   // Only user actions (activated, clicked) reach the model, so re-showing it fires nothing.
-  encoding_->onOption = [this](int index) {
-    model_.SelectEncodingOption(index);
-    ShowEncoding();
-  };
-  encoding_->onFirst = [this](int value) {
-    model_.SelectRate(value);
-    ShowEncoding();
-  };
-  encoding_->onSecond = [this](int value) {
-    model_.SelectBits(value);
-    ShowEncoding();
-  };
-  encoding_->onChannel = [this](int choice) {
-    model_.SelectChannel(choice);
-    ShowEncoding();
-  };
-
-  ShowEncoding();
+  encoding_->Drive(model_, &page::Model::SelectRate, &page::Model::rate, &page::Model::SelectBits,
+                   &page::Model::bits);
   gain_->SetValues(model_.amplify, model_.coefficient);
 }
 
 QString COptWavPage::Title() const {
   return Text(page::kTitle);
-}
-
-void COptWavPage::ShowEncoding() {
-  encoding_->Show(model_.encodingOption, model_.rate, model_.bits, model_.channelChoice,
-                  model_.ParametersEnabled());
 }
 
 std::optional<PageRefusal> COptWavPage::LeavePage() {

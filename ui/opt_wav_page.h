@@ -28,9 +28,6 @@ class COptWavPage : public COptPage {
   void StoreInto(Settings& settings) const override;
 
  private:
-  // Puts the model's encoding choice, bits, rate and channels into the controls.
-  void ShowEncoding();
-
   opt_wav_page::Model model_;
 
   EncodingChoiceControls* encoding_ = nullptr;

@@ -1,7 +1,6 @@
 #include "ui/page_wma_options.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -33,12 +32,9 @@ CPageWMAOptions::CPageWMAOptions(const Settings& settings, const OptionServices&
   page->addWidget(label);
   page->addWidget(encoding_);
 
-  auto* bottom = new QHBoxLayout;
   gain_ = new GainControls(this);
-  bottom->addWidget(gain_, 1, Qt::AlignTop);
   tagControls_ = new TagModeControls(opt_wma_page::kTagTexts, opt_wma_page::kEditTagText, this);
-  bottom->addWidget(tagControls_, 0, Qt::AlignTop);
-  page->addLayout(bottom);
+  page->addLayout(GainRow(gain_, tagControls_));
   page->addStretch(1);
 
   // Only user actions (activated, the tag callbacks) feed the model.

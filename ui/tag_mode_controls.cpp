@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace sonorell {
 
@@ -38,6 +39,18 @@ void TagModeControls::SetChoice(int choice) {
   const int shown = choice == 0 || choice == 1 ? choice : 2;
   radios_[static_cast<size_t>(shown)]->setChecked(true);
   ApplyEnabling();
+}
+
+void TagModeControls::Bind(int& choice, TagDefaults& tags, const OptionServices& services,
+                           QWidget* owner, std::function<void()> changed) {
+  onChoiceChanged = [&choice, changed = std::move(changed)](int picked) {
+    choice = picked;
+    if (changed) changed();
+  };
+  onEdit = [&tags, &services, owner] {
+    if (services.editTags) services.editTags(owner, tags, true);
+  };
+  SetChoice(choice);
 }
 
 int TagModeControls::Choice() const {

@@ -4,6 +4,9 @@
 #include <array>
 #include <functional>
 
+#include "settings/tag_defaults.h"
+#include "ui/option_services.h"
+
 class QButtonGroup;
 class QPushButton;
 class QRadioButton;
@@ -20,6 +23,12 @@ class TagModeControls : public QGroupBox {
   // 0 Add, 1 Transfer, 2 None; other values show as None.
   void SetChoice(int choice);
   int Choice() const;
+
+  // Shows choice and from then on keeps the page's copies up to date: a picked radio goes
+  // into choice (then changed runs, when given), and Edit opens the tag dialog over owner
+  // on tags.
+  void Bind(int& choice, TagDefaults& tags, const OptionServices& services, QWidget* owner,
+            std::function<void()> changed = {});
 
   QRadioButton* Radio(int choice) const { return radios_[static_cast<size_t>(choice)]; }
   QPushButton* EditButton() const { return edit_; }

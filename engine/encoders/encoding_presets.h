@@ -34,4 +34,17 @@ inline std::optional<EncodingPreset> PresetOfOption(std::span<const EncodingPres
   return presets[static_cast<size_t>(option - 1)];
 }
 
+// A page's pick of entry index: the entry becomes option, and a preset also fixes size,
+// rate and channel choice. An index outside Auto..Custom changes nothing.
+inline void SelectEncodingOption(std::span<const EncodingPreset> presets, int index, int& option,
+                                 int& size, int& rate, int& channelChoice) {
+  if (index < kAutoEncodingOption || index > kCustomEncodingOption) return;
+  option = index;
+  const std::optional<EncodingPreset> preset = PresetOfOption(presets, index);
+  if (!preset) return;
+  size = preset->size;
+  rate = preset->rate;
+  channelChoice = preset->channelChoice;
+}
+
 }  // namespace sonorell

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <span>
+#include <optional>
+#include <string>
 
 namespace sonorell {
 
@@ -19,6 +20,12 @@ inline constexpr int kCoefficientStep = 10;  // one spin click
 
 inline bool ValidAmplifyCoefficient(int percent) {
   return percent >= kMinAmplifyCoefficient && percent <= kMaxAmplifyCoefficient;
+}
+
+// The warning that keeps a page open: a ticked gain box with a coefficient out of range.
+inline std::optional<std::string> AmplifyRefusal(bool amplify, int coefficient) {
+  if (amplify && !ValidAmplifyCoefficient(coefficient)) return kInvalidAmplificationText;
+  return std::nullopt;
 }
 
 }  // namespace sonorell

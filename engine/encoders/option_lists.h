@@ -2,11 +2,12 @@
 
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sonorell {
 
-// The last entry of the rate and bit-rate lists of the option pages: value 0, the source's.
+// The entry of value 0 in the rate and bit-rate lists of the option pages: the source's.
 inline constexpr const char* kSameAsOriginalText = "Same as original file";
 
 // One entry of an option page's drop-down list.
@@ -16,12 +17,47 @@ struct ListEntry {
   bool operator==(const ListEntry&) const = default;
 };
 
+// "%d" + suffix for every value, after the entries already there.
+inline void AppendValueEntries(std::vector<ListEntry>& entries, std::span<const int> values,
+                               const char* suffix) {
+  entries.reserve(entries.size() + values.size() + 1);
+  for (const int v : values) entries.push_back({std::to_string(v) + suffix, v});
+}
+
 // "%d" + suffix for every value, then "Same as original file" (0).
 inline std::vector<ListEntry> ValueListEntries(std::span<const int> values, const char* suffix) {
   std::vector<ListEntry> entries;
-  entries.reserve(values.size() + 1);
-  for (const int v : values) entries.push_back({std::to_string(v) + suffix, v});
+  AppendValueEntries(entries, values, suffix);
   entries.push_back({kSameAsOriginalText, 0});
+  return entries;
+}
+
+// first (an entry of its own, such as "Auto" or "Same as original file"), then "%d" + suffix
+// for every value.
+inline std::vector<ListEntry> ValueListEntriesAfter(ListEntry first, std::span<const int> values,
+                                                    const char* suffix) {
+  std::vector<ListEntry> entries{std::move(first)};
+  AppendValueEntries(entries, values, suffix);
+  return entries;
+}
+
+// A word or two after a level's number in a list of levels: "0 (fastest)".
+struct LevelNote {
+  int level = 0;
+  const char* note = "";
+};
+
+// One entry for every whole number from first to last, valued as itself, each followed by
+// its note when it has one.
+inline std::vector<ListEntry> LevelEntries(int first, int last, std::span<const LevelNote> notes) {
+  std::vector<ListEntry> entries;
+  for (int level = first; level <= last; ++level) {
+    std::string text = std::to_string(level);
+    for (const LevelNote& n : notes) {
+      if (n.level == level) text = text + " (" + n.note + ")";
+    }
+    entries.push_back({text, level});
+  }
   return entries;
 }
 

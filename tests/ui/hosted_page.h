@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
@@ -9,6 +10,7 @@
 #include <QTest>
 
 #include "settings/settings_store.h"
+#include "tests/ui/layout_checks.h"
 #include "tests/ui/option_test_services.h"
 #include "ui/spin_edit.h"
 
@@ -52,6 +54,15 @@ class Hosted {
   QTabWidget tabs;
   Page* page = nullptr;
 };
+
+// The page as the user sees it: nothing cut off. Its picture goes where pictures are asked for.
+template <class Page>
+void ExpectPageFits(Hosted<Page>& h, const QString& shot) {
+  QApplication::processEvents();
+  const QStringList clipped = ClippedControls(*h.page);
+  QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join("; ")));
+  SaveWindowScreenshot(h.tabs, shot);
+}
 
 // A click where the user aims: on the indicator of a check box or radio, else the middle.
 inline void Click(QAbstractButton* button) {

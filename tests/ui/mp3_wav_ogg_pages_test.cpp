@@ -14,7 +14,6 @@
 
 #include "settings/settings_store.h"
 #include "tests/ui/hosted_page.h"
-#include "tests/ui/layout_checks.h"
 #include "tests/ui/option_test_services.h"
 #include "tests/ui/ui_test_registry.h"
 #include "ui/opt_mp3_page.h"
@@ -26,7 +25,6 @@ namespace sonorell {
 namespace {
 
 using testing::Click;
-using testing::ClippedControls;
 using testing::Entries;
 using testing::Hosted;
 using testing::kGainRefusal;
@@ -34,7 +32,6 @@ using testing::OptionDesktop;
 using testing::Pick;
 using testing::ProfileScope;
 using testing::SaveAndReload;
-using testing::SaveWindowScreenshot;
 using testing::ServicesFor;
 using testing::StoredSettings;
 using testing::Type;
@@ -60,10 +57,7 @@ void ExpectGainRefusal(const QString& typed) {
 template <class Page>
 void ExpectNothingCutOff(const Settings& s, const char* shot) {
   Hosted<Page> h(s);
-  QApplication::processEvents();
-  const QStringList clipped = ClippedControls(*h.page);
-  QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join("; ")));
-  SaveWindowScreenshot(h.tabs, QString::fromUtf8(shot));
+  testing::ExpectPageFits(h, QString::fromUtf8(shot));
 }
 
 class Mp3WavOggPagesTest : public QObject {

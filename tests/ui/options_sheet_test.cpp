@@ -63,8 +63,13 @@ class OptionsSheetTest : public QObject {
     const struct {
       int stored;
       int opened;
-    } cases[] = {{kWavPage, kWavPage}, {kM4aPage, kM4aPage}, {8, kGeneralPage},
-                 {9, kGeneralPage},    {-1, kGeneralPage},   {-2147483647 - 1, kGeneralPage}};
+    } cases[] = {{kWavPage, kWavPage},
+                 {kM4aPage, kM4aPage},
+                 {8, kFlacPage},
+                 {9, kOpusPage},
+                 {10, kGeneralPage},
+                 {-1, kGeneralPage},
+                 {-2147483647 - 1, kGeneralPage}};
     for (const auto& c : cases) {
       Settings settings = SavedSettings();
       settings.OptStartPageIndex = c.stored;
@@ -81,9 +86,9 @@ class OptionsSheetTest : public QObject {
     OptionDesktop desktop;
     Settings settings = SavedSettings();
     COptSheet sheet(settings, ServicesFor(desktop), nullptr);
-    const QStringList titles{"General",     "MP3 Options",        "WAV Options",
-                             "WMA Options", "OGG Options",        "AMR/AWB Options",
-                             "AAC Options", "MP4/M4A/M4B Options"};
+    const QStringList titles{
+        "General",         "MP3 Options", "WAV Options",         "WMA Options",  "OGG Options",
+        "AMR/AWB Options", "AAC Options", "MP4/M4A/M4B Options", "FLAC Options", "Opus Options"};
     QCOMPARE(sheet.Tabs()->count(), titles.size());
     for (int i = 0; i < titles.size(); ++i) QCOMPARE(sheet.Tabs()->tabText(i), titles[i]);
     sheet.reject();

@@ -70,8 +70,8 @@ std::optional<Refusal> Model::LeaveRefusal() const {
   if (!automatic && mode == kModeVbr && (quality < kQualityMin || quality > kQualityMax)) {
     return Refusal{kInvalidQualityText, RefusedField::kQuality};
   }
-  if (amplify && !ValidAmplifyCoefficient(coefficient)) {
-    return Refusal{kInvalidAmplificationText, RefusedField::kCoefficient};
+  if (const std::optional<std::string> gain = AmplifyRefusal(amplify, coefficient)) {
+    return Refusal{*gain, RefusedField::kCoefficient};
   }
   return std::nullopt;
 }

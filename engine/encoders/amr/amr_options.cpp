@@ -65,8 +65,7 @@ void Model::SelectCodec(int choice) {
 }
 
 std::optional<std::string> Model::LeaveRefusal() const {
-  if (amplify && !ValidAmplifyCoefficient(coefficient)) return kInvalidAmplificationText;
-  return std::nullopt;
+  return AmplifyRefusal(amplify, coefficient);
 }
 
 }  // namespace sonorell::opt_amr_page

@@ -77,13 +77,7 @@ void Model::StoreInto(Settings& s) const {
 }
 
 void Model::SelectEncodingOption(int index) {
-  if (index < 0 || index > kCustom) return;
-  encodingOption = index;
-  const std::optional<EncodingPreset> preset = PresetOfOption(kPresets, index);
-  if (!preset) return;
-  bitrate = preset->size;
-  rate = preset->rate;
-  channelChoice = preset->channelChoice;
+  sonorell::SelectEncodingOption(kPresets, index, encodingOption, bitrate, rate, channelChoice);
 }
 
 void Model::SelectBitrate(int kbps) {
@@ -122,8 +116,7 @@ void Model::SelectChannel(int choice) {
 }
 
 std::optional<std::string> Model::LeaveRefusal() const {
-  if (amplify && !ValidAmplifyCoefficient(coefficient)) return kInvalidAmplificationText;
-  return std::nullopt;
+  return AmplifyRefusal(amplify, coefficient);
 }
 
 }  // namespace opt_mp3_page

@@ -32,18 +32,6 @@ int MatchingOption(const Model& m) {
 
 }  // namespace
 
-int ChannelChoiceOf(int oggChannels) {
-  if (oggChannels == 2) return kChoiceStereo;
-  if (oggChannels == 1) return kChoiceMono;
-  return kChoiceSameAsOriginal;
-}
-
-int ChannelsOf(int channelChoice) {
-  if (channelChoice == kChoiceStereo) return 2;
-  if (channelChoice == kChoiceMono) return 1;
-  return 0;
-}
-
 Model Model::FromSettings(const Settings& s) {
   Model m;
   m.bitrate = ShownListValue(kOggBitrates, s.OGGBitRate);
@@ -62,7 +50,7 @@ void Model::StoreInto(Settings& s) const {
   if (encodingOption != kAuto) {
     s.OGGBitRate = bitrate;
     s.OGGSampleRate = rate;
-    s.OGGChannels = ChannelsOf(channelChoice);
+    s.OGGChannels = ChannelCountOf(channelChoice);
   }
   s.OGGID3TagType = tagChoice;
   s.AmplifyOGG = amplify ? 1 : 0;
@@ -71,13 +59,7 @@ void Model::StoreInto(Settings& s) const {
 }
 
 void Model::SelectEncodingOption(int index) {
-  if (index < 0 || index > kCustom) return;
-  encodingOption = index;
-  const std::optional<EncodingPreset> preset = PresetOfOption(kPresets, index);
-  if (!preset) return;
-  bitrate = preset->size;
-  rate = preset->rate;
-  channelChoice = preset->channelChoice;
+  sonorell::SelectEncodingOption(kPresets, index, encodingOption, bitrate, rate, channelChoice);
 }
 
 bool Model::KeepBitrateInRange() {
@@ -106,8 +88,7 @@ void Model::SelectChannel(int choice) {
 }
 
 std::optional<std::string> Model::LeaveRefusal() const {
-  if (amplify && !ValidAmplifyCoefficient(coefficient)) return kInvalidAmplificationText;
-  return std::nullopt;
+  return AmplifyRefusal(amplify, coefficient);
 }
 
 }  // namespace opt_ogg_page

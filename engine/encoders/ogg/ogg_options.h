@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/encoders/channel_choice.h"
 #include "engine/encoders/encoding_presets.h"
 #include "settings/settings.h"
 #include "settings/tag_defaults.h"
@@ -41,11 +42,10 @@ inline constexpr std::array<const char*, 6> kEncodingOptionTexts{
 inline constexpr int kAuto = kAutoEncodingOption;
 inline constexpr int kCustom = kCustomEncodingOption;
 
-inline constexpr std::array<const char*, 3> kChannelTexts{"&Stereo", "&Mono",
-                                                          "Same as &original file"};
-inline constexpr int kChoiceStereo = 0;
-inline constexpr int kChoiceMono = 1;
-inline constexpr int kChoiceSameAsOriginal = 2;
+inline constexpr auto kChannelTexts = channel_choice::kTexts;
+inline constexpr int kChoiceStereo = channel_choice::kStereo;
+inline constexpr int kChoiceMono = channel_choice::kMono;
+inline constexpr int kChoiceSameAsOriginal = channel_choice::kSameAsOriginal;
 
 inline constexpr std::array<const char*, 3> kTagTexts{
     "Add &ID3 tag", "T&ransfer ID3 tag from source file", "&None"};
@@ -57,8 +57,8 @@ inline constexpr std::array<EncodingPreset, 4> kPresets{{{16, 11025, kChoiceMono
 
 // Settings::OGGChannels and the channel choice: 0 <-> 2, 1 <-> 1, 2 <-> 0; other stored
 // values show as "Same as original file".
-int ChannelChoiceOf(int oggChannels);
-int ChannelsOf(int channelChoice);
+using channel_choice::ChannelChoiceOf;
+using channel_choice::ChannelCountOf;
 
 struct Model {
   int encodingOption = kAuto;

@@ -18,18 +18,6 @@ std::vector<ListEntry> RateEntries() {
   return ValueListEntries(kWavPageRates, " Hz");
 }
 
-int ChannelChoiceOf(int wavChannelNum) {
-  if (wavChannelNum == 2) return kChoiceStereo;
-  if (wavChannelNum == 1) return kChoiceMono;
-  return kChoiceSameAsOriginal;
-}
-
-int ChannelCountOf(int channelChoice) {
-  if (channelChoice == kChoiceStereo) return 2;
-  if (channelChoice == kChoiceMono) return 1;
-  return 0;
-}
-
 Model Model::FromSettings(const Settings& s) {
   Model m;
   m.bits = ShownListValue(kBits, s.WAVBitsPerSample);
@@ -53,13 +41,7 @@ void Model::StoreInto(Settings& s) const {
 }
 
 void Model::SelectEncodingOption(int index) {
-  if (index < kAuto || index > kCustom) return;
-  encodingOption = index;
-  const std::optional<EncodingPreset> preset = PresetOfOption(kPresets, index);
-  if (!preset) return;
-  bits = preset->size;
-  rate = preset->rate;
-  channelChoice = preset->channelChoice;
+  sonorell::SelectEncodingOption(kPresets, index, encodingOption, bits, rate, channelChoice);
 }
 
 void Model::SelectBits(int value) {
@@ -81,8 +63,7 @@ void Model::SelectChannel(int choice) {
 }
 
 std::optional<std::string> Model::LeaveRefusal() const {
-  if (amplify && !ValidAmplifyCoefficient(coefficient)) return kInvalidAmplificationText;
-  return std::nullopt;
+  return AmplifyRefusal(amplify, coefficient);
 }
 
 }  // namespace sonorell::opt_wav_page

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/encoders/channel_choice.h"
 #include "engine/encoders/encoding_presets.h"
 #include "engine/encoders/option_lists.h"
 #include "settings/settings.h"
@@ -30,11 +31,10 @@ inline constexpr std::array<const char*, 6> kEncodingOptionTexts{
 inline constexpr int kAuto = kAutoEncodingOption;
 inline constexpr int kCustom = kCustomEncodingOption;
 
-inline constexpr std::array<const char*, 3> kChannelTexts{"&Stereo", "&Mono",
-                                                          "Same as &original file"};
-inline constexpr int kChoiceStereo = 0;
-inline constexpr int kChoiceMono = 1;
-inline constexpr int kChoiceSameAsOriginal = 2;
+inline constexpr auto kChannelTexts = channel_choice::kTexts;
+inline constexpr int kChoiceStereo = channel_choice::kStereo;
+inline constexpr int kChoiceMono = channel_choice::kMono;
+inline constexpr int kChoiceSameAsOriginal = channel_choice::kSameAsOriginal;
 
 // "&Bits:" values: 8, 16, then "Same as original file" (0).
 inline constexpr std::array<int, 2> kBits{8, 16};
@@ -49,8 +49,8 @@ inline constexpr std::array<EncodingPreset, 4> kPresets{{{8, 11025, kChoiceMono}
 
 // Settings::WAVChannelNum and the channel choice: 2 <-> 0, 1 <-> 1, 0 <-> 2; other stored
 // values show as "Same as original file".
-int ChannelChoiceOf(int wavChannelNum);
-int ChannelCountOf(int channelChoice);
+using channel_choice::ChannelChoiceOf;
+using channel_choice::ChannelCountOf;
 
 struct Model {
   int encodingOption = kAuto;

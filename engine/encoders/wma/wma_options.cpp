@@ -51,8 +51,7 @@ void Model::StoreInto(Settings& s) const {
 }
 
 std::optional<std::string> Model::LeaveRefusal() const {
-  if (amplify && !ValidAmplifyCoefficient(coefficient)) return kInvalidAmplificationText;
-  return std::nullopt;
+  return AmplifyRefusal(amplify, coefficient);
 }
 
 }  // namespace sonorell::opt_wma_page
