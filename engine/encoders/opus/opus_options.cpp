@@ -4,10 +4,6 @@
 
 namespace sonorell {
 
-int OpusAutoKbps(int channels) {
-  return channels == 1 ? kOpusAutoMonoKbps : kOpusAutoStereoKbps;
-}
-
 namespace opt_opus_page {
 
 std::vector<ListEntry> BitrateEntries() {

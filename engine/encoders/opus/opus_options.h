@@ -16,9 +16,6 @@ namespace sonorell {
 inline constexpr std::array<int, 19> kOpusBitrates{6,   8,   12,  16,  24,  32,  48,  64,  80, 96,
                                                    112, 128, 160, 192, 256, 320, 384, 450, 510};
 
-// The bit rate "Auto" (a stored 0) stands for: 64 kbps for mono, 128 for two channels.
-int OpusAutoKbps(int channels);
-
 static_assert(kOpusBitrates.front() == kOpusMinKbps && kOpusBitrates.back() == kOpusMaxKbps);
 
 // Settings::OpusComplexity: libopus's encoder effort, 0 (fastest) to kOpusMaxComplexity.

@@ -10,7 +10,7 @@ OpusParameters DecideOpusParameters(const Settings& s, const PcmFormat& source) 
     p.channels = source.channels == 1 ? 1 : 2;
   }
   const bool listed = s.OpusBitRate >= kOpusMinKbps && s.OpusBitRate <= kOpusMaxKbps;
-  p.kbps = listed ? s.OpusBitRate : (p.channels == 2 ? kOpusAutoStereoKbps : kOpusAutoMonoKbps);
+  p.kbps = listed ? s.OpusBitRate : OpusAutoKbps(p.channels);
   p.rateControl = (s.OpusRateControl >= 0 && s.OpusRateControl <= 2)
                       ? static_cast<OpusRateControl>(s.OpusRateControl)
                       : OpusRateControl::kVariable;

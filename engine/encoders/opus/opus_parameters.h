@@ -17,6 +17,11 @@ enum class OpusRateControl { kVariable = 0, kConstrainedVariable = 1, kConstant 
 
 inline constexpr int kOpusMaxComplexity = 10;
 
+// The bit rate "Auto" (a stored 0) stands for: 64 kbps for mono, 128 for two channels.
+inline int OpusAutoKbps(int channels) {
+  return channels == 1 ? kOpusAutoMonoKbps : kOpusAutoStereoKbps;
+}
+
 // What the Opus options make of a source: channels, bit rate, rate control, complexity.
 // Opus always decodes at 48 kHz; the encoder is given the source's rate.
 struct OpusParameters {
