@@ -25,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::CliResult;
+using testing::Has;
 using testing::RunCli;
 using testing::TempFolder;
 using testing::WriteFileBytes;
@@ -53,10 +54,6 @@ std::optional<std::string> PythonOverJson(const std::string& jsonFile, const std
                                       "encoding='utf-8'))\n" +
                                       code) +
                                 " " + Quote(jsonFile));
-}
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
 }
 
 TEST(BatchCommand, VersionAndHelpNameEveryFlag) {

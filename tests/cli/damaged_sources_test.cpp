@@ -23,13 +23,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::CliResult;
 using testing::CommandOutput;
+using testing::Has;
 using testing::RunCli;
 using testing::TempFolder;
 constexpr auto& Quote = testing::ShellQuote;
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // A 10-second stereo tone encoded by ffmpeg with the given output options.
 void MakeWithFfmpeg(const std::string& path, const std::string& options, double seconds = 10) {

@@ -17,15 +17,12 @@ namespace sonorell {
 namespace {
 
 using testing::CliResult;
+using testing::Has;
 using testing::MakeWithFfmpeg;
 using testing::RunCli;
 using testing::TempFolder;
 using testing::WriteFileBytes;
 constexpr auto& Quote = testing::ShellQuote;
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // Each report entry as "name converted skipped status", one a line.
 std::optional<std::string> ReportLines(const std::string& report) {

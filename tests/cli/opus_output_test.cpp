@@ -23,13 +23,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::CliResult;
 using testing::CommandOutput;
+using testing::Has;
 using testing::RunCli;
 using testing::TempFolder;
 constexpr auto& Quote = testing::ShellQuote;
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // opusinfo's report, or nullopt when it found the stream faulty. Its warnings count as
 // faults too.

@@ -17,6 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::CliResult;
 using testing::FfprobeStream;
+using testing::Has;
 using testing::RunCli;
 using testing::StreamProbe;
 using testing::TempFolder;
@@ -29,10 +30,6 @@ const std::string kGenre = "Электроника";
 const std::string kComment = "コメント 😀";
 
 constexpr const char* kReplacedNote = "some tag characters were written as replacement characters";
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // A one-second FLAC file with the given Vorbis comments ("-metadata name=value" words).
 bool MakeFlac(const std::string& path, const std::string& metadata) {

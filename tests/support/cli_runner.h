@@ -11,6 +11,11 @@
 
 namespace sonorell::testing {
 
+// True when the command's output (or any text) holds part.
+inline bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 struct CliResult {
   int status = -1;
   std::string out;  // standard output and standard error together
