@@ -128,6 +128,9 @@ std::unique_ptr<AudioSource> OpenFirstThatTakes(const DecoderMaker& makeDecoder,
 DecoderPlan WidePlanFor(InputTypeCode code, bool wmRuntimePresent) {
   DecoderPlan plan = PlanFor(code, wmRuntimePresent);
   if (code == kInputWav) return DecoderPlan{D::kWav, true, true, false};
+  // Rendered inputs (modules, MIDI) and CD tracks hold 16 bits at most: their renderers
+  // and the CD reader stay first, at the rendering rate asked for.
+  if (EndsAtLength(code) || code == kInputCdAudio) return plan;
   if (plan.first == D::kBass) return DecoderPlan{D::kFfmpeg, true, false, plan.thenWav};
   // Decoders of their own format (AIFF, AU, Ogg Vorbis, Windows Media) stay first; FFmpeg
   // goes before BASS after them.
@@ -148,9 +151,15 @@ std::unique_ptr<AudioSource> CreateAudioSource(const std::string& path, InputTyp
   return CreateAudioSourceWith(MakeBuiltInDecoder, path, code, renderingRate, forConversion, hooks);
 }
 
+std::unique_ptr<AudioSource> CreateWideAudioSourceWith(const DecoderMaker& makeDecoder,
+                                                       const std::string& path, InputTypeCode code,
+                                                       int renderingRate) {
+  return OpenFirstThatTakes(makeDecoder, path, code, renderingRate, true, true, {});
+}
+
 std::unique_ptr<AudioSource> CreateWideAudioSource(const std::string& path, InputTypeCode code,
                                                    int renderingRate) {
-  return OpenFirstThatTakes(MakeBuiltInDecoder, path, code, renderingRate, true, true, {});
+  return CreateWideAudioSourceWith(MakeBuiltInDecoder, path, code, renderingRate);
 }
 
 }  // namespace sonorell

@@ -49,6 +49,9 @@ std::unique_ptr<AudioSource> CreateWideAudioSource(const std::string& path, Inpu
                                                    int renderingRate);
 
 // The same over another set of decoders (tests).
+std::unique_ptr<AudioSource> CreateWideAudioSourceWith(const DecoderMaker& makeDecoder,
+                                                       const std::string& path, InputTypeCode code,
+                                                       int renderingRate);
 std::unique_ptr<AudioSource> CreateAudioSourceWith(const DecoderMaker& makeDecoder,
                                                    const std::string& path, InputTypeCode code,
                                                    int renderingRate, bool forConversion,

@@ -34,7 +34,8 @@ struct Bench {
 
   class Fake : public AudioSource {
    public:
-    Fake(Bench& bench, bool accept, DecoderKind kind) : bench_(bench), accept_(accept), kind_(kind) {
+    Fake(Bench& bench, bool accept, DecoderKind kind)
+        : bench_(bench), accept_(accept), kind_(kind) {
       bench_.maxAlive = std::max(bench_.maxAlive, ++bench_.alive);
     }
     ~Fake() override { --bench_.alive; }
@@ -148,6 +149,28 @@ TEST(SourceFactory, WindowsMediaWithoutTheRuntimeAsksAndFallsBack) {
   EXPECT_EQ(asked, 1);  // asked in intake mode too
   EXPECT_EQ(refreshed, 0);
   EXPECT_EQ(PlanFor(kInputWindowsMedia, true).first, D::kWindowsMedia);
+}
+
+// Lossless outputs want the decoders with a wide read first; rendered inputs keep theirs.
+TEST(SourceFactory, WideOrderPutsTheWideReadersFirst) {
+  const struct {
+    InputTypeCode code;
+    std::vector<D> attempts;
+  } cases[] = {
+      {kInputFlac, {D::kFfmpeg, D::kBass}},
+      {kInputWav, {D::kWav, D::kFfmpeg, D::kBass}},
+      {kInputAiff, {D::kAiff, D::kFfmpeg, D::kBass}},
+      {kInputSunAudio, {D::kAu, D::kFfmpeg}},
+      {kInputOgg, {D::kOggVorbis, D::kFfmpeg, D::kBass}},
+      {kInputMidi, {D::kBass, D::kFfmpeg}},
+      {kInputTrackerModule, {D::kBass, D::kFfmpeg}},
+      {kInputOther, {D::kFfmpeg}},
+  };
+  for (const auto& c : cases) {
+    Bench bench;
+    EXPECT_FALSE(CreateWideAudioSourceWith(bench.Maker(), "/a", c.code, 44100));
+    EXPECT_EQ(bench.attempts, c.attempts) << c.code;
+  }
 }
 
 TEST(SourceFactory, BuiltInFactoryRefusesWhatNoDecoderOfThisBuildReads) {
