@@ -12,17 +12,17 @@ prints in its --help. Exits 77 (skipped) when bash is not installed.
 """
 
 import os
-import re
 import shlex
 import shutil
 import subprocess
 import sys
 import tempfile
 
+from help_flags import printed_flags
+
 SKIP = 77
 BASH_COMPLETION = "/usr/share/bash-completion/bash_completion"
 FORMATS = {"wav", "mp3", "ogg", "aac", "m4a", "mp4", "m4b", "amr", "awb", "wma", "flac", "opus"}
-FLAG = re.compile(r"(?<![\w-])--[a-z][a-z0-9-]*")
 
 
 def offered(script, line, with_package):
@@ -60,12 +60,6 @@ printf '%%s\\n' "${COMPREPLY[@]}"
     return {w.rstrip("/") for w in done.stdout.splitlines() if w}
 
 
-def help_flags(cli, *args):
-    done = subprocess.run([cli, *args, "--help"], stdout=subprocess.PIPE,
-                          stderr=subprocess.STDOUT, text=True, timeout=60, check=False)
-    return set(FLAG.findall(done.stdout))
-
-
 def main():
     if len(sys.argv) != 3:
         print(__doc__.strip().splitlines()[2], file=sys.stderr)
@@ -83,8 +77,8 @@ def main():
             pass
     # Each command takes --help; --version, which convert's help names beside it, belongs
     # to the program alone (`sonorell-cli convert --version` is a usage error).
-    convert_flags = (help_flags(cli, "convert") - {"--version"}) | {"--help"}
-    probe_flags = help_flags(cli, "probe") | {"--help"}
+    convert_flags = (printed_flags(cli, ["convert", "--help"])[0] - {"--version"}) | {"--help"}
+    probe_flags = printed_flags(cli, ["probe", "--help"])[0] | {"--help"}
 
     def names(*items):
         return {os.path.join(tree, item) for item in items}

@@ -11,15 +11,15 @@ the program does not print. Exits 77 (skipped) when man or groff is not installe
 """
 
 import os
-import re
 import shutil
 import subprocess
 import sys
 
+from help_flags import FLAG, printed_flags
+
 SKIP = 77
 PAGES = ("sonorell.1", "sonorell-cli.1")
 HELP_COMMANDS = (["--help"], ["convert", "--help"], ["probe", "--help"])
-FLAG = re.compile(r"(?<![\w-])--[a-z][a-z0-9-]*")
 
 
 def render(page, width):
@@ -67,11 +67,10 @@ def main():
 
     printed = {}
     for args in HELP_COMMANDS:
-        done = subprocess.run([cli] + args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              text=True, timeout=60, check=False)
-        if done.returncode != 0:
-            failures.append("sonorell-cli %s exited %d" % (" ".join(args), done.returncode))
-        for flag in FLAG.findall(done.stdout):
+        flags, status = printed_flags(cli, args)
+        if status != 0:
+            failures.append("sonorell-cli %s exited %d" % (" ".join(args), status))
+        for flag in sorted(flags):
             printed.setdefault(flag, " ".join(args))
     if len(printed) < 20:
         failures.append("sonorell-cli printed only these flags: %s" % sorted(printed))
