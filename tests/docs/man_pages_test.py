@@ -3,8 +3,8 @@
 
 usage: tests/docs/man_pages_test.py MAN_FOLDER CLI_PATH
 
-Renders sonorell.1 and sonorell-cli.1 with man-db's own formatter and its warnings on (the
-way `man --warnings -l` shows a page) and fails on any warning. Then runs the built
+Renders sonorell.1 and sonorell-cli.1 at three widths with man-db's own formatter and its
+warnings on (the way `man --warnings -l` shows a page) and fails on any warning. Then runs the built
 sonorell-cli with --help, convert --help and probe --help and fails on a flag it prints that
 the options sections of sonorell-cli.1 leave out, and on a flag those sections describe that
 the program does not print. Exits 77 (skipped) when man or groff is not installed.
@@ -56,10 +56,13 @@ def main():
     texts = {}
     for name in PAGES:
         page = os.path.join(folder, name)
-        # 80 columns is what man formats for when it does not write to a terminal.
-        status, text, warnings = render(page, 80)
-        if status != 0 or warnings.strip():
-            failures.append("%s: man exited %d with:\n%s" % (name, status, warnings.rstrip()))
+        # 80 columns is what man formats for when it does not write to a terminal; lines
+        # fall differently on a narrower and a wider one.
+        for width in (72, 80, 132):
+            status, text, warnings = render(page, width)
+            if status != 0 or warnings.strip():
+                failures.append("%s at %d columns: man exited %d with:\n%s" %
+                                (name, width, status, warnings.rstrip()))
         if "NAME" not in text or "SYNOPSIS" not in text:
             failures.append("%s: no NAME or SYNOPSIS in the rendered page" % name)
         # Wide enough that no flag is broken across lines.
