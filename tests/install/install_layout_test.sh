@@ -22,6 +22,9 @@ expect share/sonorell/sonorell-help.css
 expect share/applications/org.sonorell.Sonorell.desktop
 expect share/metainfo/org.sonorell.Sonorell.metainfo.xml
 expect share/icons/hicolor/scalable/apps/org.sonorell.Sonorell.svg
+expect share/man/man1/sonorell.1
+expect share/man/man1/sonorell-cli.1
+expect share/bash-completion/completions/sonorell-cli
 for size in 16 24 32 48 64 128 256; do
   expect "share/icons/hicolor/${size}x${size}/apps/org.sonorell.Sonorell.png"
 done
