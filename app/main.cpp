@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
 #include <clocale>
@@ -97,6 +98,8 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(QString::fromUtf8(kDesktopFileName));
+  // The installed icon, for window managers that take it from the window.
+  QApplication::setWindowIcon(QIcon::fromTheme(QString::fromUtf8(kDesktopFileName)));
   // The name is also the title of any message raised outside a window.
   QApplication::setApplicationName(QString::fromUtf8(sonorell::kProgramTitle));
   QApplication::setApplicationVersion(QStringLiteral(SONORELL_VERSION));
