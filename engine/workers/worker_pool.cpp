@@ -19,6 +19,7 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/encoders/part_files.h"
 #include "engine/workers/line_splitter.h"
 #include "platform/files/spawn_program.h"
 #include "platform/files/unique_fd.h"
@@ -142,27 +143,6 @@ std::optional<Spawned> Fork(const std::function<int(int)>& body, int niceIncreme
     ::_exit(status);
   }
   return Spawned{pid, std::move(readEnd)};
-}
-
-// Removes the temporary parts a child that did not finish left behind: regular files named
-// ".sonorell-<pid>-..." only; links, folders and other processes' parts stay.
-void RemoveLeftoverParts(const std::vector<std::string>& folders, pid_t pid) {
-  namespace fs = std::filesystem;
-  const std::string prefix = ".sonorell-" + std::to_string(pid) + "-";
-  for (const std::string& folder : folders) {
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) continue;
-    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-      if (ec) break;
-      const fs::path& path = it->path();
-      if (!path.filename().string().starts_with(prefix)) continue;
-      std::error_code statError;
-      if (!fs::is_regular_file(fs::symlink_status(path, statError))) continue;
-      std::error_code removeError;
-      fs::remove(path, removeError);
-    }
-  }
 }
 
 enum class StopReason { kNone, kTimeout, kCancel };
@@ -435,7 +415,7 @@ void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& opt
       Drain(job, callbacks, 64);
       CloseOutput(job, callbacks);
       const WorkerOutcome outcome = OutcomeOf(job, status, reaped);
-      if (!IsCleanExit(status, reaped)) RemoveLeftoverParts(jobs[job.index].partFolders, job.pid);
+      if (!IsCleanExit(status, reaped)) RemovePartsOf(jobs[job.index].partFolders, job.pid);
       const std::string& key = jobs[job.index].exclusiveKey;
       if (!key.empty()) busyKeys.erase(key);
       const size_t index = job.index;
