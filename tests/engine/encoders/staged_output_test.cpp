@@ -199,8 +199,9 @@ TEST(StagedOutput, PartCarriesTheHostNameAndProcess) {
   EXPECT_EQ(PartOwner(longer, host + "-77"), 5);
   EXPECT_EQ(PartOwner(longer, host), std::nullopt);
   EXPECT_EQ(PartOwner(PartFileName(host, 77, 1, 2) + ".a1B2c3", host), 77);  // a library's file
-  for (const char* other : {".sonorell-77-0000abcd-0.part", ".sonorell--77-0000abcd-0.part",
-                            "x.part", ".sonorell-h-77-0000abcd-0.partial"}) {
+  for (const std::string& other :
+       {std::string(".sonorell-77-0000abcd-0.part"), PartFileName("", 77, 1, 0),
+        ".sonorell-" + host + "-77-0000abcd-0.wav", ".sonorell-" + host + "-77-abcd-0.part"}) {
     EXPECT_EQ(PartOwner(other, host), std::nullopt) << other;
   }
 }
