@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -34,6 +35,8 @@ using std::chrono::milliseconds;
 constexpr milliseconds kMaxWait{100};
 // A worker speaks short protocol lines; anything longer is noise from a library and dropped.
 constexpr size_t kMaxLineBytes = 64 * 1024;
+// How a forked child ends when its parent is already gone before it starts.
+constexpr int kChildLostParent = 125;
 // Reads per wake-up, so one chatty child cannot starve the others or the time limits.
 constexpr int kReadsPerWake = 16;
 
@@ -122,9 +125,15 @@ std::optional<Spawned> Fork(const std::function<int(int)>& body, int niceIncreme
   UniqueFd& writeEnd = pipe->writeEnd;
   // Whatever waits in our buffers is ours to write, not the child's as well.
   std::fflush(nullptr);
+  const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid < 0) return std::nullopt;
   if (pid == 0) {
+    // A worker whose parent was killed has nobody left to report to: it ends with it
+    // instead of converting on where nobody counts it (a batch task a scheduler cancelled).
+    // What it leaves half written is removed by the next run on this machine.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(kChildLostParent);
     ::close(readEnd.get());
     for (const int sig : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD}) ::signal(sig, SIG_DFL);
     sigset_t none;

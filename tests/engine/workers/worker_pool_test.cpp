@@ -304,6 +304,43 @@ void Say(int fd, const std::string& line) {
   ASSERT_EQ(::write(fd, whole.data(), whole.size()), static_cast<ssize_t>(whole.size()));
 }
 
+// A killed parent (a batch task a scheduler cancelled) takes its forked workers with it.
+TEST(WorkerPool, ForkedWorkEndsWithAKilledParent) {
+  if (std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()) > 1) {
+    GTEST_SKIP() << "an earlier test of this process left a thread running";
+  }
+  TempFolder dir;
+  const std::string pidFile = dir / "worker.pid";
+  const pid_t parent = ::fork();
+  ASSERT_GE(parent, 0);
+  if (parent == 0) {
+    const std::vector<WorkerJob> jobs{Forked([&](int) {
+      testing::WriteFileBytes(pidFile + ".new", std::to_string(::getpid()));
+      ::rename((pidFile + ".new").c_str(), pidFile.c_str());
+      ::sleep(60);
+      return 0;
+    })};
+    RunWorkerPool(jobs, {1}, {});
+    ::_exit(0);
+  }
+  std::string worker;
+  for (int i = 0; i < 1000 && worker.empty(); ++i) {
+    ::usleep(10 * 1000);
+    worker = testing::ReadFileBytes(pidFile);
+  }
+  ASSERT_FALSE(worker.empty());
+  ::kill(parent, SIGKILL);
+  ASSERT_EQ(::waitpid(parent, nullptr, 0), parent);
+  // Gone, or a zombie waiting for whoever adopted it.
+  const auto running = [&] {
+    const std::string stat = testing::ReadFileBytes("/proc/" + worker + "/stat");
+    const size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+  };
+  for (int i = 0; i < 500 && running(); ++i) ::usleep(10 * 1000);
+  EXPECT_FALSE(running()) << "worker " << worker << " outlived its parent";
+}
+
 // Forked work sees what this process set up, is judged by its silence and not by its
 // length, crashes alone, runs nicer when asked, and cannot speak through standard output.
 TEST(WorkerPool, ForkedWorkInheritsThisProcessAndIsWatchedBySilence) {
