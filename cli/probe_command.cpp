@@ -241,7 +241,7 @@ int RunProbeCommand(const std::vector<std::string>& args) {
   const bool anyMidi = std::any_of(inputs.files.begin(), inputs.files.end(), [](const auto& f) {
     return InputTypeForPath(f.SourcePath) == kInputMidi;
   });
-  if (anyMidi) LoadDefaultSoundFont(platform::ProgramFolder());
+  if (anyMidi) LoadDefaultSoundFont(platform::ShippedFilesFolder());
   std::vector<ProbedFile> files;
   bool allRead = inputs.missing.empty();
   for (const SourceFile& f : inputs.files) {

@@ -54,9 +54,9 @@ MainWindowServices DefaultMainWindowServices() {
   s.chooseFolder = ChooseFolder;
   s.loadDefaultSoundFont = LoadDefaultSoundFont;
   s.options = DefaultOptionServices();
-  s.programFolder = platform::ProgramFolder();
+  s.programFolder = platform::ShippedFilesFolder();
   s.run = DefaultRunServices();
-  s.workerHelper = s.programFolder + kWorkerHelperProgram;
+  s.workerHelper = platform::ProgramFolder() + kWorkerHelperProgram;
   return s;
 }
 

@@ -1,7 +1,9 @@
 #include "engine/jobs/conversion_job.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "engine/encoders/wma/build_profile_list.h"
@@ -40,8 +42,12 @@ bool PrepareSoundFont(std::span<SourceFile* const> entries, RunState& state, Run
   if (!anyMidi) return true;
   state.SoundFontReady = services.loadDefaultSoundFont(services.programFolder + kSoundFontFileName);
   if (state.SoundFontReady) return true;
-  if (host.AskYesNo(SoundFontQuestion(services.programFolder))) {
-    host.OpenWithShell(services.programFolder);
+  if (host.AskYesNo(SoundFontQuestion(services.soundFontFolder))) {
+    // An installed program's folder is not the user's to write: the font goes to their
+    // own data folder, made here so that it can be opened.
+    std::error_code ec;
+    std::filesystem::create_directories(services.soundFontFolder, ec);
+    host.OpenWithShell(services.soundFontFolder);
     host.OpenWithShell(services.soundFontHelpAddress);
     return false;
   }
@@ -72,8 +78,13 @@ RunServices DefaultRunServices() {
     EncoderEntry entry = EncoderFor(code);
     return entry ? EncoderFunction(entry) : EncoderFunction();
   };
-  s.programFolder = platform::ProgramFolder();
-  // The help shipped beside the program explains what to install; there is no vendor
+  s.programFolder = platform::ShippedFilesFolder();
+  // Beside the program when the user may write there (a build tree, a copy of their own),
+  // else their own data folder, which the sound font is looked for in too.
+  const std::string user = platform::UserDataFolder();
+  s.soundFontFolder =
+      (::access(s.programFolder.c_str(), W_OK) == 0 || user.empty()) ? s.programFolder : user;
+  // The help shipped with the program explains what to install; there is no vendor
   // download here.
   s.wmRuntimeHelpAddress = s.programFolder + kWmRuntimeHelpPage;
   s.soundFontHelpAddress = s.programFolder + kSoundFontHelpPage;

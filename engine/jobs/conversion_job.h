@@ -56,7 +56,8 @@ struct RunServices {
   // Loads a MIDI sound font file and makes it the default of every MIDI stream.
   std::function<bool(const std::string& path)> loadDefaultSoundFont;
   std::function<EncoderFunction(int outputFormat)> encoderFor;
-  std::string programFolder;         // ends in "/"
+  std::string programFolder;         // ends in "/": the shipped files' folder (help, sound font)
+  std::string soundFontFolder;       // where the user is asked to put the sound font
   std::string wmRuntimeHelpAddress;  // opened when the user wants the Windows Media runtime
   std::string soundFontHelpAddress;  // opened when the user wants the sound font
 };

@@ -101,7 +101,7 @@ class WindowLink {
 // MIDI files are probed and rendered through the default sound font; it is loaded here
 // once, the first time a MIDI file comes, so every worker inherits it ready.
 bool SoundFontLoaded() {
-  static const bool loaded = LoadDefaultSoundFont(platform::ProgramFolder());
+  static const bool loaded = LoadDefaultSoundFont(platform::ShippedFilesFolder());
   return loaded;
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/bass/bass.h"
+#include "platform/desktop/program_folder.h"
 
 namespace sonorell {
 namespace {
@@ -24,6 +25,10 @@ bool LoadDefaultSoundFont(const std::string& programFolderPath) {
     std::string folder = programFolderPath;
     if (folder.back() != '/') folder += '/';
     candidates.push_back(folder + kSoundFontFileName);
+  }
+  // A font the user added without root.
+  if (const std::string user = platform::UserDataFolder(); !user.empty()) {
+    candidates.push_back(user + kSoundFontFileName);
   }
   for (const char* path : kSystemSoundFonts) candidates.emplace_back(path);
   for (const std::string& path : candidates) {

@@ -31,6 +31,8 @@ class ConversionRun : public ::testing::Test {
     services.loadWmRuntime = [] { return false; };
     services.loadDefaultSoundFont = [](const std::string&) { return false; };
     services.programFolder = "/opt/sonorell/";
+    // An installed program's folder is not the user's: the font is asked for in their own.
+    services.soundFontFolder = in / "data/sonorell/";
   }
 
   void AddSource(const std::string& name, InputTypeCode type = kInputWav) {
@@ -246,7 +248,7 @@ TEST_F(ConversionRun, MidiWithoutSoundFontAnsweredNoFailsOnlyTheMidiRows) {
   Run();
 
   ASSERT_EQ(host.questions.size(), 1u);
-  EXPECT_NE(host.questions[0].find("\"/opt/sonorell/\""), std::string::npos);
+  EXPECT_NE(host.questions[0].find("\"" + services.soundFontFolder + "\""), std::string::npos);
   EXPECT_EQ(Status(0), "a.wav");
   EXPECT_EQ(Status(1), "Failure. Requires file \"ct4mgm.sf2\".");
   EXPECT_EQ(Status(2), "c.wav");
@@ -266,7 +268,8 @@ TEST_F(ConversionRun, MidiWithoutSoundFontAnsweredYesEndsTheRunBeforeItStarts) {
 
   EXPECT_EQ(fontTried, "/opt/sonorell/ct4mgm.sf2");
   EXPECT_EQ(host.opened.size(), 2u);
-  EXPECT_EQ(host.opened[0], "/opt/sonorell/");
+  EXPECT_EQ(host.opened[0], services.soundFontFolder);
+  EXPECT_TRUE(std::filesystem::is_directory(services.soundFontFolder));  // made to be opened
   EXPECT_TRUE(host.status.empty());
   EXPECT_EQ(host.progressWindowsOpened, 0);
 }
