@@ -6,11 +6,11 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <random>
 #include <utility>
 
+#include "engine/encoders/part_files.h"
 #include "engine/paths/path_rules.h"
 #include "engine/sources/failure_note.h"
 #include "platform/files/write_all.h"
@@ -24,10 +24,7 @@ constexpr size_t kBufferSize = size_t{256} * 1024;
 std::string TemporaryName(const std::string& folder) {
   static std::atomic<unsigned> counter{0};
   static const unsigned seed = std::random_device{}();
-  char name[64];
-  std::snprintf(name, sizeof name, ".sonorell-%d-%08x-%u.part", static_cast<int>(getpid()), seed,
-                counter++);
-  return folder + name;
+  return folder + PartFileName(PartHostName(), static_cast<int>(getpid()), seed, counter++);
 }
 
 // The failure note of an output operation, with the system's reason.

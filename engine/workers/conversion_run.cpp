@@ -1,8 +1,10 @@
 #include "engine/workers/conversion_run.h"
 
 #include <optional>
+#include <set>
 #include <vector>
 
+#include "engine/encoders/part_files.h"
 #include "engine/encoders/wma/build_profile_list.h"
 #include "engine/jobs/conversion_job.h"
 #include "engine/jobs/output_formats.h"
@@ -66,6 +68,12 @@ bool RunConversions(const RunPlan& plan, const RunControl& control, const RunEve
   }
   if (jobs.empty()) return control.cancelRequested && control.cancelRequested();
   PrepareRunLibraries(plan.settings);
+  // What a killed run of this machine left in these folders goes before the files are
+  // written again.
+  std::set<std::string> partFolders;
+  for (const WorkerJob& job : jobs)
+    partFolders.insert(job.partFolders.begin(), job.partFolders.end());
+  RemoveStaleParts({partFolders.begin(), partFolders.end()});
 
   std::vector<std::optional<WorkerResult>> results(jobs.size());
   WorkerPoolCallbacks callbacks;

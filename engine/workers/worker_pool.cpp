@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -19,6 +20,7 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/encoders/part_files.h"
 #include "engine/workers/line_splitter.h"
 #include "platform/files/spawn_program.h"
 #include "platform/files/unique_fd.h"
@@ -33,6 +35,8 @@ using std::chrono::milliseconds;
 constexpr milliseconds kMaxWait{100};
 // A worker speaks short protocol lines; anything longer is noise from a library and dropped.
 constexpr size_t kMaxLineBytes = 64 * 1024;
+// How a forked child ends when its parent is already gone before it starts.
+constexpr int kChildLostParent = 125;
 // Reads per wake-up, so one chatty child cannot starve the others or the time limits.
 constexpr int kReadsPerWake = 16;
 
@@ -121,9 +125,15 @@ std::optional<Spawned> Fork(const std::function<int(int)>& body, int niceIncreme
   UniqueFd& writeEnd = pipe->writeEnd;
   // Whatever waits in our buffers is ours to write, not the child's as well.
   std::fflush(nullptr);
+  const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid < 0) return std::nullopt;
   if (pid == 0) {
+    // A worker whose parent was killed has nobody left to report to: it ends with it
+    // instead of converting on where nobody counts it (a batch task a scheduler cancelled).
+    // What it leaves half written is removed by the next run on this machine.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(kChildLostParent);
     ::close(readEnd.get());
     for (const int sig : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD}) ::signal(sig, SIG_DFL);
     sigset_t none;
@@ -142,27 +152,6 @@ std::optional<Spawned> Fork(const std::function<int(int)>& body, int niceIncreme
     ::_exit(status);
   }
   return Spawned{pid, std::move(readEnd)};
-}
-
-// Removes the temporary parts a child that did not finish left behind: regular files named
-// ".sonorell-<pid>-..." only; links, folders and other processes' parts stay.
-void RemoveLeftoverParts(const std::vector<std::string>& folders, pid_t pid) {
-  namespace fs = std::filesystem;
-  const std::string prefix = ".sonorell-" + std::to_string(pid) + "-";
-  for (const std::string& folder : folders) {
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) continue;
-    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-      if (ec) break;
-      const fs::path& path = it->path();
-      if (!path.filename().string().starts_with(prefix)) continue;
-      std::error_code statError;
-      if (!fs::is_regular_file(fs::symlink_status(path, statError))) continue;
-      std::error_code removeError;
-      fs::remove(path, removeError);
-    }
-  }
 }
 
 enum class StopReason { kNone, kTimeout, kCancel };
@@ -435,7 +424,7 @@ void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& opt
       Drain(job, callbacks, 64);
       CloseOutput(job, callbacks);
       const WorkerOutcome outcome = OutcomeOf(job, status, reaped);
-      if (!IsCleanExit(status, reaped)) RemoveLeftoverParts(jobs[job.index].partFolders, job.pid);
+      if (!IsCleanExit(status, reaped)) RemovePartsOf(jobs[job.index].partFolders, job.pid);
       const std::string& key = jobs[job.index].exclusiveKey;
       if (!key.empty()) busyKeys.erase(key);
       const size_t index = job.index;

@@ -16,8 +16,8 @@ struct WorkerJob {
   // Jobs with the same non-empty key never run at the same time and start in list order
   // (two sources that would write the same target name must see each other's output).
   std::string exclusiveKey;
-  // Folders where the child may leave temporary parts (".sonorell-<pid>-*") when it is
-  // killed; they are removed after it ends.
+  // Folders where the child may leave temporary parts (see part_files.h) when it is
+  // killed; its parts there are removed after it ends.
   std::vector<std::string> partFolders;
   // Or the work itself: the pool forks and the child runs body with the write end of its
   // pipe to us, then ends with the status body returns. The child inherits everything this

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <regex>
+
+#include "engine/encoders/part_files.h"
 
 #include "tests/support/temp_folder.h"
 #include "tests/support/temp_profile.h"
@@ -174,6 +179,62 @@ TEST(StagedOutput, MarkedFailureIsNeverCommitted) {
   out.MarkFailed();
   EXPECT_FALSE(out.Commit(""));
   EXPECT_EQ(ListFolder(dir.path()), "");
+}
+
+// The part is named after this machine and process, so that machines sharing an output folder
+// (the slices of a batch on a cluster) never mistake each other's parts for their own.
+TEST(StagedOutput, PartCarriesTheHostNameAndProcess) {
+  const std::string host = PartHostName();
+  EXPECT_TRUE(std::regex_match(host, std::regex("[A-Za-z0-9-]{1,40}"))) << host;
+  TempFolder dir;
+  StagedOutput out;
+  ASSERT_TRUE(out.Open(dir / "a.flac"));
+  const std::string name = std::filesystem::path(out.TempPath()).filename().string();
+  EXPECT_EQ(name.rfind(".sonorell-" + host + "-" + std::to_string(::getpid()) + "-", 0), 0u)
+      << name;
+  EXPECT_EQ(PartOwner(name, host), ::getpid());
+  EXPECT_EQ(PartOwner(name, host + "x"), std::nullopt);
+  // A host whose name begins with another's, and with that one's process id after it.
+  const std::string longer = PartFileName(host + "-77", 5, 0xabcdef01, 0);
+  EXPECT_EQ(PartOwner(longer, host + "-77"), 5);
+  EXPECT_EQ(PartOwner(longer, host), std::nullopt);
+  EXPECT_EQ(PartOwner(PartFileName(host, 77, 1, 2) + ".a1B2c3", host), 77);  // a library's file
+  for (const std::string& other :
+       {std::string(".sonorell-77-0000abcd-0.part"), PartFileName("", 77, 1, 0),
+        ".sonorell-" + host + "-77-0000abcd-0.wav", ".sonorell-" + host + "-77-abcd-0.part"}) {
+    EXPECT_EQ(PartOwner(other, host), std::nullopt) << other;
+  }
+}
+
+// A rerun after a kill removes what the killed run of this machine left, and only that: the
+// parts of live processes here and every part of other machines stay.
+TEST(StagedOutput, StalePartsOfThisHostGoAndNoOtherMachinesParts) {
+  TempFolder dir;
+  const std::string host = PartHostName();
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string stale = PartFileName(host, gone, 0x1234abcd, 3);
+  const std::string live = PartFileName(host, ::getppid(), 0x1234abcd, 0);
+  const std::string other = PartFileName(host + "-2", gone, 0x1234abcd, 3);
+  const std::string otherSamePid = PartFileName("elsewhere", gone, 0x1234abcd, 3);
+  for (const std::string& name : {stale, stale + ".lib", live, other, otherSamePid}) {
+    WriteFileBytes(dir / name, "part");
+  }
+  std::filesystem::create_directory(dir / PartFileName(host, gone, 1, 1));
+  WriteFileBytes(dir / "song.mp3", "done");
+  StagedOutput mine;
+  ASSERT_TRUE(mine.Open(dir / "b.mp3"));
+
+  RemoveStaleParts({dir.path()});
+  EXPECT_FALSE(std::filesystem::exists(dir / stale));
+  EXPECT_FALSE(std::filesystem::exists(dir / (stale + ".lib")));
+  for (const std::string& kept :
+       {live, other, otherSamePid, PartFileName(host, gone, 1, 1), std::string("song.mp3"),
+        mine.TempPath().substr(dir.path().size() + 1)}) {
+    EXPECT_TRUE(std::filesystem::exists(dir / kept)) << kept;
+  }
 }
 
 }  // namespace

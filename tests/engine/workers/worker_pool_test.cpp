@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/encoders/part_files.h"
 #include "tests/support/temp_folder.h"
 
 namespace sonorell {
@@ -178,12 +179,15 @@ TEST(WorkerPool, ACrashOrAHangFailsOnlyItsJob) {
 TEST(WorkerPool, PartsOfAKilledChildAreRemovedAndNothingElse) {
   TempFolder out;
   TempFolder elsewhere;
+  const std::string host = PartHostName();
   testing::WriteFileBytes(out / "keep.mp3", "x");
-  testing::WriteFileBytes(out / ".sonorell-1-other.part", "another process's");
+  testing::WriteFileBytes(out / PartFileName(host, 1, 1, 0), "another process's");
   testing::WriteFileBytes(elsewhere / "linked.wav", "must survive");
+  // $2 is this machine's part name prefix, $3 that of another machine whose name begins with ours.
   const std::string leaveParts =
-      "touch \"$0/.sonorell-$$-0001-0.part\" \"$0/.sonorell-$$-0002-0.part.a1B2c3\"; "
-      "mkdir \"$0/.sonorell-$$-dir\"; ln -s \"$1\" \"$0/.sonorell-$$-link\"; ";
+      "touch \"$0/$2-$$-0000abcd-0.part\" \"$0/$2-$$-0000abcd-1.part.a1B2c3\" "
+      "\"$0/$3-$$-0000abcd-0.part\"; "
+      "mkdir \"$0/$2-$$-0000abcd-2.part\"; ln -s \"$1\" \"$0/$2-$$-0000abcd-3.part\"; ";
   std::vector<WorkerJob> jobs{Shell(leaveParts + "kill -KILL $$"),              // crashed
                               Shell(leaveParts + "echo ready; exec sleep 60"),  // timed out
                               Shell(leaveParts + "exit 4"),                     // failed
@@ -191,6 +195,8 @@ TEST(WorkerPool, PartsOfAKilledChildAreRemovedAndNothingElse) {
   for (WorkerJob& job : jobs) {
     job.argv.push_back(out.path());
     job.argv.push_back(elsewhere / "linked.wav");
+    job.argv.push_back(".sonorell-" + host);
+    job.argv.push_back(".sonorell-" + host + "-7");
     job.partFolders = {out.path()};
   }
   Record r;
@@ -203,17 +209,20 @@ TEST(WorkerPool, PartsOfAKilledChildAreRemovedAndNothingElse) {
   EXPECT_EQ(r.outcomes[2].kind, Kind::kExited);
   EXPECT_EQ(r.outcomes[3].kind, Kind::kExited);
   for (size_t i = 0; i < jobs.size(); ++i) {
-    const std::string prefix = out / (".sonorell-" + std::to_string(r.pids[i]));
+    const std::string mine = out / PartFileName(host, r.pids[i], 0xabcd, 0);
+    const std::string other = out / PartFileName(host + "-7", r.pids[i], 0xabcd, 0);
     const bool removed = i != 3;
-    EXPECT_EQ(fs::exists(prefix + "-0001-0.part"), !removed) << i;
-    EXPECT_EQ(fs::exists(prefix + "-0002-0.part.a1B2c3"), !removed) << i;
-    // Only regular files go: a folder and a link of the same name stay.
-    EXPECT_TRUE(fs::is_directory(prefix + "-dir")) << i;
-    EXPECT_TRUE(fs::is_symlink(prefix + "-link")) << i;
+    EXPECT_EQ(fs::exists(mine), !removed) << i;
+    EXPECT_EQ(fs::exists(out / PartFileName(host, r.pids[i], 0xabcd, 1) + ".a1B2c3"), !removed)
+        << i;
+    // Another machine's part with the same process id stays, and so do a folder and a link.
+    EXPECT_TRUE(fs::exists(other)) << i;
+    EXPECT_TRUE(fs::is_directory(out / PartFileName(host, r.pids[i], 0xabcd, 2))) << i;
+    EXPECT_TRUE(fs::is_symlink(out / PartFileName(host, r.pids[i], 0xabcd, 3))) << i;
   }
   EXPECT_EQ(testing::ReadFileBytes(elsewhere / "linked.wav"), "must survive");
   EXPECT_TRUE(fs::exists(out / "keep.mp3"));
-  EXPECT_TRUE(fs::exists(out / ".sonorell-1-other.part"));
+  EXPECT_TRUE(fs::exists(out / PartFileName(host, 1, 1, 0)));
   ExpectAllReaped(r);
 }
 
@@ -293,6 +302,43 @@ WorkerJob Forked(std::function<int(int)> body) {
 void Say(int fd, const std::string& line) {
   const std::string whole = line + "\n";
   ASSERT_EQ(::write(fd, whole.data(), whole.size()), static_cast<ssize_t>(whole.size()));
+}
+
+// A killed parent (a batch task a scheduler cancelled) takes its forked workers with it.
+TEST(WorkerPool, ForkedWorkEndsWithAKilledParent) {
+  if (std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()) > 1) {
+    GTEST_SKIP() << "an earlier test of this process left a thread running";
+  }
+  TempFolder dir;
+  const std::string pidFile = dir / "worker.pid";
+  const pid_t parent = ::fork();
+  ASSERT_GE(parent, 0);
+  if (parent == 0) {
+    const std::vector<WorkerJob> jobs{Forked([&](int) {
+      testing::WriteFileBytes(pidFile + ".new", std::to_string(::getpid()));
+      ::rename((pidFile + ".new").c_str(), pidFile.c_str());
+      ::sleep(60);
+      return 0;
+    })};
+    RunWorkerPool(jobs, {1}, {});
+    ::_exit(0);
+  }
+  std::string worker;
+  for (int i = 0; i < 1000 && worker.empty(); ++i) {
+    ::usleep(10 * 1000);
+    worker = testing::ReadFileBytes(pidFile);
+  }
+  ASSERT_FALSE(worker.empty());
+  ::kill(parent, SIGKILL);
+  ASSERT_EQ(::waitpid(parent, nullptr, 0), parent);
+  // Gone, or a zombie waiting for whoever adopted it.
+  const auto running = [&] {
+    const std::string stat = testing::ReadFileBytes("/proc/" + worker + "/stat");
+    const size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+  };
+  for (int i = 0; i < 500 && running(); ++i) ::usleep(10 * 1000);
+  EXPECT_FALSE(running()) << "worker " << worker << " outlived its parent";
 }
 
 // Forked work sees what this process set up, is judged by its silence and not by its
