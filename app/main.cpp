@@ -117,13 +117,14 @@ int main(int argc, char** argv) {
   }
   // FFmpeg 5 registers its formats and codecs itself: nothing to do before the first file.
 
-  // A window is open already: it takes the files, and this start ends.
-  if (!files.empty() && sonorell::SingleInstance::HandOver(files)) return 0;
+  // A window is open already: it takes the files (or just comes to the front), and this
+  // start ends. One window per user.
+  if (sonorell::SingleInstance::HandOver(files)) return 0;
 
   sonorell::CMainDlg window;
   sonorell::SingleInstance instance;
   instance.Listen([&window](std::vector<std::string> handed) {
-    window.AddDroppedItems(handed);
+    if (!handed.empty()) window.AddDroppedItems(handed);
     window.raise();
     window.activateWindow();
   });

@@ -34,8 +34,10 @@ bool SingleInstance::HandOver(const std::vector<std::string>& paths) {
     message.append(path.data(), static_cast<qsizetype>(path.size()));
     message.append(kEnd);
   }
-  socket.write(message);
-  if (!socket.waitForBytesWritten(kWaitMs)) return false;
+  if (!message.isEmpty()) {
+    socket.write(message);
+    if (!socket.waitForBytesWritten(kWaitMs)) return false;
+  }
   socket.disconnectFromServer();
   return socket.state() == QLocalSocket::UnconnectedState || socket.waitForDisconnected(kWaitMs);
 }
@@ -65,7 +67,8 @@ bool SingleInstance::Listen(std::function<void(std::vector<std::string>)> take) 
           if (!part.isEmpty()) paths.emplace_back(part.constData(), part.size());
         }
         socket->deleteLater();
-        if (!paths.empty() && take_) take_(std::move(paths));
+        // An empty list is a start without files: the window only comes to the front.
+        if (take_) take_(std::move(paths));
       });
     }
   });

@@ -10,14 +10,15 @@ class QLocalServer;
 
 namespace sonorell {
 
-// One window per user: a start with files while a window is open hands them to that window
-// over a local socket in the user's runtime folder, and ends.
+// One window per user: a start while a window is open hands its files (perhaps none) to
+// that window over a local socket in the user's runtime folder, and ends.
 class SingleInstance : public QObject {
  public:
   // The socket's name for this user (a path in $XDG_RUNTIME_DIR, else a name of the uid).
   static QString SocketName();
 
-  // Sends the paths to a running window. True when one took them.
+  // Sends the paths (none: the window comes to the front) to a running window. True when
+  // one took them.
   static bool HandOver(const std::vector<std::string>& paths);
 
   // Becomes the window others hand their files to; received lists go to take. False when

@@ -39,6 +39,10 @@ class SingleInstanceTest : public QObject {
     QVERIFY(SingleInstance::HandOver(files));
     QTRY_COMPARE(received.size(), size_t{1});
     QCOMPARE(received[0], files);
+    // A start without files only brings the window to the front.
+    QVERIFY(SingleInstance::HandOver({}));
+    QTRY_COMPARE(received.size(), size_t{2});
+    QVERIFY(received[1].empty());
     // A second window of the same user does not take the socket from the first.
     SingleInstance other;
     QVERIFY(!other.Listen([](std::vector<std::string>) {}));
