@@ -1,12 +1,13 @@
 #include "engine/encoders/staged_output.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <filesystem>
-#include <regex>
 
 #include "engine/encoders/part_files.h"
 
@@ -185,7 +186,10 @@ TEST(StagedOutput, MarkedFailureIsNeverCommitted) {
 // (the slices of a batch on a cluster) never mistake each other's parts for their own.
 TEST(StagedOutput, PartCarriesTheHostNameAndProcess) {
   const std::string host = PartHostName();
-  EXPECT_TRUE(std::regex_match(host, std::regex("[A-Za-z0-9-]{1,40}"))) << host;
+  const bool plain = std::all_of(host.begin(), host.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+  });
+  EXPECT_TRUE(plain && !host.empty() && host.size() <= 40) << host;
   TempFolder dir;
   StagedOutput out;
   ASSERT_TRUE(out.Open(dir / "a.flac"));
