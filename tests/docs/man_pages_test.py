@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """The manual pages render cleanly and document every flag the batch command has.
 
-usage: tests/docs/man_pages_test.py MAN_FOLDER CLI_PATH
+usage: tests/docs/man_pages_test.py MAN_FOLDER CLI_PATH [WINDOW_PROGRAM_PATH]
 
 Renders sonorell.1 and sonorell-cli.1 at three widths with man-db's own formatter and its
 warnings on (the way `man --warnings -l` shows a page) and fails on any warning. Then runs the built
 sonorell-cli with --help, convert --help and probe --help and fails on a flag it prints that
 the options sections of sonorell-cli.1 leave out, and on a flag those sections describe that
-the program does not print. Exits 77 (skipped) when man or groff is not installed.
+the program does not print. With the window program's path, every flag its --help prints
+must be in sonorell.1 too. Exits 77 (skipped) when man or groff is not installed.
 """
 
 import os
@@ -43,10 +44,11 @@ def options_text(text):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4):
         print(__doc__.strip().splitlines()[2], file=sys.stderr)
         return 2
     folder, cli = sys.argv[1], sys.argv[2]
+    window = sys.argv[3] if len(sys.argv) == 4 else None
     missing = [tool for tool in ("man", "groff", "nroff") if shutil.which(tool) is None]
     if missing:
         print("SKIP: %s not installed (apt-get install man-db groff-base)" % ", ".join(missing))
@@ -88,6 +90,15 @@ def main():
                             % (flag, printed[flag]))
         for flag in sorted(documented - set(printed)):
             failures.append("sonorell-cli.1 describes %s, which no --help of the program prints"
+                            % flag)
+
+    if window:
+        # The window program answers --help before its window system starts.
+        flags, status = printed_flags(window, ["--help"])
+        if status != 0 or "--version" not in flags:
+            failures.append("sonorell --help exited %d or printed no --version" % status)
+        for flag in sorted(flags - set(FLAG.findall(texts["sonorell.1"]))):
+            failures.append("%s (printed by sonorell --help) is not described in sonorell.1"
                             % flag)
 
     for failure in failures:
