@@ -21,10 +21,6 @@ bool UsableFormat(const PcmFormat& f) {
          (f.bits == 8 || f.bits == 16 || (f.bits > 16 && f.bits <= 32));
 }
 
-size_t BlockBytes(int frames, int bits) {
-  return static_cast<size_t>(frames) * static_cast<size_t>(SampleBytes(bits));
-}
-
 // Buffers only ever grow, so a file's blocks stop allocating after the first one.
 template <typename T>
 T* Grow(std::vector<T>& buffer, size_t count) {

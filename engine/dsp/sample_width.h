@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace sonorell {
@@ -22,6 +23,11 @@ inline uint8_t Sample16To8(int16_t sample) {
 // wide path of lossless outputs: 24-bit samples lie in -8388608 .. 8388607).
 inline int SampleBytes(int bits) {
   return bits <= 8 ? 1 : (bits <= 16 ? 2 : 4);
+}
+
+// The bytes of one channel's block of frames samples of a width.
+inline size_t BlockBytes(int frames, int bits) {
+  return static_cast<size_t>(frames) * static_cast<size_t>(SampleBytes(bits));
 }
 
 // Any width to any other at equal rates, by arithmetic shifts: a wider result moves the

@@ -50,8 +50,7 @@ bool BlockConditioner::Consume(const void* left, const void* right, int frames) 
   if (!plan_.gain) {
     return sink_->WritePcm(first, plan_.output.channels == 2 ? second : nullptr, frames);
   }
-  const size_t bytes =
-      static_cast<size_t>(frames) * static_cast<size_t>(SampleBytes(plan_.output.bits));
+  const size_t bytes = BlockBytes(frames, plan_.output.bits);
   std::memcpy(passLeft_.data(), first, bytes);
   if (plan_.output.channels == 2 && second) std::memcpy(passRight_.data(), second, bytes);
   return Deliver(passLeft_.data(), passRight_.empty() ? nullptr : passRight_.data(), frames);

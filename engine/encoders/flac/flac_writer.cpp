@@ -79,10 +79,6 @@ bool FlacWriter::Open(const FlacStreamSetup& setup) {
       FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
     return false;
   }
-  if (f.bits == 16) {
-    left_.assign(1152, 0);
-    if (f.channels == 2) right_.assign(1152, 0);
-  }
   open_ = true;
   return !out_.Failed();
 }
