@@ -138,8 +138,9 @@ int main(int argc, char** argv) {
   if (!referenceAmrWb) {
     std::printf("ffm-dec: no AMR-WB encoder program here; the peer only decodes and resamples\n");
   }
-  std::printf("target: within 1.10x (MP3, Ogg, Opus, WMA, FLAC) and 1.15x (AAC, AMR) of the peer: %s\n",
-              allWithinTarget ? "met" : "NOT met");
+  std::printf(
+      "target: within 1.10x (MP3, Ogg, Opus, WMA, FLAC) and 1.15x (AAC, AMR) of the peer: %s\n",
+      allWithinTarget ? "met" : "NOT met");
   clear();
   return 0;
 }

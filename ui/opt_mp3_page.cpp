@@ -113,7 +113,8 @@ void COptMp3Page::ShowTagChoice() {
 }
 
 void COptMp3Page::OpenHelp() {
-  if (Services().openWithShell) Services().openWithShell(platform::ShippedFilesFolder() + kHelpFileName);
+  if (Services().openWithShell)
+    Services().openWithShell(platform::ShippedFilesFolder() + kHelpFileName);
 }
 
 std::optional<PageRefusal> COptMp3Page::LeavePage() {

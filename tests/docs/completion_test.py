@@ -33,8 +33,8 @@ def offered(script, line, with_package):
         setup = "source %s\n" % shlex.quote(BASH_COMPLETION)
     program = setup + """
 source %(script)s
-spec=$(complete -p sonorell-cli) || exit 3
-function=${spec#*-F }
+registration=$(complete -p sonorell-cli) || exit 3
+function=${registration#*-F }
 function=${function%%%% *}
 COMP_WORDS=(%(words)s)
 COMP_CWORD=%(cword)d
