@@ -136,6 +136,9 @@ struct Settings {
 
   // Derived from EnableExtFilter and FilterExts; never stored.
   std::vector<std::string> ExtensionFilter;
+  // A picture the batch command writes into every output that holds one, in place of the
+  // carried or default picture (--cover); never stored.
+  std::string CoverImage;
 
   bool operator==(const Settings&) const = default;
 };

@@ -141,11 +141,13 @@ inline constexpr Field kFields[] = {
 
 // The texts and numbers of one tag set, under their value names in the family's sub-key.
 inline constexpr std::string TagDefaults::*kTagTexts[] = {
-    &TagDefaults::Title, &TagDefaults::Artist,  &TagDefaults::Album,    &TagDefaults::Year,
-    &TagDefaults::Genre, &TagDefaults::Comment, &TagDefaults::Composer, &TagDefaults::Copyright,
+    &TagDefaults::Title,    &TagDefaults::Artist,    &TagDefaults::Album,
+    &TagDefaults::Year,     &TagDefaults::Genre,     &TagDefaults::Comment,
+    &TagDefaults::Composer, &TagDefaults::Copyright, &TagDefaults::CoverPicture,
 };
-inline constexpr const char* kTagTextNames[] = {"Title", "Artist",  "Album",    "Year",
-                                                "Genre", "Comment", "Composer", "Copyright"};
+inline constexpr const char* kTagTextNames[] = {"Title",    "Artist",    "Album",
+                                                "Year",     "Genre",     "Comment",
+                                                "Composer", "Copyright", "CoverPicture"};
 static_assert(std::size(kTagTexts) == std::size(kTagTextNames));
 
 struct TagNumber {
@@ -156,6 +158,8 @@ inline constexpr TagNumber kTagNumbers[] = {
     {"TitleAsFileName", &TagDefaults::TitleAsFileName},
     {"TrackNumType", &TagDefaults::TrackNumType},
     {"CustomTrackNum", &TagDefaults::CustomTrackNum},
+    {"CarryCover", &TagDefaults::CarryCover},
+    {"ReplayGain", &TagDefaults::ReplayGain},
 };
 
 // The record's tag sets and the family names their sub-keys are named after.
@@ -164,12 +168,8 @@ struct TagFamily {
   TagDefaults Settings::*tags;
 };
 inline constexpr TagFamily kTagFamilies[] = {
-    {"MP3", &Settings::Mp3Tags},
-    {"OGG", &Settings::OggTags},
-    {"WMA", &Settings::WmaTags},
-    {"M4A", &Settings::M4aTags},
-    {"FLAC", &Settings::FlacTags},
-    {"OPUS", &Settings::OpusTags},
+    {"MP3", &Settings::Mp3Tags}, {"OGG", &Settings::OggTags},   {"WMA", &Settings::WmaTags},
+    {"M4A", &Settings::M4aTags}, {"FLAC", &Settings::FlacTags}, {"OPUS", &Settings::OpusTags},
 };
 
 }  // namespace sonorell::settings_fields

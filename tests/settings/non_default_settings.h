@@ -19,6 +19,9 @@ inline TagDefaults NonDefaultTags(const std::string& seed) {
   tags.Copyright = "© " + seed;
   tags.TrackNumType = 2;
   tags.CustomTrackNum = 17;
+  tags.CarryCover = 0;
+  tags.CoverPicture = "/pictures/" + seed + " front.jpg";
+  tags.ReplayGain = 2;
   return tags;
 }
 

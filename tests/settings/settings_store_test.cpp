@@ -529,7 +529,7 @@ TEST_F(SettingsStoreTest, EmptyOrMissingTagTextsLoadAsEmpty) {
   expected.Title = "";
   expected.Artist = "A";
   expected.Album = expected.Year = expected.Genre = expected.Comment = "";
-  expected.Composer = expected.Copyright = "";
+  expected.Composer = expected.Copyright = expected.CoverPicture = "";
   expected.CustomTrackNum = 9;  // Numbers change only when stored.
   EXPECT_EQ(tags, expected);
 }
