@@ -11,6 +11,7 @@
 #include "engine/encoders/encoder_entry.h"
 #include "engine/encoders/pcm_sink.h"
 #include "engine/encoders/staged_output.h"
+#include "engine/encoders/tags/gain_tags.h"
 #include "engine/sources/audio_source.h"
 #include "engine/sources/input_type_code.h"
 
@@ -29,6 +30,13 @@ struct EncodeRecipe {
   std::function<std::unique_ptr<FormatWriter>(StagedOutput& out, const ConditioningPlan& plan,
                                               AudioSource& source)>
       openWriter;
+  // ReplayGain: when the output's family asks for it (TagDefaults::ReplayGain, in a tag
+  // mode that writes tags), the conditioned samples are measured on their way into the
+  // writer and, once the writer has finished, the track's gain tags are written into the
+  // staged file with writeGains before it is put in place. Formats without gain tags leave
+  // writeGains null.
+  int replayGain = 0;
+  GainTagWriter writeGains = nullptr;
 };
 
 // The one encode loop: open the source, decide the output, open the writer, pump the blocks

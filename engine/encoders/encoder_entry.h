@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/encoders/convert_progress.h"
 #include "engine/encoders/encode_tally.h"
@@ -13,6 +14,12 @@ namespace sonorell {
 // What a conversion has to tell about its finished output besides its name.
 struct OutputNotes {
   bool tagTextReplaced = false;  // a tag text was written with replacement characters
+  // Why the cover picture was left out of the output, when it was ("it is no image").
+  std::string coverNote;
+  // With ReplayGain: the energies of the output's 400 ms loudness blocks (100 ms apart),
+  // from which the album's loudness is computed over several files.
+  std::vector<double> loudnessBlocks;
+  double samplePeak = 0.0;
 };
 
 // What an encoder knows of the run besides its file: the options as they stood when the

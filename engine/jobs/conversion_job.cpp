@@ -134,6 +134,10 @@ FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNum
       done.status += std::string(" (") + kTagTextReplacedNote + ")";
       done.noted = true;
     }
+    if (!notes.coverNote.empty()) {
+      done.status += " (the cover picture was left out: " + notes.coverNote + ")";
+      done.noted = true;
+    }
     return done;
   }
   done.status = kStatusConversionFailure;
