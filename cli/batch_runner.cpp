@@ -73,6 +73,11 @@ std::vector<FileOutcome> RunBatch(const std::vector<BatchEntry>& entries, const 
     progress.ClearLine();
     PrintOutcome(o);
   };
+  events.noted = [&](size_t i, const std::string& note) {
+    outcomes[i].status += " (" + note + ")";
+    progress.ClearLine();
+    PrintOutcome(outcomes[i]);
+  };
 
   RunControl control;
   control.parallel = flags.jobs;

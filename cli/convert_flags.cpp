@@ -50,6 +50,9 @@ constexpr const char* kUsage =
     "                         longer than its source (WAV: when a sample differs)\n"
     "  --keep-damaged         a source that breaks off is converted as far as it can be\n"
     "                         decoded and reported partial, instead of failing\n"
+    "  --replaygain track|album  tag each output with its ReplayGain (measured as it is\n"
+    "                         written), and with album: also with the gain of its album,\n"
+    "                         the files of one folder converted together in this run\n"
     "  --report FILE.json     write each file's outcome to FILE.json at the end\n"
     "  --dry-run              print each source and its target, convert and create nothing\n"
     "\n"
@@ -137,6 +140,14 @@ bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags
       flags.verify = true;
     } else if (a == "--keep-damaged") {
       flags.keepDamaged = true;
+    } else if (a == "--replaygain") {
+      if (!needValue(i)) return false;
+      const std::string& v = args[++i];
+      if (v != "track" && v != "album") {
+        error = "--replaygain needs track or album, not \"" + v + "\"";
+        return false;
+      }
+      flags.replayGain = v == "track" ? 1 : 2;
     } else if (a == "--dry-run") {
       flags.dryRun = true;
     } else if (a == "--jobs" || a == "--timeout") {
@@ -217,6 +228,9 @@ bool BuildRunSettings(const ConvertFlags& flags, Settings& settings, std::string
   if (flags.mirror) settings.CreateDirs = 1;
   if (flags.targetExistsPolicy) settings.TargetExistsOpt = *flags.targetExistsPolicy;
   if (flags.keepDamaged) settings.KeepDamaged = 1;
+  if (flags.replayGain) {
+    for (TagDefaults* tags : TagSetsOf(settings)) tags->ReplayGain = *flags.replayGain;
+  }
   return true;
 }
 

@@ -24,7 +24,8 @@ struct ConvertFlags {
   std::optional<Shard> shard;
   std::string reportPath;
   bool verify = false;
-  bool keepDamaged = false;  // convert broken-off sources as far as they decode
+  bool keepDamaged = false;       // convert broken-off sources as far as they decode
+  std::optional<int> replayGain;  // 1 track gains, 2 track and album gains
   bool dryRun = false;
   bool help = false;
   std::vector<std::string> paths;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -142,5 +143,10 @@ struct Settings {
 
   bool operator==(const Settings&) const = default;
 };
+
+// The default tags of every tagging family.
+inline std::array<TagDefaults*, 6> TagSetsOf(Settings& s) {
+  return {&s.Mp3Tags, &s.OggTags, &s.WmaTags, &s.M4aTags, &s.FlacTags, &s.OpusTags};
+}
 
 }  // namespace sonorell

@@ -67,6 +67,7 @@ AacFamilyPage::AacFamilyPage(const Settings& settings, opt_aac_page::Family fami
     tagControls_ = new TagModeControls(opt_aac_page::kTagTexts, opt_aac_page::kEditTagText, this);
     tagControls_->onChoiceChanged = [this](int choice) { model_.tagChoice = choice; };
     tagControls_->onEdit = [this] { EditTags(); };
+    tagControls_->BindExtras(model_.tags);
   }
   page->addLayout(GainRow(gain_, tagControls_));
   page->addStretch(1);

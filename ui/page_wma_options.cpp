@@ -57,6 +57,7 @@ void CPageWMAOptions::InitPage() {
   if (model_) return;
   const WmaProfileList list = Services().wmaProfiles ? Services().wmaProfiles() : WmaProfileList();
   model_ = opt_wma_page::Model::FromSettings(settings_, list);
+  tagControls_->BindExtras(model_->tags);
   ShowModel();
 }
 

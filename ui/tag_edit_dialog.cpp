@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -70,6 +71,7 @@ class TagEditState : public QObject {
   QLineEdit* comment = nullptr;
   QLineEdit* composer = nullptr;
   QLineEdit* copyright = nullptr;
+  QLineEdit* picture = nullptr;
   bool showCopyright = true;
 
   int TrackChoice() const {
@@ -102,6 +104,7 @@ class TagEditState : public QObject {
     tags.Composer = Bytes(composer->text());
     // A hidden copyright row leaves the stored notice as it was.
     if (showCopyright) tags.Copyright = Bytes(copyright->text());
+    tags.CoverPicture = Bytes(picture->text());
   }
 
   // The message that refuses the typed custom number, if any.
@@ -202,6 +205,30 @@ TagEditDialog::TagEditDialog(const TagDefaults& tags, bool showCopyright, ShowMe
     state->copyright->setVisible(false);
     findChild<QLabel*>(QStringLiteral("copyrightLabel"))->setVisible(false);
   }
+  // The picture: a file chosen here, or (empty) the source's own when the page carries it.
+  state->picture =
+      AddEditRow(*grid, row, "&Picture:", QStringLiteral("picture"), tags.CoverPicture, this);
+  state->picture->setReadOnly(true);
+  state->picture->setPlaceholderText(QString::fromUtf8(kSourcePicturePlaceholder));
+  auto* pictureRow = new QHBoxLayout;
+  grid->removeWidget(state->picture);
+  pictureRow->addWidget(state->picture, 1);
+  auto* choose = new QPushButton(QStringLiteral("C&hoose..."), this);
+  auto* clear = new QPushButton(QStringLiteral("C&lear"), this);
+  choose->setObjectName(QStringLiteral("choosePicture"));
+  clear->setObjectName(QStringLiteral("clearPicture"));
+  pictureRow->addWidget(choose);
+  pictureRow->addWidget(clear);
+  grid->addLayout(pictureRow, row++, 1);
+  pickPicture = [](QWidget* owner) {
+    return QFileDialog::getOpenFileName(owner, QString::fromUtf8(kChoosePictureTitle), QString(),
+                                        QStringLiteral("Pictures (*.jpg *.jpeg *.png)"));
+  };
+  connect(choose, &QPushButton::clicked, this, [this, state] {
+    const QString chosen = pickPicture ? pickPicture(this) : QString();
+    if (!chosen.isEmpty()) state->picture->setText(chosen);
+  });
+  connect(clear, &QPushButton::clicked, state->picture, &QLineEdit::clear);
   grid->setColumnMinimumWidth(1, DialogUnitsToPixels(*this, 200, 0).width());
   grid->setColumnStretch(1, 1);
 

@@ -33,7 +33,8 @@ class RunView {
                -1),
         slotOf_(entries.size(), -1),
         percent_(entries.size(), -1),
-        done_(entries.size(), false) {
+        done_(entries.size(), false),
+        shown_(entries.size()) {
     progress_.SetFileSlots(static_cast<int>(slots_.size()));
   }
 
@@ -80,7 +81,8 @@ class RunView {
       const std::string name = FileNamePart(o.target);
       const bool noted = o.status.starts_with(name + " (");
       if (noted) WidenStatusColumn(state_, host_);
-      host_.SetRowStatus(row, noted ? o.status : name);
+      shown_[i] = noted ? o.status : name;
+      host_.SetRowStatus(row, shown_[i]);
       return;
     }
     e.TargetPath.clear();
@@ -90,6 +92,14 @@ class RunView {
       WidenStatusColumn(state_, host_);
     }
     host_.SetRowStatus(row, o.status);
+  }
+
+  // A converted file learned something after it finished (its album gain failed).
+  void Noted(size_t i, const std::string& note) {
+    if (i >= entries_.size() || shown_[i].empty()) return;
+    shown_[i] += " (" + note + ")";
+    WidenStatusColumn(state_, host_);
+    host_.SetRowStatus(Row(i), shown_[i]);
   }
 
   // The helper went away in the middle of the run: the files it had not finished failed.
@@ -118,6 +128,7 @@ class RunView {
   std::vector<int> slotOf_;  // the slot each file has, -1 when none
   std::vector<int> percent_;
   std::vector<bool> done_;
+  std::vector<std::string> shown_;  // the Status text of each converted file
   int started_ = 0;
 };
 
@@ -157,6 +168,9 @@ bool RunThroughHelper(WorkerHelper& helper, const WorkerRunOptions& options,
         break;
       case HelperEvent::Kind::kFinished:
         view.Finished(event->index, event->outcome);
+        break;
+      case HelperEvent::Kind::kNoted:
+        view.Noted(event->index, event->note);
         break;
       case HelperEvent::Kind::kEnd:
         return cancelSent || event->cancelled || progress.CancelRequested();

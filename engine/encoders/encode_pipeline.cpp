@@ -3,6 +3,7 @@
 #include "engine/dsp/sample_width.h"
 #include "engine/encoders/block_conditioner.h"
 #include "engine/encoders/block_pump.h"
+#include "engine/encoders/loudness_meter.h"
 #include "engine/sources/failure_note.h"
 #include "engine/sources/source_factory.h"
 
@@ -48,6 +49,23 @@ class TallyingSink : public PcmSink {
   EncodeTally& tally_;
 };
 
+// Tags the finished staged file with the track's gain (none for silence or less than
+// 400 ms of audio, when old gain tags are still removed) and hands the measure on for
+// the album's.
+bool WriteTrackGains(const EncodeRecipe& recipe, const LoudnessMeter& meter, StagedOutput& out,
+                     const EncodeContext& context) {
+  GainTags gains;
+  if (const std::optional<double> lufs = meter.Blocks().Integrated()) {
+    gains.track = Loudness{*lufs, meter.Peak()};
+  }
+  if (context.notes) {
+    context.notes->loudnessBlocks = meter.Blocks();
+    context.notes->samplePeak = meter.Peak();
+  }
+  out.HandOverToLibrary();
+  return !out.Failed() && recipe.writeGains(out.TempPath(), gains);
+}
+
 }  // namespace
 
 int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::string& sourcePath,
@@ -74,9 +92,13 @@ int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::st
   counts = EncodeTally{};
   counts.output = plan.output;
   counts.skipDigest = skipDigest;
-  TallyingSink tallying(*writer, counts);
+  // conditioner -> [loudness meter] -> [tally] -> writer
+  LoudnessMeter meter(*writer);
+  const bool measure = recipe.replayGain != 0 && recipe.writeGains && meter.Open(plan.output);
+  PcmSink& measured = measure ? static_cast<PcmSink&>(meter) : *writer;
+  TallyingSink tallying(measured, counts);
   BlockConditioner conditioner;
-  if (!conditioner.Open(plan, tally ? static_cast<PcmSink&>(tallying) : *writer)) {
+  if (!conditioner.Open(plan, tally ? static_cast<PcmSink&>(tallying) : measured)) {
     SetFailureNote("the sample converter could not be set up for this file");
     return 0;
   }
@@ -94,6 +116,7 @@ int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::st
   source.reset();
   if (!conditioner.Finish() || !writer->Finish()) return 0;
   writer.reset();
+  if (measure && !WriteTrackGains(recipe, meter, out, context)) return 0;
   if (!out.Commit(sourcePath)) return 0;
   if (keptPartial) SetFailureNote(partialNote);
   return 1;

@@ -2,8 +2,8 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
+#include "engine/dsp/loudness_histogram.h"
 #include "engine/encoders/convert_progress.h"
 #include "engine/encoders/encode_tally.h"
 #include "engine/sources/input_type_code.h"
@@ -16,9 +16,9 @@ struct OutputNotes {
   bool tagTextReplaced = false;  // a tag text was written with replacement characters
   // Why the cover picture was left out of the output, when it was ("it is no image").
   std::string coverNote;
-  // With ReplayGain: the energies of the output's 400 ms loudness blocks (100 ms apart),
-  // from which the album's loudness is computed over several files.
-  std::vector<double> loudnessBlocks;
+  // With ReplayGain: the output's loudness blocks and sample peak, from which the album's
+  // loudness is computed over several files.
+  LoudnessHistogram loudnessBlocks;
   double samplePeak = 0.0;
 };
 

@@ -125,6 +125,8 @@ FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNum
   if (result != 0 && IsNonEmptyFile(e.TargetPath)) {
     done.converted = true;
     done.status = FileNamePart(e.TargetPath);
+    done.loudness = notes.loudnessBlocks;
+    done.peak = notes.samplePeak;
     // A damaged source kept as far as it could be decoded: the row says so.
     if (const std::string& note = GetFailureNote(); note.starts_with(kPartialNotePrefix)) {
       done.status += " (" + note + ")";

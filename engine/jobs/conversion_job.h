@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/dsp/loudness_histogram.h"
 #include "engine/encoders/encoder_entry.h"
 #include "engine/jobs/run_host.h"
 #include "engine/jobs/source_file.h"
@@ -83,6 +84,9 @@ struct FileConversion {
   bool converted = false;
   std::string status;  // the output's file name (with a note), or the reason it failed
   bool noted = false;  // the status carries a note (the Status column widens for it)
+  // With ReplayGain: the output's loudness blocks and sample peak, for its album's gain.
+  LoudnessHistogram loudness;
+  double peak = 0.0;
 };
 
 // One file of a run once its turn has come: resolves its target (stepping over the targets

@@ -8,6 +8,7 @@
 #include "engine/encoders/mp3/mp3_encoder.h"
 #include "engine/encoders/ogg/ogg_encoder.h"
 #include "engine/encoders/opus/opus_encoder.h"
+#include "engine/encoders/tags/tag_mode.h"
 #include "engine/encoders/wav/wav_encoder.h"
 #include "engine/encoders/wma/wma_encoder.h"
 #include "engine/paths/path_rules.h"
@@ -31,26 +32,30 @@ constexpr std::array<OutputFormatRow, 13> kRows{{
     {kOutputOpus, "opus", "Opus"},
 }};
 
-// Per-format dispatch: the encoder of each output format.
+// Per-format dispatch: the encoder of each output format, the stored tag mode and default
+// tags of its family and the writer of its gain tags (none for formats without tags).
 struct Dispatch {
   OutputFormatCode code;
   const char* name;
   EncoderEntry encoder;
+  int Settings::*tagMode = nullptr;
+  TagDefaults Settings::*tags = nullptr;
+  GainTagWriter writeGains = nullptr;
 };
 
 constexpr std::array<Dispatch, 12> kDispatch{{
-    {kOutputMp3, "MP3", EncodeMp3File},
+    {kOutputMp3, "MP3", EncodeMp3File, &Settings::MP3ID3TagType, &Settings::Mp3Tags},
     {kOutputWav, "WAV", EncodeWavFile},
-    {kOutputOgg, "OGG", EncodeOggFile},
+    {kOutputOgg, "OGG", EncodeOggFile, &Settings::OGGID3TagType, &Settings::OggTags},
     {kOutputAmr, "AMR", EncodeAmrFile},
     {kOutputAwb, "AWB", EncodeAwbFile},
     {kOutputAac, "AAC", EncodeAacFile},
-    {kOutputM4a, "M4A", EncodeMp4File},
-    {kOutputMp4, "MP4", EncodeMp4File},
-    {kOutputM4b, "M4B", EncodeMp4File},
-    {kOutputWma, "WMA", EncodeWmaFile},
-    {kOutputFlac, "FLAC", EncodeFlacFile},
-    {kOutputOpus, "OPUS", EncodeOpusFile},
+    {kOutputM4a, "M4A", EncodeMp4File, &Settings::M4AID3TagType, &Settings::M4aTags},
+    {kOutputMp4, "MP4", EncodeMp4File, &Settings::M4AID3TagType, &Settings::M4aTags},
+    {kOutputM4b, "M4B", EncodeMp4File, &Settings::M4AID3TagType, &Settings::M4aTags},
+    {kOutputWma, "WMA", EncodeWmaFile, &Settings::WMAID3TagType, &Settings::WmaTags},
+    {kOutputFlac, "FLAC", EncodeFlacFile, &Settings::FLACID3TagType, &Settings::FlacTags},
+    {kOutputOpus, "OPUS", EncodeOpusFile, &Settings::OpusID3TagType, &Settings::OpusTags},
 }};
 
 const Dispatch* FindDispatch(OutputFormatCode code) {
@@ -85,6 +90,18 @@ std::string FormatName(OutputFormatCode code) {
 EncoderEntry EncoderFor(OutputFormatCode code) {
   const Dispatch* d = FindDispatch(code);
   return d ? d->encoder : nullptr;
+}
+
+GainTagWriter GainTagWriterFor(OutputFormatCode code) {
+  const Dispatch* d = FindDispatch(code);
+  return d ? d->writeGains : nullptr;
+}
+
+int ReplayGainMode(const Settings& settings, OutputFormatCode code) {
+  const Dispatch* d = FindDispatch(code);
+  if (!d || !d->writeGains || !d->tagMode) return 0;
+  if (TagModeOf(settings.*d->tagMode) == TagMode::kNone) return 0;
+  return (settings.*d->tags).ReplayGain;
 }
 
 OutputFormatCode OutputFormatForExtension(const std::string& extension) {

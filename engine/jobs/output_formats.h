@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/encoders/encoder_entry.h"
+#include "engine/encoders/tags/gain_tags.h"
 
 namespace sonorell {
 
@@ -41,6 +42,14 @@ std::string FormatName(OutputFormatCode code);
 // The encoder of a format; null for an unknown code and for formats this build cannot
 // write yet, whose files then end as conversion failures.
 EncoderEntry EncoderFor(OutputFormatCode code);
+
+// The writer of a format's gain tags; null for formats that carry none.
+GainTagWriter GainTagWriterFor(OutputFormatCode code);
+
+// The ReplayGain tags a format's files get under these options: 0 none, 1 the track's, 2
+// the track's and the album's. 0 when the format carries none or its tag mode writes no
+// tags.
+int ReplayGainMode(const Settings& settings, OutputFormatCode code);
 
 // The output format whose extension (without dot, any case) is given; -1 when none.
 OutputFormatCode OutputFormatForExtension(const std::string& extension);

@@ -8,6 +8,7 @@
 #include "engine/encoders/wma/build_profile_list.h"
 #include "engine/jobs/conversion_job.h"
 #include "engine/jobs/output_formats.h"
+#include "engine/workers/album_gains.h"
 #include "engine/workers/file_worker.h"
 #include "engine/workers/worker_pool.h"
 #include "engine/workers/worker_protocol.h"
@@ -76,6 +77,7 @@ bool RunConversions(const RunPlan& plan, const RunControl& control, const RunEve
   RemoveStaleParts({partFolders.begin(), partFolders.end()});
 
   std::vector<std::optional<WorkerResult>> results(jobs.size());
+  std::vector<AlbumTrack> albumTracks;
   WorkerPoolCallbacks callbacks;
   callbacks.started = [&](size_t j, int) {
     if (events.started) events.started(fileOfJob[j]);
@@ -101,6 +103,9 @@ bool RunConversions(const RunPlan& plan, const RunControl& control, const RunEve
       o.status = r->status;
       o.target = r->converted ? r->target : std::string();
       o.durationSeconds = r->sourceSeconds;
+      if (o.converted && !r->loudness.Empty()) {
+        albumTracks.push_back({i, o.source, o.target, r->loudness, r->peak});
+      }
     } else {
       o.status = WorkerFailure(w, control.silenceLimit);
       if (r) o.durationSeconds = r->sourceSeconds;
@@ -116,6 +121,12 @@ bool RunConversions(const RunPlan& plan, const RunControl& control, const RunEve
   options.cancelGrace = control.cancelGrace;
   options.niceIncrement = control.niceIncrement;
   RunWorkerPool(jobs, options, callbacks);
+  if (!cancelled && ReplayGainMode(plan.settings, plan.settings.OutputFormat) == 2) {
+    for (const AlbumGainFailure& f :
+         WriteAlbumGains(albumTracks, GainTagWriterFor(plan.settings.OutputFormat))) {
+      if (events.noted) events.noted(f.index, "the album gain could not be written: " + f.note);
+    }
+  }
   return cancelled;
 }
 

@@ -36,6 +36,9 @@ struct RunEvents {
   std::function<void(size_t index, int percent)> percent;
   // Every file gets exactly one call, in the order they end; refused files first.
   std::function<void(size_t index, const FileOutcome& outcome)> finished;
+  // Something to add to a finished file's Status text: its album gain could not be
+  // written once the run's files were done.
+  std::function<void(size_t index, const std::string& note)> noted;
 };
 
 // Converts every file of the plan, each in a worker process forked from this one, at most
@@ -43,8 +46,9 @@ struct RunEvents {
 // list order. A worker that crashes, hangs or ends without a result fails its file alone
 // ("Conversion Failure (worker crashed: signal 11)", "... (timed out after 600 s)"). On
 // Cancel the running workers stop, their partial outputs go, and the files not started end
-// as "Not converted". This process must be single-threaded (see worker_pool.h). Returns
-// true when the run was cancelled.
+// as "Not converted". With album gains (ReplayGainMode 2) the files are tagged with their
+// album's gain once all have ended (not after Cancel). This process must be
+// single-threaded (see worker_pool.h). Returns true when the run was cancelled.
 bool RunConversions(const RunPlan& plan, const RunControl& control, const RunEvents& events);
 
 // Makes ready, once in the parent, what every worker of a run would otherwise each set up:

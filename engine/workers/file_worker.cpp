@@ -158,6 +158,8 @@ int ConvertPlannedFile(const RunPlan& plan, size_t index, int toParent) {
   result.status = Cancelled() && !done.converted ? std::string(kStatusCancelled) : done.status;
   result.target = done.converted ? file.TargetPath : std::string();
   result.sourceSeconds = tally.sourceSeconds;
+  result.loudness = done.loudness;
+  result.peak = done.peak;
   if (result.converted && plan.verify) {
     ApplyTestDamage(file.TargetPath);
     const VerifyOutcome v = VerifyOutput(settings.OutputFormat, tally, file.TargetPath, [&link] {

@@ -117,6 +117,10 @@ std::string FinishedLine(size_t index, const FileOutcome& o) {
                      SecondsText(o.durationSeconds), SecondsText(o.secondsTaken)});
 }
 
+std::string NotedLine(size_t index, const std::string& note) {
+  return FieldsLine({"noted", std::to_string(index), note});
+}
+
 std::string EndLine(bool cancelled) {
   return FieldsLine({"end", cancelled ? "1" : "0"});
 }
@@ -149,6 +153,11 @@ std::optional<HelperEvent> ParseHelperEvent(const std::string& line) {
     if (!percent) return std::nullopt;
     e.kind = HelperEvent::Kind::kPercent;
     e.percent = *percent;
+    return e;
+  }
+  if (f[0] == "noted" && f.size() == 3) {
+    e.kind = HelperEvent::Kind::kNoted;
+    e.note = f[2];
     return e;
   }
   if (f[0] == "finished" && f.size() == 7 && (f[2] == "0" || f[2] == "1")) {

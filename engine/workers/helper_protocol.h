@@ -68,14 +68,16 @@ class RequestReader {
 std::string StartedLine(size_t index);
 std::string PercentLine(size_t index, int percent);
 std::string FinishedLine(size_t index, const FileOutcome& outcome);
+std::string NotedLine(size_t index, const std::string& note);
 std::string EndLine(bool cancelled);
 
 struct HelperEvent {
-  enum class Kind { kStarted, kPercent, kFinished, kProbed, kEnd };
+  enum class Kind { kStarted, kPercent, kFinished, kNoted, kProbed, kEnd };
   Kind kind = Kind::kEnd;
   size_t index = 0;
   int percent = 0;
   FileOutcome outcome;     // kFinished
+  std::string note;        // kNoted: added to a finished file's Status text
   ProbeReport probe;       // kProbed
   bool cancelled = false;  // kEnd
 };

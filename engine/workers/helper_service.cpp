@@ -118,6 +118,7 @@ bool Convert(const ConvertRequest& request, WindowLink& link) {
   events.started = [&](size_t i) { link.Send(StartedLine(i)); };
   events.percent = [&](size_t i, int percent) { link.Send(PercentLine(i, percent)); };
   events.finished = [&](size_t i, const FileOutcome& o) { link.Send(FinishedLine(i, o)); };
+  events.noted = [&](size_t i, const std::string& note) { link.Send(NotedLine(i, note)); };
   RunControl control;
   control.parallel = request.parallel;
   control.silenceLimit = request.silenceLimit;

@@ -71,12 +71,21 @@ std::optional<int64_t> WholeNumber(std::string_view text) {
   return value;
 }
 
-std::string SecondsText(double seconds) {
-  if (!std::isfinite(seconds)) seconds = 0;
+namespace {
+
+// A non-negative quantity in the C form whatever the locale; 0 for a non-finite value.
+std::string DecimalText(double value, int decimals) {
+  if (!std::isfinite(value)) value = 0;
   char text[64];
   const auto [end, ec] =
-      std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 3);
-  return ec == std::errc() ? std::string(text, end) : std::string("0.000");
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  return ec == std::errc() ? std::string(text, end) : std::string("0");
+}
+
+}  // namespace
+
+std::string SecondsText(double seconds) {
+  return DecimalText(seconds, 3);
 }
 
 double SecondsValue(std::string_view text) {
@@ -96,7 +105,8 @@ std::string AliveLine() {
 
 std::string ResultLine(const WorkerResult& result) {
   return FieldsLine({"result", result.converted ? "1" : "0", result.status, result.target,
-                     SecondsText(result.sourceSeconds)});
+                     SecondsText(result.sourceSeconds), result.loudness.Text(),
+                     DecimalText(result.peak, 6)});
 }
 
 std::optional<int> ParseProgressLine(const std::string& line) {
@@ -109,8 +119,12 @@ std::optional<int> ParseProgressLine(const std::string& line) {
 
 std::optional<WorkerResult> ParseResultLine(const std::string& line) {
   const std::vector<std::string> f = LineFields(line);
-  if (f.size() != 5 || f[0] != "result" || (f[1] != "0" && f[1] != "1")) return std::nullopt;
+  if (f.size() != 7 || f[0] != "result" || (f[1] != "0" && f[1] != "1")) return std::nullopt;
+  std::optional<LoudnessHistogram> loudness = LoudnessHistogram::FromText(f[5]);
+  if (!loudness) return std::nullopt;
   WorkerResult r;
+  r.loudness = std::move(*loudness);
+  r.peak = SecondsValue(f[6]);
   r.converted = f[1] == "1";
   r.status = f[2];
   r.target = f[3];

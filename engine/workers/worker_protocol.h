@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/dsp/loudness_histogram.h"
 #include "engine/jobs/source_file.h"
 
 namespace sonorell {
@@ -27,11 +28,14 @@ double SecondsValue(std::string_view text);
 //   progress<TAB><percent 0-100>       the file bar moved
 //   alive                              still working, the percent has not moved
 //   result<TAB><converted 0|1><TAB><status text><TAB><target path or empty><TAB><source seconds>
+//         <TAB><loudness blocks, LoudnessHistogram::Text><TAB><sample peak>
 struct WorkerResult {
   bool converted = false;
   std::string status;
   std::string target;
   double sourceSeconds = 0;
+  LoudnessHistogram loudness;  // empty without ReplayGain
+  double peak = 0;
 };
 
 std::string ProgressLine(int percent);

@@ -38,9 +38,10 @@ TEST(WorkerProtocol, ResultLinesKeepEveryFieldWhole) {
 
 // Library chatter or a damaged line is never taken for a result or a progress step.
 TEST(WorkerProtocol, OtherLinesAreNotResults) {
-  for (const char* line : {"", "result", "result\t1\tok\t/t.mp3", "result\t2\tok\t/t\t1",
-                           "result\t1\tok\t/t\t1\textra", "Result\t1\tok\t/t\t1", "progress\t50",
-                           "[mp3 @ 0x1] header missing"}) {
+  for (const char* line :
+       {"", "result", "result\t1\tok\t/t.mp3", "result\t2\tok\t/t\t1\t\t0",
+        "result\t1\tok\t/t\t1\t\t0\textra", "Result\t1\tok\t/t\t1\t\t0",
+        "result\t1\tok\t/t\t1\tloud\t0", "progress\t50", "[mp3 @ 0x1] header missing"}) {
     EXPECT_FALSE(ParseResultLine(line)) << line;
   }
   for (const char* line : {"progress", "progress\t", "progress\t101", "progress\t-1",
@@ -52,7 +53,7 @@ TEST(WorkerProtocol, OtherLinesAreNotResults) {
   EXPECT_EQ(ParseProgressLine(ProgressLine(250)), 100);
   EXPECT_EQ(ParseProgressLine(ProgressLine(-4)), 0);
   // An unreadable duration is no duration rather than no result.
-  const auto odd = ParseResultLine("result\t1\tok\t/t.mp3\tnan");
+  const auto odd = ParseResultLine("result\t1\tok\t/t.mp3\tnan\t\t0");
   ASSERT_TRUE(odd);
   EXPECT_EQ(odd->sourceSeconds, 0);
 }
@@ -63,12 +64,19 @@ TEST(WorkerProtocol, SecondsKeepTheirFormUnderAnyLocale) {
   const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
   WorkerResult r;
   r.sourceSeconds = 1.5;
+  r.loudness.Add(-23.456);
+  r.peak = 0.25;
   const std::string line = ResultLine(r);
   std::setlocale(LC_NUMERIC, previous.c_str());
-  EXPECT_EQ(line.substr(line.rfind('\t') + 1), "1.500") << (german ? "de_DE" : "C");
+  EXPECT_EQ(line.substr(line.find("\t1.500\t")), "\t1.500\t-2346:1\t0.250000")
+      << (german ? "de_DE" : "C");
+  const std::optional<WorkerResult> back = ParseResultLine(line);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->loudness, r.loudness);
+  EXPECT_EQ(back->peak, 0.25);
   r.sourceSeconds = std::numeric_limits<double>::infinity();
   const std::string infinite = ResultLine(r);
-  EXPECT_EQ(infinite.substr(infinite.rfind('\t') + 1), "0.000");
+  EXPECT_NE(infinite.find("\t0.000\t"), std::string::npos);
 }
 
 // The window hands the helper its whole snapshot in one block: every field must arrive as it
