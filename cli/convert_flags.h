@@ -26,6 +26,8 @@ struct ConvertFlags {
   bool verify = false;
   bool keepDamaged = false;  // convert broken-off sources as far as they decode
   bool dryRun = false;
+  std::string coverImage;  // --cover: the picture every output that holds one gets
+  bool noCover = false;    // --no-cover: no picture at all
   bool help = false;
   std::vector<std::string> paths;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/encoders/tags/cover_picture_check.h"
+#include "engine/encoders/tags/flac_picture_blocks.h"
 #include "platform/ffmpeg/media_file.h"
 
 namespace sonorell {
@@ -86,7 +87,13 @@ ExtraTags ReadSourceExtras(const std::string& sourcePath, bool withCover, std::s
   platform::ffmpeg::MediaFile file;
   if (!file.OpenHeaders(sourcePath)) return extras;
   ReadTexts(file.Tags(), extras);
-  if (withCover) ChooseCover(file.AttachedPictures(kMaxCoverBytes), extras, coverNote);
+  if (!withCover) return extras;
+  std::vector<platform::ffmpeg::AttachedPicture> pictures = file.AttachedPictures(kMaxCoverBytes);
+  // FFmpeg passes over a FLAC picture block it cannot read without a word.
+  const bool damagedBlock = CountFlacPictureBlocks(sourcePath) > static_cast<int>(pictures.size());
+  ChooseCover(std::move(pictures), extras, coverNote);
+  if (!extras.cover && coverNote.empty() && damagedBlock)
+    coverNote = "its picture block is damaged";
   return extras;
 }
 
