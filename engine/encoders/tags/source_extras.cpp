@@ -92,8 +92,9 @@ ExtraTags ReadSourceExtras(const std::string& sourcePath, bool withCover, std::s
   // FFmpeg passes over a FLAC picture block it cannot read without a word.
   const bool damagedBlock = CountFlacPictureBlocks(sourcePath) > static_cast<int>(pictures.size());
   ChooseCover(std::move(pictures), extras, coverNote);
-  if (!extras.cover && coverNote.empty() && damagedBlock)
+  if (!extras.cover && coverNote.empty() && damagedBlock) {
     coverNote = "its picture block is damaged";
+  }
   return extras;
 }
 
