@@ -6,6 +6,7 @@
 #include <system_error>
 #include <thread>
 
+#include "engine/encoders/tags/cover_image_file.h"
 #include "engine/jobs/output_formats.h"
 #include "settings/settings_store.h"
 
@@ -26,6 +27,11 @@ constexpr const char* kUsage =
     "  --skip                 leave a file whose target exists (a rerun resumes a batch)\n"
     "  --rename               write song_1.mp3, song_2.mp3 ... beside an existing target\n"
     "  --no-settings          ignore the stored options and use the built-in defaults\n"
+    "\n"
+    "Tags:\n"
+    "  --cover IMAGE          put the picture IMAGE (JPEG, PNG, GIF, BMP or WebP) into every\n"
+    "                         output that holds one, in place of the source's cover\n"
+    "  --no-cover             carry no cover picture to the outputs\n"
     "\n"
     "Encoding (replace the stored options of FMT for this run):\n"
     "  --rate HZ, --bits 8|16, --mono | --stereo, --gain PERCENT (10 to 3000)\n"
@@ -175,6 +181,16 @@ bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags
         error = "--shard needs I/N with 1 <= I <= N, not \"" + v + "\"";
         return false;
       }
+    } else if (a == "--cover") {
+      if (!needValue(i)) return false;
+      if (args[++i].empty()) {
+        error = "--cover needs an image file";
+        return false;
+      }
+      std::error_code ec;
+      flags.coverImage = fs::absolute(args[i], ec).lexically_normal().string();
+    } else if (a == "--no-cover") {
+      flags.noCover = true;
     } else if (a == "--report") {
       if (!needValue(i)) return false;
       if (args[++i].empty()) {
@@ -206,6 +222,16 @@ bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags
     error = "no files to convert";
     return false;
   }
+  if (flags.noCover && !flags.coverImage.empty()) {
+    error = "--cover and --no-cover exclude each other";
+    return false;
+  }
+  // Checked once here rather than failing every file of the batch on its own.
+  if (std::string whyNot;
+      !flags.coverImage.empty() && !ReadCoverImageFile(flags.coverImage, whyNot)) {
+    error = "--cover " + flags.coverImage + ": " + whyNot;
+    return false;
+  }
   // A report that could not be written at the end would lose a whole batch's outcomes.
   if (std::error_code ec; !flags.reportPath.empty() &&
                           !fs::is_directory(fs::path(flags.reportPath).parent_path(), ec)) {
@@ -230,6 +256,13 @@ bool BuildRunSettings(const ConvertFlags& flags, Settings& settings, std::string
   if (flags.keepDamaged) settings.KeepDamaged = 1;
   if (flags.replayGain) {
     for (TagDefaults* tags : TagSetsOf(settings)) tags->ReplayGain = *flags.replayGain;
+  }
+  settings.CoverImage = flags.coverImage;
+  if (flags.noCover) {
+    for (TagDefaults* tags : TagSetsOf(settings)) {
+      tags->CarryCover = 0;
+      tags->CoverPicture.clear();
+    }
   }
   return true;
 }

@@ -27,6 +27,8 @@ struct ConvertFlags {
   bool keepDamaged = false;       // convert broken-off sources as far as they decode
   std::optional<int> replayGain;  // 1 track gains, 2 track and album gains
   bool dryRun = false;
+  std::string coverImage;  // --cover: the picture every output that holds one gets
+  bool noCover = false;    // --no-cover: no picture at all
   bool help = false;
   std::vector<std::string> paths;
 };

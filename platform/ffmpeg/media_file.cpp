@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 #include <utility>
 
@@ -48,6 +49,41 @@ int OpenOnlyTheFile(AVFormatContext* s, AVIOContext** pb, const char* url, int f
   return avio_open2(pb, url, flags, &s->interrupt_callback, options);
 }
 
+// FFmpeg names a picture's type with ID3v2's descriptions, in the type numbers' order
+// (FLAC and WM/Picture share the numbering).
+constexpr std::string_view kPictureTypeNames[] = {
+    "Other",
+    "32x32 pixels 'file icon'",
+    "Other file icon",
+    "Cover (front)",
+    "Cover (back)",
+    "Leaflet page",
+    "Media (e.g. label side of CD)",
+    "Lead artist/lead performer/soloist",
+    "Artist/performer",
+    "Conductor",
+    "Band/Orchestra",
+    "Composer",
+    "Lyricist/text writer",
+    "Recording Location",
+    "During recording",
+    "During performance",
+    "Movie/video screen capture",
+    "A bright coloured fish",
+    "Illustration",
+    "Band/artist logotype",
+    "Publisher/Studio logotype",
+};
+
+int PictureType(const AVDictionary* metadata) {
+  const AVDictionaryEntry* name = av_dict_get(metadata, "comment", nullptr, 0);
+  if (name == nullptr || name->value == nullptr) return -1;
+  for (size_t type = 0; type < std::size(kPictureTypeNames); ++type) {
+    if (kPictureTypeNames[type] == name->value) return static_cast<int>(type);
+  }
+  return -1;
+}
+
 }  // namespace
 
 MediaFile::MediaFile() = default;
@@ -56,6 +92,14 @@ MediaFile::MediaFile(MediaFile&&) noexcept = default;
 MediaFile& MediaFile::operator=(MediaFile&&) noexcept = default;
 
 bool MediaFile::Open(const std::string& path) {
+  return OpenInput(path, true);
+}
+
+bool MediaFile::OpenHeaders(const std::string& path) {
+  return OpenInput(path, false);
+}
+
+bool MediaFile::OpenInput(const std::string& path, bool readStreams) {
   Close();
   // "file:" keeps a name such as "http:x.mp3" a local file; the protocol list keeps
   // playlists and concatenation scripts from opening anything but local files.
@@ -68,7 +112,7 @@ bool MediaFile::Open(const std::string& path) {
   const int opened = avformat_open_input(&raw, url.c_str(), nullptr, options.Address());
   if (opened < 0) return false;  // FFmpeg frees the context itself on failure
   context_.reset(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) {
+  if (readStreams && avformat_find_stream_info(raw, nullptr) < 0) {
     Close();
     return false;
   }
@@ -77,6 +121,7 @@ bool MediaFile::Open(const std::string& path) {
     const AVCodecParameters* par = raw->streams[i]->codecpar;
     if (par->codec_type != AVMEDIA_TYPE_AUDIO) continue;
     audio_.index = static_cast<int>(i);
+    if (!readStreams) break;
     audio_.sampleRate = par->sample_rate > 0 ? par->sample_rate : 0;
     audio_.channels = par->ch_layout.nb_channels > 0 ? par->ch_layout.nb_channels : 0;
     audio_.bitRate = par->bit_rate > 0 ? par->bit_rate : 0;
@@ -142,6 +187,30 @@ Metadata MediaFile::Tags() const {
   AddEntries(context_->metadata, tags);
   if (audio_.index >= 0) AddEntries(context_->streams[audio_.index]->metadata, tags);
   return tags;
+}
+
+std::vector<AttachedPicture> MediaFile::AttachedPictures(int64_t maxBytes) const {
+  std::vector<AttachedPicture> pictures;
+  if (!context_) return pictures;
+  for (unsigned i = 0; i < context_->nb_streams; ++i) {
+    const AVStream* stream = context_->streams[i];
+    if ((stream->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0) continue;
+    const AVPacket& packet = stream->attached_pic;
+    if (packet.data == nullptr || packet.size <= 0) continue;
+    AttachedPicture picture;
+    picture.type = PictureType(stream->metadata);
+    if (const AVDictionaryEntry* title = av_dict_get(stream->metadata, "title", nullptr, 0);
+        title != nullptr && title->value != nullptr) {
+      picture.description = AsUtf8(title->value);
+    }
+    picture.size = packet.size;
+    if (picture.size <= maxBytes) {
+      picture.data.assign(reinterpret_cast<const char*>(packet.data),
+                          static_cast<size_t>(packet.size));
+    }
+    pictures.push_back(std::move(picture));
+  }
+  return pictures;
 }
 
 }  // namespace platform::ffmpeg

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct AVFormatContext;
 
@@ -23,6 +24,15 @@ struct StreamInfo {
   int64_t bitRate = 0;    // bit/s of the stream, 0 when unknown
   bool eightBit = false;  // its samples are unsigned 8-bit
   std::string codecName;  // FFmpeg's short name, e.g. "mp3", "flac"
+};
+
+// A picture the container carries beside the sound (an ID3v2 APIC frame, a FLAC PICTURE
+// block, a METADATA_BLOCK_PICTURE comment, an MP4 covr item, a WM/Picture attribute).
+struct AttachedPicture {
+  int type = -1;            // the ID3v2 / FLAC picture type; -1 when the container names none
+  std::string description;  // UTF-8
+  int64_t size = 0;         // bytes of the picture
+  std::string data;         // the picture's bytes as stored; empty when over the caller's limit
 };
 
 namespace detail {
@@ -45,6 +55,10 @@ class MediaFile {
   // Opens a local file and reads its stream properties; false when FFmpeg does not
   // recognise it. Opening a file never reaches other files or the network on its behalf.
   bool Open(const std::string& path);
+  // Reads only the file's headers: its tags and attached pictures, without looking into the
+  // streams' data (no decoder runs, so a hostile picture is never decoded). The stream
+  // properties stay unknown.
+  bool OpenHeaders(const std::string& path);
   void Close();
   bool IsOpen() const { return context_ != nullptr; }
 
@@ -68,8 +82,13 @@ class MediaFile {
   // The container's metadata, completed by the audio stream's own (Ogg keeps its comments
   // there).
   Metadata Tags() const;
+  // The attached pictures in stream order; a picture larger than maxBytes comes with its
+  // size and without its data.
+  std::vector<AttachedPicture> AttachedPictures(int64_t maxBytes) const;
 
  private:
+  bool OpenInput(const std::string& path, bool readStreams);
+
   friend class AudioStreamDecoder;
   friend std::optional<int64_t> ScanAudioFrames(const std::string& path, int rate);
 

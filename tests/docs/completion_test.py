@@ -103,6 +103,8 @@ def main():
         ("sonorell-cli convert --format mp3 --out %s/m" % tree, names("music", "mp3 out")),
         ("sonorell-cli convert --format mp3 --report %s/m" % tree,
          names("music", "mp3 out", "march.flac", "mix.json")),
+        ("sonorell-cli convert --format mp3 --cover %s/m" % tree,
+         names("music", "mp3 out", "march.flac", "mix.json")),
         ("sonorell-cli convert --format mp3 %s/ma" % tree, names("march.flac")),
         ("sonorell-cli convert --format mp3 -- %s/m" % tree,
          names("music", "mp3 out", "march.flac", "mix.json")),
