@@ -19,7 +19,7 @@ struct VorbisCommentPacket {
   std::vector<std::string> comments;
   std::string tail;
 
-  // The packet's bytes without the tail, and with it.
+  // How long the packet is without its tail; the packet's bytes, tail included.
   size_t ListEnd() const;
   std::string Bytes() const;
 };
