@@ -317,5 +317,43 @@ TEST(XiphGainTags, FilesThatCannotBeEditedAreLeftAsTheyWereWithANote) {
   EXPECT_EQ(testing::ListFolder(dir.path()), listing);
 }
 
+TEST(XiphGainTags, DamagedCommentHeadersWithValidChecksumsAreRefusedOrEditedNeverOverrun) {
+  TempFolder dir;
+  const std::vector<CommentField> comments{{"ARTIST", "Band"}, {"TITLE", "Song"}};
+  ASSERT_TRUE(testing::WriteOurVorbis(dir / "whole.ogg", comments));
+  ASSERT_TRUE(testing::WriteOurOpus(dir / "whole.opus", comments));
+  const GainTags gains{Loudness{-14, 0.9}, std::nullopt};
+  for (const auto& [name, writer] :
+       {std::pair{"whole.ogg", &WriteOggGainTags}, std::pair{"whole.opus", &WriteOpusGainTags}}) {
+    SCOPED_TRACE(name);
+    const std::string whole = ReadFileBytes(dir / name);
+    // The comment header's page: the second one, right after the first page's 27 + 1 + body.
+    const size_t second = 28 + static_cast<uint8_t>(whole[27]);
+    const size_t secondBody = second + 27 + static_cast<uint8_t>(whole[second + 26]);
+    uint32_t random = 12345;
+    for (int round = 0; round < 400; ++round) {
+      std::string damaged = whole;
+      for (int flips = 0; flips < 3; ++flips) {
+        random = random * 1103515245 + 12345;
+        // Mostly the lengths and count near the start of the comment header.
+        const size_t span = round % 2 == 0 ? 48 : 400;
+        damaged[secondBody + (random >> 8) % span] = static_cast<char>(random >> 24);
+      }
+      auto* page = reinterpret_cast<unsigned char*>(damaged.data() + second);
+      ogg_page header{page, static_cast<long>(27 + page[26]), page + 27 + page[26],
+                      static_cast<long>(0)};
+      for (size_t i = 0; i < page[26]; ++i) header.body_len += page[27 + i];
+      ogg_page_checksum_set(&header);
+      const std::string path = dir / ("damaged-" + std::string(name));
+      testing::WriteFileBytes(path, damaged);
+      ClearFailureNote();
+      if (!writer(path, gains)) {
+        EXPECT_FALSE(GetFailureNote().empty());
+        EXPECT_EQ(ReadFileBytes(path), damaged) << "round " << round;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sonorell
