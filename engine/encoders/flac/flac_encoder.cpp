@@ -1,8 +1,12 @@
 #include "engine/encoders/flac/flac_encoder.h"
 
 #include "engine/encoders/encode_pipeline.h"
+#include "engine/encoders/flac/flac_gain_tags.h"
 #include "engine/encoders/flac/flac_writer.h"
+#include "engine/encoders/tags/flac_picture_block.h"
+#include "engine/encoders/tags/output_extras.h"
 #include "engine/encoders/tags/output_tags.h"
+#include "engine/encoders/tags/tag_mode.h"
 #include "engine/encoders/tags/vorbis_comment_fields.h"
 #include "engine/sources/failure_note.h"
 
@@ -22,6 +26,8 @@ int EncodeFlacFile(InputTypeCode inputType, const std::string& sourcePath,
   EncodeRecipe recipe;
   recipe.renderingRate = s.FLACSampleRate > 0 ? s.FLACSampleRate : 44100;
   recipe.width = BlockWidth::kWide;
+  recipe.replayGain = TagModeOf(s.FLACID3TagType) != TagMode::kNone ? s.FlacTags.ReplayGain : 0;
+  recipe.writeGains = WriteFlacGainTags;
   recipe.plan = [&s](AudioSource&, const PcmFormat& delivered, ConditioningPlan& plan) {
     plan = PlanFlacOutput(s, delivered);
     return CheckRatesConvertible(delivered.rate, plan.output.rate, "a FLAC file");
@@ -39,6 +45,16 @@ int EncodeFlacFile(InputTypeCode inputType, const std::string& sourcePath,
             OutputTags(s.FLACID3TagType, s.FlacTags, inputType, sourcePath, source, context)) {
       setup.comments = VorbisCommentFields(*tags);
     }
+    ExtraTags extras = OutputExtras(s.FLACID3TagType, s.FlacTags, inputType, sourcePath, context);
+    for (CommentField& field : VorbisExtraFields(extras))
+      setup.comments.push_back(std::move(field));
+    if (extras.cover && FlacPictureBlockLength(*extras.cover) > kLongestFlacBlock) {
+      if (context.notes != nullptr) context.notes->coverNote = "it is larger than FLAC holds";
+    } else {
+      setup.picture = std::move(extras.cover);
+    }
+    // Room for the gain tags written once the file is finished.
+    if (recipe.replayGain != 0) setup.padding = kFlacGainPadding;
     auto writer = std::make_unique<FlacWriter>(out);
     if (!writer->Open(setup)) {
       if (!out.Failed()) {

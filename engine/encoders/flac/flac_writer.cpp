@@ -1,8 +1,10 @@
 #include "engine/encoders/flac/flac_writer.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "engine/encoders/encoder_failure.h"
+#include "engine/encoders/tags/flac_picture_block.h"
 
 namespace sonorell {
 namespace {
@@ -59,18 +61,7 @@ bool FlacWriter::Open(const FlacStreamSetup& setup) {
     }
     blocks.push_back(seekTable_.get());
   }
-  comments_.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT));
-  if (!comments_) return false;
-  for (const CommentField& field : setup.comments) {
-    FLAC__StreamMetadata_VorbisComment_Entry entry;
-    if (!FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(&entry, field.name,
-                                                                        field.value.c_str()) ||
-        !FLAC__metadata_object_vorbiscomment_append_comment(comments_.get(), entry,
-                                                            /*copy=*/false)) {
-      return false;
-    }
-  }
-  blocks.push_back(comments_.get());
+  if (!MakeTagBlocks(setup, blocks)) return false;
   if (!FLAC__stream_encoder_set_metadata(e, blocks.data(), static_cast<uint32_t>(blocks.size()))) {
     return false;
   }
@@ -81,6 +72,57 @@ bool FlacWriter::Open(const FlacStreamSetup& setup) {
   }
   open_ = true;
   return !out_.Failed();
+}
+
+bool FlacWriter::MakeTagBlocks(const FlacStreamSetup& setup,
+                               std::vector<FLAC__StreamMetadata*>& blocks) {
+  comments_.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT));
+  if (!comments_) return false;
+  for (const CommentField& field : setup.comments) {
+    FLAC__StreamMetadata_VorbisComment_Entry entry;
+    if (!FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(&entry, field.name,
+                                                                        field.value.c_str())) {
+      return false;
+    }
+    if (!FLAC__metadata_object_vorbiscomment_append_comment(comments_.get(), entry,
+                                                            /*copy=*/false)) {
+      std::free(entry.entry);  // still ours when it was not taken
+      return false;
+    }
+  }
+  blocks.push_back(comments_.get());
+  if (setup.picture) {
+    const PictureBlockFields fields = FlacPictureFields(*setup.picture);
+    picture_.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_PICTURE));
+    if (!picture_) return false;
+    FLAC__StreamMetadata_Picture& p = picture_->data.picture;
+    p.type = static_cast<FLAC__StreamMetadata_Picture_Type>(fields.type);
+    p.width = fields.shape.width;
+    p.height = fields.shape.height;
+    p.depth = fields.shape.depth;
+    p.colors = fields.shape.colours;
+    auto* description =
+        reinterpret_cast<FLAC__byte*>(const_cast<char*>(fields.description.c_str()));
+    auto* data = reinterpret_cast<FLAC__byte*>(const_cast<char*>(setup.picture->data.data()));
+    if (!FLAC__metadata_object_picture_set_mime_type(picture_.get(),
+                                                     const_cast<char*>(fields.mime.c_str()),
+                                                     /*copy=*/true) ||
+        !FLAC__metadata_object_picture_set_description(picture_.get(), description,
+                                                       /*copy=*/true) ||
+        !FLAC__metadata_object_picture_set_data(
+            picture_.get(), data, static_cast<FLAC__uint32>(setup.picture->data.size()),
+            /*copy=*/true)) {
+      return false;
+    }
+    blocks.push_back(picture_.get());
+  }
+  if (setup.padding > 0) {
+    padding_.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_PADDING));
+    if (!padding_) return false;
+    padding_->length = setup.padding;
+    blocks.push_back(padding_.get());
+  }
+  return true;
 }
 
 bool FlacWriter::Put(const uint8_t* bytes, size_t size) {

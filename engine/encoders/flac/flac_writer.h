@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/dsp/sample_converter.h"
 #include "engine/encoders/pcm_sink.h"
 #include "engine/encoders/staged_output.h"
+#include "engine/encoders/tags/cover_picture.h"
 #include "engine/encoders/tags/vorbis_comment_fields.h"
 
 namespace sonorell {
@@ -20,12 +22,15 @@ struct FlacStreamSetup {
   int level = 5;             // compression level 0 .. 8
   uint64_t totalFrames = 0;  // as far as known beforehand (for the seek table); 0 if not
   std::vector<CommentField> comments;
+  // The cover, as a PICTURE block; it must fit FLAC's 24-bit block length.
+  std::optional<CoverPicture> picture;
+  uint32_t padding = 0;  // bytes of a PADDING block at the end of the metadata; 0 for none
 };
 
 // A FLAC stream written through libFLAC into the staged output: STREAMINFO with the MD5
 // signature of the audio, a seek table with a point every ten seconds, the Vorbis comment
-// block, then the frames. libFLAC rewrites STREAMINFO and the seek table at Finish, in
-// place.
+// block, the picture and padding when asked for, then the frames. libFLAC rewrites STREAMINFO and
+// the seek table at Finish, in place.
 class FlacWriter : public FormatWriter {
  public:
   explicit FlacWriter(StagedOutput& out) : out_(out) {}
@@ -56,11 +61,15 @@ class FlacWriter : public FormatWriter {
                                               void* self);
   bool Put(const uint8_t* bytes, size_t size);
   bool MarkUnusedSeekPoints();
+  // The blocks after the seek table, appended to blocks; false when one cannot be made.
+  bool MakeTagBlocks(const FlacStreamSetup& setup, std::vector<FLAC__StreamMetadata*>& blocks);
 
   StagedOutput& out_;
   // The blocks outlive the encoder, which reads them until it is deleted.
   Metadata comments_;
   Metadata seekTable_;
+  Metadata picture_;
+  Metadata padding_;
   std::unique_ptr<FLAC__StreamEncoder, EncoderDeleter> encoder_;
   PcmFormat format_;
   uint64_t position_ = 0;  // where libFLAC writes next

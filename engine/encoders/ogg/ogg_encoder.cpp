@@ -5,8 +5,11 @@
 #include "engine/dsp/float_samples.h"
 #include "engine/encoders/auto_rate_bitrate.h"
 #include "engine/encoders/encode_pipeline.h"
+#include "engine/encoders/ogg/ogg_gain_tags.h"
 #include "engine/encoders/ogg/ogg_options.h"
+#include "engine/encoders/tags/output_extras.h"
 #include "engine/encoders/tags/output_tags.h"
+#include "engine/encoders/tags/tag_mode.h"
 #include "engine/encoders/tags/vorbis_comment_fields.h"
 #include "engine/sources/failure_note.h"
 
@@ -67,8 +70,8 @@ bool VorbisEncoder::Configure(int rate, int channels, int kbps) {
   return true;
 }
 
-void VorbisEncoder::AddComments(const TagRecord& tags) {
-  for (const CommentField& field : VorbisCommentFields(tags)) {
+void VorbisEncoder::AddComments(const std::vector<CommentField>& fields) {
+  for (const CommentField& field : fields) {
     vorbis_comment_add_tag(&comment_, field.name, field.value.c_str());
   }
 }
@@ -154,6 +157,8 @@ int EncodeOggFile(InputTypeCode inputType, const std::string& sourcePath,
   EncodeRecipe recipe;
   recipe.renderingRate =
       (s.AutoDestOGGEncodingParam || s.OGGSampleRate < 1) ? 44100 : s.OGGSampleRate;
+  recipe.replayGain = TagModeOf(s.OGGID3TagType) != TagMode::kNone ? s.OggTags.ReplayGain : 0;
+  recipe.writeGains = WriteOggGainTags;
   OggParameters parameters;
   recipe.plan = [&](AudioSource& source, const PcmFormat& delivered, ConditioningPlan& plan) {
     parameters = DecideOggParameters(s, inputType, delivered, source.GetBitrate());
@@ -174,7 +179,9 @@ int EncodeOggFile(InputTypeCode inputType, const std::string& sourcePath,
     }
     const std::optional<TagRecord> tags =
         OutputTags(s.OGGID3TagType, s.OggTags, inputType, sourcePath, source, context);
-    if (tags) encoder->AddComments(*tags);
+    const ExtraTags extras =
+        OutputExtras(s.OGGID3TagType, s.OggTags, inputType, sourcePath, context);
+    encoder->AddComments(OggCommentFields(tags ? &*tags : nullptr, extras));
     if (!encoder->WriteHeaders(NextOggStreamSerial())) return nullptr;
     return encoder;
   };

@@ -4,13 +4,14 @@
 #include <vorbis/codec.h>
 
 #include <string>
+#include <vector>
 
 #include "engine/encoders/conditioning_plan.h"
 #include "engine/encoders/encoder_entry.h"
 #include "engine/encoders/ogg_stream_serial.h"
 #include "engine/encoders/pcm_sink.h"
 #include "engine/encoders/staged_output.h"
-#include "engine/encoders/tags/tag_record.h"
+#include "engine/encoders/tags/vorbis_comment_fields.h"
 
 namespace sonorell {
 
@@ -48,10 +49,8 @@ class VorbisEncoder : public FormatWriter {
   // Quality-driven variable bit rate around the nominal one, bit-rate management off.
   // False when libvorbisenc has no set-up for the combination.
   bool Configure(int rate, int channels, int kbps);
-  // TITLE, ARTIST, ALBUM, DATE, GENRE, COMMENT, COMPOSER, COPYRIGHT, TRACKNUMBER in UTF-8;
-  // empty texts and texts that do not convert are left out, the track number when its
-  // value is not above 0.
-  void AddComments(const TagRecord& tags);
+  // The comments of the header (OggCommentFields), before WriteHeaders.
+  void AddComments(const std::vector<CommentField>& fields);
   bool WriteHeaders(int serial);
 
   // 16-bit planar frames; the right buffer only for two channels. An empty block writes

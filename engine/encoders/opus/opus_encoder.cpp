@@ -5,7 +5,10 @@
 #include "engine/encoders/encode_pipeline.h"
 #include "engine/encoders/encoder_failure.h"
 #include "engine/encoders/ogg_stream_serial.h"
+#include "engine/encoders/opus/opus_gain_tags.h"
+#include "engine/encoders/tags/output_extras.h"
 #include "engine/encoders/tags/output_tags.h"
+#include "engine/encoders/tags/tag_mode.h"
 #include "engine/encoders/tags/vorbis_comment_fields.h"
 #include "engine/sources/failure_note.h"
 
@@ -43,19 +46,17 @@ const char* RateControlName(OpusRateControl control) {
 }  // namespace
 
 bool OggOpusWriter::Open(int rate, int channels, const OpusParameters& p, int serial,
-                         const TagRecord* tags) {
+                         const std::vector<CommentField>& comments) {
   if (encoder_ || (channels != 1 && channels != 2)) return false;
   comments_.reset(ope_comments_create());
   if (!comments_) {
     NoteEncoderFailure("Opus", EncoderFailure::kNotStarted);
     return false;
   }
-  if (tags) {
-    for (const CommentField& field : VorbisCommentFields(*tags)) {
-      if (ope_comments_add(comments_.get(), field.name, field.value.c_str()) != OPE_OK) {
-        SetFailureNote(std::string("the Opus encoder refused the ") + field.name + " tag");
-        return false;
-      }
+  for (const CommentField& field : comments) {
+    if (ope_comments_add(comments_.get(), field.name, field.value.c_str()) != OPE_OK) {
+      SetFailureNote(std::string("the Opus encoder refused the ") + field.name + " tag");
+      return false;
     }
   }
   int error = OPE_OK;
@@ -74,6 +75,9 @@ bool OggOpusWriter::Open(int rate, int channels, const OpusParameters& p, int se
   };
   if (ope_encoder_ctl(encoder_.get(), OPE_SET_SERIALNO(serial)) != OPE_OK) {
     return refused("the stream serial " + std::to_string(serial));
+  }
+  if (ope_encoder_ctl(encoder_.get(), OPE_SET_COMMENT_PADDING(kOpusCommentPadding)) != OPE_OK) {
+    return refused("room after the comments");
   }
   if (ope_encoder_ctl(encoder_.get(), OPUS_SET_BITRATE(p.kbps * 1000)) != OPE_OK) {
     return refused(std::to_string(p.kbps) + " kbps");
@@ -124,6 +128,8 @@ int EncodeOpusFile(InputTypeCode inputType, const std::string& sourcePath,
   const Settings& s = context.settings;
   EncodeRecipe recipe;
   recipe.renderingRate = kOpusRate;
+  recipe.replayGain = TagModeOf(s.OpusID3TagType) != TagMode::kNone ? s.OpusTags.ReplayGain : 0;
+  recipe.writeGains = WriteOpusGainTags;
   OpusParameters parameters;
   recipe.plan = [&](AudioSource&, const PcmFormat& delivered, ConditioningPlan& plan) {
     parameters = DecideOpusParameters(s, delivered);
@@ -136,9 +142,11 @@ int EncodeOpusFile(InputTypeCode inputType, const std::string& sourcePath,
                           AudioSource& source) -> std::unique_ptr<FormatWriter> {
     const std::optional<TagRecord> tags =
         OutputTags(s.OpusID3TagType, s.OpusTags, inputType, sourcePath, source, context);
+    const ExtraTags extras =
+        OutputExtras(s.OpusID3TagType, s.OpusTags, inputType, sourcePath, context);
     auto writer = std::make_unique<OggOpusWriter>(out);
     if (!writer->Open(plan.output.rate, plan.output.channels, parameters, NextOggStreamSerial(),
-                      tags ? &*tags : nullptr)) {
+                      OggCommentFields(tags ? &*tags : nullptr, extras))) {
       return nullptr;
     }
     return writer;

@@ -10,7 +10,7 @@
 #include "engine/encoders/opus/opus_parameters.h"
 #include "engine/encoders/pcm_sink.h"
 #include "engine/encoders/staged_output.h"
-#include "engine/encoders/tags/tag_record.h"
+#include "engine/encoders/tags/vorbis_comment_fields.h"
 
 namespace sonorell {
 
@@ -28,10 +28,11 @@ class OggOpusWriter : public FormatWriter {
   OggOpusWriter(const OggOpusWriter&) = delete;
   OggOpusWriter& operator=(const OggOpusWriter&) = delete;
 
-  // Creates the encoder for rate and channels (1 or 2) with the comments, the stream serial
-  // and the options. False, with a failure note, when libopusenc refuses any of them.
+  // Creates the encoder for rate and channels (1 or 2) with the comments (OggCommentFields),
+  // the stream serial and the options, and room after the comments for gains written later.
+  // False, with a failure note, when libopusenc refuses any of them.
   bool Open(int rate, int channels, const OpusParameters& parameters, int serial,
-            const TagRecord* tags);
+            const std::vector<CommentField>& comments);
 
   // 16-bit planar frames; the right buffer only for two channels.
   bool WritePcm(const void* left, const void* right, int frames) override;
