@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/encoders/tags/genre_names.h"
+#include "engine/encoders/tags/id3v2_frames.h"
 #include "engine/encoders/tags/track_number.h"
 #include "platform/text/text_conversion.h"
 
@@ -38,9 +39,8 @@ std::string LocaleTextAsUtf8(std::string_view text) {
   return platform::AnsiToUtf8Replacing(text).text;
 }
 
-FrameText ForId3v2(std::string_view text) {
+FrameText ForId3v2FromUtf8(const std::string& utf8) {
   FrameText out;
-  const std::string utf8 = LocaleTextAsUtf8(text);
   const auto codePoints = platform::DecodeUtf8(utf8);
   if (!codePoints) return out;
   bool fitsLatin1 = true;
@@ -52,6 +52,10 @@ FrameText ForId3v2(std::string_view text) {
     out.units = platform::Utf8ToUtf16(utf8).value_or(std::u16string());
   }
   return out;
+}
+
+FrameText ForId3v2(std::string_view text) {
+  return ForId3v2FromUtf8(LocaleTextAsUtf8(text));
 }
 
 // Latin-1 has one byte per character, so cutting the converted text never splits one.
@@ -197,9 +201,42 @@ std::string GenreNumberText(std::string_view genre) {
   return "(" + std::to_string(GenreIndexOf(genre).value_or(kOtherGenre)) + ")";
 }
 
+// "n" or "n/N" for TRCK and TPOS; the total only when it is a positive number.
+std::string NumberWithTotal(int number, std::string_view total) {
+  const int count = TrackNumberValue(total);
+  return std::to_string(number) + (count > 0 ? "/" + std::to_string(count) : std::string());
+}
+
+// The ID3v2 frames beyond the designed ones: album artist and disc.
+void AttachExtraFrames(ID3_Tag& tag, const ExtraTags& extras) {
+  if (!extras.albumArtist.empty()) {
+    AttachTextFrame(tag, ID3FID_BAND, ForId3v2FromUtf8(extras.albumArtist));
+  }
+  if (const int disc = TrackNumberValue(extras.disc); disc > 0) {
+    AttachTextFrame(tag, ID3FID_PARTINSET, Plain(NumberWithTotal(disc, extras.discTotal)));
+  }
+}
+
+// The rendered tag with the cover picture added and at least minPadding bytes of padding;
+// the tag as it was when neither is asked for, and without the picture when the picture
+// makes it larger than an ID3v2 tag can be.
+std::string WithPictureAndPadding(std::string bytes, const std::optional<CoverPicture>& cover,
+                                  size_t minPadding) {
+  if (!cover && minPadding == 0) return bytes;
+  std::optional<Id3v2Tag> parsed = ParseId3v2Tag(bytes);
+  if (!parsed) return bytes;
+  if (cover) {
+    Id3v2Tag withPicture = *parsed;
+    AddPictureFrame(withPicture, *cover);
+    if (auto rendered = RenderId3v2Tag(withPicture, minPadding)) return std::move(*rendered);
+  }
+  return RenderId3v2Tag(*parsed, minPadding).value_or(std::move(bytes));
+}
+
 }  // namespace
 
-std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& tags) {
+std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& tags,
+                                                const ExtraTags& extras, size_t minPadding) {
   const bool v1 = version == kId3v1;
   const uint8_t track = Id3TrackNumber(tags.track);
 
@@ -220,7 +257,11 @@ std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& ta
     AttachTextFrame(tag, ID3FID_COPYRIGHT, text(tags.copyright, kV1TextWidth));
   }
   AttachComment(tag, text(tags.comment, track != 0 ? kV1CommentWidthWithTrack : kV1TextWidth));
-  if (track != 0) AttachTextFrame(tag, ID3FID_TRACKNUM, Plain(std::to_string(track)));
+  if (track != 0) {
+    AttachTextFrame(tag, ID3FID_TRACKNUM,
+                    Plain(v1 ? std::to_string(track) : NumberWithTotal(track, extras.trackTotal)));
+  }
+  if (!v1) AttachExtraFrames(tag, extras);
 
   std::ostringstream stream;
   ID3_OStreamWriter writer(stream);
@@ -232,8 +273,23 @@ std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& ta
   } else {
     if (!IsWellFormedId3v2(bytes)) return std::nullopt;
     MarkEmptyUtf16Descriptions(bytes);
+    bytes = WithPictureAndPadding(std::move(bytes), extras.cover, minPadding);
   }
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+std::optional<std::vector<uint8_t>> EditCopiedId3v2Tag(std::span<const uint8_t> block,
+                                                       const std::optional<CoverPicture>& cover,
+                                                       size_t padding) {
+  const std::string_view bytes(reinterpret_cast<const char*>(block.data()), block.size());
+  std::optional<Id3v2Tag> tag = ParseId3v2Tag(bytes);
+  if (!tag) return std::nullopt;
+  RemovePictureFrames(*tag);
+  RemoveGainFrames(*tag);
+  if (cover) AddPictureFrame(*tag, *cover);
+  const std::optional<std::string> rendered = RenderId3v2Tag(*tag, padding);
+  if (!rendered) return std::nullopt;
+  return std::vector<uint8_t>(rendered->begin(), rendered->end());
 }
 
 }  // namespace sonorell
