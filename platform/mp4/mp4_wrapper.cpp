@@ -274,6 +274,10 @@ bool MP4SetMetadataCoverArtExx(MP4FileHandle file, const uint8_t* data, uint32_t
     if (!stream) return false;
     stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
     stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+    // The muxer wants a picture's dimensions, though covr stores none: readers take them
+    // from the image itself.
+    stream->codecpar->width = 1;
+    stream->codecpar->height = 1;
     stream->time_base = AVRational{1, 90000};
     file->coverStream = stream;
   }

@@ -33,6 +33,19 @@ struct MutagenTags {
   }
 };
 
+// A Python that has mutagen: the one on the path, else the system's (Debian's package
+// installs it there, and a user's own Python may come first on the path). Empty when none.
+inline const std::string& MutagenPython() {
+  static const std::string python = [] {
+    for (const char* candidate : {"python3", "/usr/bin/python3"}) {
+      if (CommandOutput(std::string(candidate) + " -c 'import mutagen'"))
+        return std::string(candidate);
+    }
+    return std::string();
+  }();
+  return python;
+}
+
 inline std::optional<MutagenTags> ReadWithMutagen(const std::string& path) {
   static constexpr const char* kScript = R"PY(
 import sys, mutagen
@@ -72,8 +85,8 @@ else:
                 print("%s=%s" % (key, value))
 )PY";
   const TempFolder scratch;
-  const auto out = CommandOutput("python3 -c " + ShellQuote(kScript) + " " + ShellQuote(path) +
-                                 " " + ShellQuote(scratch / "picture"));
+  const auto out = CommandOutput(MutagenPython() + " -c " + ShellQuote(kScript) + " " +
+                                 ShellQuote(path) + " " + ShellQuote(scratch / "picture"));
   if (!out) return std::nullopt;
   MutagenTags tags;
   std::istringstream lines(*out);
@@ -102,6 +115,21 @@ inline std::optional<std::string> FfmpegAttachedPicture(const std::string& path)
   if (!disposition || disposition->find(",1") == std::string::npos) return std::nullopt;
   return CommandOutput("ffmpeg -nostdin -v error -i " + ShellQuote(path) +
                        " -map 0:v:0 -c copy -f data -");
+}
+
+// A small test picture made by ffmpeg (JPEG or PNG, as the name's extension says); its
+// bytes, empty when it could not be made.
+inline std::string MakeTestPicture(const std::string& path) {
+  if (!CommandOutput("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=96x64 -frames:v 1 -y " +
+                     ShellQuote(path))) {
+    return {};
+  }
+  return ReadFileBytes(path);
+}
+
+// Whether ffmpeg, ffprobe and mutagen are all here to read tags back.
+inline bool TagReadersAvailable() {
+  return ToolAvailable("ffmpeg") && ToolAvailable("ffprobe") && !MutagenPython().empty();
 }
 
 // A format tag as ffprobe reads it (the key as ffprobe spells it), empty when absent.

@@ -24,9 +24,6 @@ constexpr size_t kV1TextWidth = 30;
 constexpr size_t kV1YearWidth = 4;
 constexpr size_t kV1CommentWidthWithTrack = 28;
 
-constexpr size_t kV2HeaderSize = 10;
-constexpr size_t kV2FrameHeaderSize = 10;
-
 // A text as one frame holds it: Latin-1 bytes, or UTF-16 units for anything beyond Latin-1.
 struct FrameText {
   bool utf16 = false;
@@ -131,70 +128,22 @@ void AttachComment(ID3_Tag& tag, const FrameText& text) {
   Attach(tag, std::move(frame));
 }
 
-uint32_t ReadBigEndian32(const std::string& bytes, size_t pos) {
-  return (static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos])) << 24) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos + 1])) << 16) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos + 2])) << 8) |
-         static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos + 3]));
-}
-
-void WriteBigEndian32(std::string& bytes, size_t pos, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[pos + i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
-}
-
-// The tag size of an ID3v2 header: four 7-bit bytes. nullopt when a byte has its top bit.
-std::optional<uint32_t> SyncSafeSize(const std::string& bytes) {
-  uint32_t size = 0;
-  for (size_t i = 6; i < 10; ++i) {
-    const auto b = static_cast<uint8_t>(bytes[i]);
-    if (b & 0x80) return std::nullopt;
-    size = (size << 7) | b;
-  }
-  return size;
-}
-
-void WriteSyncSafeSize(std::string& bytes, uint32_t size) {
-  for (size_t i = 0; i < 4; ++i) bytes[6 + i] = static_cast<char>((size >> (21 - 7 * i)) & 0x7F);
-}
-
-bool IsWellFormedId3v2(const std::string& bytes) {
-  if (bytes.size() < kV2HeaderSize || bytes.compare(0, 3, "ID3") != 0) return false;
-  const auto size = SyncSafeSize(bytes);
-  const bool footer = (static_cast<uint8_t>(bytes[5]) & 0x10) != 0;
-  return size && kV2HeaderSize + *size + (footer ? kV2HeaderSize : 0) == bytes.size();
-}
-
 // id3lib writes an empty UTF-16 string without its byte order mark, which strict readers
 // (FFmpeg's among them) take for a broken frame and drop: a UTF-16 comment would be lost. The
-// comment's empty description gets its mark here, paid for from the padding when there is
-// any. Only the plain layout id3lib writes by default is touched (ID3v2.3, no header or
-// frame flags); anything else is left as rendered.
-void MarkEmptyUtf16Descriptions(std::string& bytes) {
-  if (bytes[3] != 3 || bytes[5] != 0) return;
-  size_t pos = kV2HeaderSize;
-  bool changed = false;
-  while (pos + kV2FrameHeaderSize <= bytes.size() && bytes[pos] != '\0') {
-    const uint32_t frameSize = ReadBigEndian32(bytes, pos + 4);
-    const size_t data = pos + kV2FrameHeaderSize;
-    if (frameSize > bytes.size() - data) return;  // not the layout expected: leave it
-    const bool plainFlags = bytes[pos + 8] == 0 && bytes[pos + 9] == 0;
+// comment's empty description gets its mark here. Only frames without flags, as id3lib
+// writes them, are touched. Returns the bytes added.
+size_t MarkEmptyUtf16Descriptions(Id3v2Tag& tag) {
+  size_t added = 0;
+  for (Id3v2Frame& frame : tag.frames) {
+    std::string& body = frame.body;
     // encoding 1 (UTF-16), language (3 bytes), then an empty description: 00 00 at once
-    if (plainFlags && bytes.compare(pos, 4, "COMM") == 0 && frameSize >= 6 && bytes[data] == 1 &&
-        bytes[data + 4] == 0 && bytes[data + 5] == 0) {
-      bytes.insert(data + 4, "\xFF\xFE", 2);
-      WriteBigEndian32(bytes, pos + 4, frameSize + 2);
-      changed = true;
-      pos = data + frameSize + 2;
-    } else {
-      pos = data + frameSize;
+    if (frame.id == "COMM" && frame.flags == 0 && body.size() >= 6 && body[0] == 1 &&
+        body[4] == 0 && body[5] == 0) {
+      body.insert(4, "\xFF\xFE", 2);
+      added += 2;
     }
   }
-  if (!changed) return;
-  // pos is now where the padding starts; keep the tag's length when the padding allows.
-  size_t padding = 0;
-  while (pos + padding < bytes.size() && bytes[pos + padding] == '\0') ++padding;
-  if (pos + padding == bytes.size() && padding >= 2) bytes.resize(bytes.size() - 2);
-  WriteSyncSafeSize(bytes, static_cast<uint32_t>(bytes.size() - kV2HeaderSize));
+  return added;
 }
 
 std::string GenreNumberText(std::string_view genre) {
@@ -217,20 +166,27 @@ void AttachExtraFrames(ID3_Tag& tag, const ExtraTags& extras) {
   }
 }
 
-// The rendered tag with the cover picture added and at least minPadding bytes of padding;
-// the tag as it was when neither is asked for, and without the picture when the picture
-// makes it larger than an ID3v2 tag can be.
-std::string WithPictureAndPadding(std::string bytes, const std::optional<CoverPicture>& cover,
-                                  size_t minPadding) {
-  if (!cover && minPadding == 0) return bytes;
-  std::optional<Id3v2Tag> parsed = ParseId3v2Tag(bytes);
-  if (!parsed) return bytes;
+// The tag id3lib rendered, laid out again: the comments' marks added (paid for from the
+// padding when there is any), the cover picture added, and minPadding bytes of padding when
+// a picture or padding was asked for. Without the picture when it makes the tag larger
+// than an ID3v2 tag can be; nullopt when the rendering is no tag.
+std::optional<std::string> LaidOutAgain(const std::string& rendered,
+                                        const std::optional<CoverPicture>& cover,
+                                        size_t minPadding) {
+  std::optional<Id3v2Tag> tag;
+  if (Id3v2TagLength(rendered) == rendered.size()) tag = ParseId3v2Tag(rendered);
+  if (!tag) return std::nullopt;
+  const std::optional<std::string> frames = RenderId3v2Tag(*tag, 0);
+  if (!frames) return std::nullopt;
+  const size_t added = MarkEmptyUtf16Descriptions(*tag);
+  const size_t padding = rendered.size() - frames->size();
+  if (!cover && minPadding == 0) return RenderId3v2Tag(*tag, padding > added ? padding - added : 0);
   if (cover) {
-    Id3v2Tag withPicture = *parsed;
+    Id3v2Tag withPicture = *tag;
     AddPictureFrame(withPicture, *cover);
-    if (auto rendered = RenderId3v2Tag(withPicture, minPadding)) return std::move(*rendered);
+    if (auto laidOut = RenderId3v2Tag(withPicture, minPadding)) return laidOut;
   }
-  return RenderId3v2Tag(*parsed, minPadding).value_or(std::move(bytes));
+  return RenderId3v2Tag(*tag, minPadding);
 }
 
 }  // namespace
@@ -271,9 +227,9 @@ std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& ta
   if (v1) {
     if (bytes.size() != 128 || bytes.compare(0, 3, "TAG") != 0) return std::nullopt;
   } else {
-    if (!IsWellFormedId3v2(bytes)) return std::nullopt;
-    MarkEmptyUtf16Descriptions(bytes);
-    bytes = WithPictureAndPadding(std::move(bytes), extras.cover, minPadding);
+    std::optional<std::string> laidOut = LaidOutAgain(bytes, extras.cover, minPadding);
+    if (!laidOut) return std::nullopt;
+    bytes = std::move(*laidOut);
   }
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }

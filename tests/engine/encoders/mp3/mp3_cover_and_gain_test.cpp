@@ -36,10 +36,10 @@ size_t LeadingTagLength(const std::string& bytes) {
 class Mp3CoverAndGains : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* tool : {"ffmpeg", "ffprobe", "lame", "sox"}) {
+    if (!testing::TagReadersAvailable()) GTEST_SKIP() << "ffmpeg, ffprobe or mutagen is missing";
+    for (const char* tool : {"lame", "sox"}) {
       if (!testing::ToolAvailable(tool)) GTEST_SKIP() << tool << " is not installed";
     }
-    if (!CommandOutput("python3 -c 'import mutagen'")) GTEST_SKIP() << "mutagen is not installed";
     ASSERT_TRUE(CommandOutput("sox -n -r 44100 -c 2 " + ShellQuote(dir / "tone.wav") +
                               " synth 2 sine 440 vol 0.5"));
     // LAME's own program: audio frames only, no tag, no Info frame.
@@ -47,17 +47,9 @@ class Mp3CoverAndGains : public ::testing::Test {
                               ShellQuote(dir / "plain.mp3")));
     audio = ReadFileBytes(dir / "plain.mp3");
     ASSERT_GT(audio.size(), 1000u);
-    jpeg = Picture("cover.jpg");
-    png = Picture("cover.png");
-  }
-
-  std::string Picture(const std::string& name) {
-    const std::string path = dir / name;
-    EXPECT_TRUE(
-        CommandOutput("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=96x64 "
-                      "-frames:v 1 -y " +
-                      ShellQuote(path)));
-    return ReadFileBytes(path);
+    jpeg = testing::MakeTestPicture(dir / "cover.jpg");
+    png = testing::MakeTestPicture(dir / "cover.png");
+    ASSERT_FALSE(jpeg.empty() || png.empty());
   }
 
   TempFolder dir;
@@ -237,8 +229,6 @@ TEST_F(Mp3CoverAndGains, GainTagsGoInPlaceOrByRewriteAndNeverTouchTheAudio) {
     // The file still decodes as the same MP3.
     EXPECT_EQ(testing::FfmpegDecode16(path), decoded);
   }
-  ASSERT_EQ(std::filesystem::file_size(dir / "ffmpeg24.mp3"),
-            LeadingTagLength(ReadFileBytes(dir / "ffmpeg24.mp3")) + audio.size());
 
   // A tag that cannot be taken apart: nothing changes, and the reason is told.
   const std::string v22 = std::string("ID3\x02\0\0\0\0\0\x0D", 10) + "TT2" +
