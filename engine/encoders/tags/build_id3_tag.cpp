@@ -240,8 +240,11 @@ std::optional<std::vector<uint8_t>> EditCopiedId3v2Tag(std::span<const uint8_t> 
   const std::string_view bytes(reinterpret_cast<const char*>(block.data()), block.size());
   std::optional<Id3v2Tag> tag = ParseId3v2Tag(bytes);
   if (!tag) return std::nullopt;
-  RemovePictureFrames(*tag);
-  RemoveGainFrames(*tag);
+  const size_t removed = RemovePictureFrames(*tag) + RemoveGainFrames(*tag);
+  // A tag with nothing to change stays the source's own bytes.
+  if (removed == 0 && !cover && padding == 0) {
+    return std::vector<uint8_t>(block.begin(), block.end());
+  }
   if (cover) AddPictureFrame(*tag, *cover);
   const std::optional<std::string> rendered = RenderId3v2Tag(*tag, padding);
   if (!rendered) return std::nullopt;

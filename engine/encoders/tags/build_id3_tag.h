@@ -42,7 +42,8 @@ std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& ta
 
 // A copied ID3v2.3 or 2.4 tag edited for its new file: its pictures and its ReplayGain
 // TXXX frames removed, the cover (when there is one) put in, every other frame kept as it
-// was, in the tag's own version, with padding bytes of padding. nullopt when the block is
+// was, in the tag's own version, with padding bytes of padding; a tag with nothing to
+// change and no padding asked for stays byte for byte as it was. nullopt when the block is
 // no tag of those versions or is damaged (the caller copies it unchanged), or when the
 // picture makes it too large.
 std::optional<std::vector<uint8_t>> EditCopiedId3v2Tag(std::span<const uint8_t> block,

@@ -264,8 +264,8 @@ bool PictureFitsId3v2(const CoverPicture& picture) {
   return picture.data.size() <= kId3v2MaxBodySize - kRoomForTexts - std::min(fields, kRoomForTexts);
 }
 
-void RemovePictureFrames(Id3v2Tag& tag) {
-  std::erase_if(tag.frames, [](const Id3v2Frame& frame) { return frame.id == "APIC"; });
+size_t RemovePictureFrames(Id3v2Tag& tag) {
+  return std::erase_if(tag.frames, [](const Id3v2Frame& frame) { return frame.id == "APIC"; });
 }
 
 void AddPictureFrame(Id3v2Tag& tag, const CoverPicture& picture) {
@@ -283,8 +283,9 @@ void AddPictureFrame(Id3v2Tag& tag, const CoverPicture& picture) {
   tag.frames.push_back(std::move(frame));
 }
 
-void RemoveGainFrames(Id3v2Tag& tag) {
-  std::erase_if(tag.frames, [&](const Id3v2Frame& frame) { return IsGainFrame(frame, tag.major); });
+size_t RemoveGainFrames(Id3v2Tag& tag) {
+  return std::erase_if(tag.frames,
+                       [&](const Id3v2Frame& frame) { return IsGainFrame(frame, tag.major); });
 }
 
 void AddGainFrames(Id3v2Tag& tag, const GainTags& gains) {

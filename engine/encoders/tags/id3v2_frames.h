@@ -50,14 +50,15 @@ std::optional<std::string> RenderId3v2Tag(const Id3v2Tag& tag, size_t padding);
 // Whether the picture leaves an ID3v2 tag room for the texts beside it.
 bool PictureFitsId3v2(const CoverPicture& picture);
 
-// Removes every attached picture (APIC).
-void RemovePictureFrames(Id3v2Tag& tag);
+// Removes every attached picture (APIC); returns how many there were.
+size_t RemovePictureFrames(Id3v2Tag& tag);
 // Appends an APIC frame holding the picture's bytes as they are. The description is
 // written as Latin-1 when it can be, else as UTF-16 with a byte order mark.
 void AddPictureFrame(Id3v2Tag& tag, const CoverPicture& picture);
 
-// Removes the TXXX frames whose description begins with REPLAYGAIN_ (in any case).
-void RemoveGainFrames(Id3v2Tag& tag);
+// Removes the TXXX frames whose description begins with REPLAYGAIN_ (in any case); returns
+// how many there were.
+size_t RemoveGainFrames(Id3v2Tag& tag);
 // Appends TXXX REPLAYGAIN_TRACK_GAIN/PEAK and REPLAYGAIN_ALBUM_GAIN/PEAK for the values
 // that are present.
 void AddGainFrames(Id3v2Tag& tag, const GainTags& gains);
