@@ -93,6 +93,10 @@ struct Mp4File {
   bool sawFirstSample = false;
   int64_t priming = 0;  // encoder delay, in track time scale units
   uint64_t storedDuration = 0;
+  // The cover picture, written as its stream's one packet once the header is out.
+  AVStream* coverStream = nullptr;  // owned by output
+  std::string coverBytes;
+  uint32_t reservedSpace = 0;
   // Reading.
   InputContext input;
 
@@ -112,7 +116,28 @@ struct Mp4File {
       return false;
     }
     headerWritten = true;
+    if (coverStream && !WriteCover()) {
+      failed = true;
+      return false;
+    }
     return true;
+  }
+
+  // The muxer keeps the attached picture's packet and writes it as covr at the end.
+  bool WriteCover() {
+    Packet packet(av_packet_alloc());
+    if (!packet || av_new_packet(packet.get(), static_cast<int>(coverBytes.size())) < 0) {
+      return false;
+    }
+    std::memcpy(packet->data, coverBytes.data(), coverBytes.size());
+    packet->stream_index = coverStream->index;
+    packet->flags = AV_PKT_FLAG_KEY;
+    packet->pts = 0;
+    packet->dts = 0;
+    const bool written = av_write_frame(output.get(), packet.get()) >= 0;
+    coverBytes.clear();
+    coverBytes.shrink_to_fit();
+    return written;
   }
 };
 
@@ -227,6 +252,48 @@ bool MP4SetMetadataTrackExx(MP4FileHandle file, uint16_t track, uint16_t total) 
   return SetTag(file, "track", text.c_str());
 }
 
+bool MP4SetMetadataAlbumArtistExx(MP4FileHandle file, const char* value) {
+  return SetTag(file, "album_artist", value);
+}
+
+bool MP4SetMetadataDiskExx(MP4FileHandle file, uint16_t disk, uint16_t total) {
+  if (!file || !file->Writing()) return false;
+  if (disk == 0) return SetTag(file, "disc", "");
+  const std::string text =
+      total == 0 ? std::to_string(disk) : std::to_string(disk) + "/" + std::to_string(total);
+  return SetTag(file, "disc", text.c_str());
+}
+
+bool MP4SetMetadataCoverArtExx(MP4FileHandle file, const uint8_t* data, uint32_t size,
+                               Mp4ArtType type) {
+  // The covr atom and the packet both count their size in 32 bits (signed, for the packet).
+  constexpr uint32_t kMaxCover = INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE - 1024;
+  if (!file || !file->Configurable() || !data || size == 0 || size > kMaxCover) return false;
+  if (!file->coverStream) {
+    AVStream* stream = avformat_new_stream(file->output.get(), nullptr);
+    if (!stream) return false;
+    stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
+    stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+    // The muxer wants a picture's dimensions, though covr stores none: readers take them
+    // from the image itself.
+    stream->codecpar->width = 1;
+    stream->codecpar->height = 1;
+    stream->time_base = AVRational{1, 90000};
+    file->coverStream = stream;
+  }
+  file->coverStream->codecpar->codec_id =
+      type == Mp4ArtType::kPng ? AV_CODEC_ID_PNG : AV_CODEC_ID_MJPEG;
+  file->coverBytes.assign(reinterpret_cast<const char*>(data), size);
+  return true;
+}
+
+bool MP4ReserveTagSpaceExx(MP4FileHandle file, uint32_t bytes) {
+  constexpr uint32_t kAtomHeader = 8;
+  if (!file || !file->Writing() || (bytes != 0 && bytes < kAtomHeader)) return false;
+  file->reservedSpace = bytes;
+  return true;
+}
+
 bool MP4WriteSampleExx(MP4FileHandle file, MP4TrackId track, const uint8_t* bytes, uint32_t size,
                        MP4Duration duration, MP4Duration renderingOffset, bool isSyncSample) {
   if (!file || !file->Writing() || !file->stream || track != kAudioTrackId || !bytes || size == 0 ||
@@ -285,6 +352,11 @@ bool MP4CloseExx(MP4FileHandle file) {
       ok = false;
     }
     if (av_write_trailer(context) < 0) ok = false;
+    if (ok && owned->reservedSpace != 0) {
+      avio_wb32(context->pb, owned->reservedSpace);
+      avio_write(context->pb, reinterpret_cast<const unsigned char*>("free"), 4);
+      for (uint32_t i = 8; i < owned->reservedSpace; ++i) avio_w8(context->pb, 0);
+    }
   } else {
     ok = false;
   }

@@ -12,8 +12,8 @@
 //   MP4SetTimeScaleExx        the movie time scale (the movie header's durations).
 //   MP4AddAudioTrackExx       one audio track per file; audio types 0x40 (MPEG-4 audio) and
 //                             0x66..0x68 (MPEG-2 AAC) only, all stored as 0x40 (the muxer
-//                             has no way to write the MPEG-2 types). The track time scale must be the
-//                             sample rate. The sample duration is a hint and not stored: every
+//                             has no way to write the MPEG-2 types). The track time scale must be
+//                             the sample rate. The sample duration is a hint and not stored: every
 //                             sample carries its own.
 //   MP4SetAudioProfileLevelExx  written as the audio profile of the initial object
 //                             descriptor (iods).
@@ -24,6 +24,14 @@
 //                             refused, an empty text removes the field, track 0 is not
 //                             written). Set before the first sample (later values are kept
 //                             too; they go in at close).
+//   MP4SetMetadataAlbumArtistExx, MP4SetMetadataDiskExx  aART and disk/total, as the
+//                             other texts (disk 0 is not written).
+//   MP4SetMetadataCoverArtExx the covr item: the picture's bytes as they are, JPEG or PNG
+//                             as the caller says, carried as an attached picture stream.
+//                             Only before the first sample; one picture, a later one
+//                             replaces it.
+//   MP4ReserveTagSpaceExx     a free atom of that many bytes after the index at close, for
+//                             metadata added later without moving anything.
 //   MP4WriteSampleExx         each sample is stored with its duration. A rendering offset on
 //                             the track's first sample is taken as the encoder's start-up
 //                             delay: the file gets an edit list that starts playback after
@@ -68,6 +76,13 @@ bool MP4SetMetadataGenreExx(MP4FileHandle file, const char* value);
 bool MP4SetMetadataCommentExx(MP4FileHandle file, const char* value);
 bool MP4SetMetadataWriterExx(MP4FileHandle file, const char* value);
 bool MP4SetMetadataTrackExx(MP4FileHandle file, uint16_t track, uint16_t total);
+bool MP4SetMetadataAlbumArtistExx(MP4FileHandle file, const char* value);
+bool MP4SetMetadataDiskExx(MP4FileHandle file, uint16_t disk, uint16_t total);
+
+enum class Mp4ArtType { kJpeg, kPng };
+bool MP4SetMetadataCoverArtExx(MP4FileHandle file, const uint8_t* data, uint32_t size,
+                               Mp4ArtType type);
+bool MP4ReserveTagSpaceExx(MP4FileHandle file, uint32_t bytes);
 
 bool MP4WriteSampleExx(MP4FileHandle file, MP4TrackId track, const uint8_t* bytes, uint32_t size,
                        MP4Duration duration, MP4Duration renderingOffset, bool isSyncSample);

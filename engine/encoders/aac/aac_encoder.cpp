@@ -5,8 +5,11 @@
 #include "engine/encoders/aac/aac_encoding_options.h"
 #include "engine/encoders/aac/aac_file_writer.h"
 #include "engine/encoders/aac/mp4_aac_writer.h"
+#include "engine/encoders/aac/mp4_gain_tags.h"
 #include "engine/encoders/encode_pipeline.h"
+#include "engine/encoders/tags/output_extras.h"
 #include "engine/encoders/tags/output_tags.h"
+#include "engine/encoders/tags/tag_mode.h"
 #include "engine/paths/path_rules.h"
 #include "engine/sources/failure_note.h"
 
@@ -109,6 +112,8 @@ int EncodeMp4File(InputTypeCode inputType, const std::string& sourcePath,
   const Settings& s = context.settings;
   const AacEncodingOptions options = Mp4AacOptions(s);
   EncodeRecipe recipe = AacRecipe(options);
+  recipe.replayGain = TagModeOf(s.M4AID3TagType) != TagMode::kNone ? s.M4aTags.ReplayGain : 0;
+  recipe.writeGains = WriteMp4GainTags;
   recipe.openWriter = [&](StagedOutput& out, const ConditioningPlan& plan,
                           AudioSource& source) -> std::unique_ptr<FormatWriter> {
     std::unique_ptr<Mp4AacWriter> writer =
@@ -116,7 +121,13 @@ int EncodeMp4File(InputTypeCode inputType, const std::string& sourcePath,
     if (!writer) return nullptr;
     const std::optional<TagRecord> tags =
         OutputTags(s.M4AID3TagType, s.M4aTags, inputType, sourcePath, source, context);
-    if (tags) writer->SetTags(*tags);
+    const ExtraTags extras =
+        OutputExtras(s.M4AID3TagType, s.M4aTags, inputType, sourcePath, context);
+    if (tags) writer->SetTags(*tags, extras.trackTotal);
+    if (std::string note = writer->SetExtras(extras); !note.empty() && context.notes) {
+      context.notes->coverNote = std::move(note);
+    }
+    if (recipe.replayGain != 0) writer->ReserveTagRoom(kMp4GainRoom);
     return writer;
   };
   return RunAac(recipe, inputType, sourcePath, targetPath, progress, context);

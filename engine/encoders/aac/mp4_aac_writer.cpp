@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/encoders/tags/image_kind.h"
 #include "engine/encoders/tags/track_number.h"
 #include "engine/encoders/tags/utf8_tag_text.h"
+#include "platform/text/text_conversion.h"
 
 namespace sonorell {
 namespace {
@@ -15,6 +17,15 @@ using Setter = bool (*)(platform::MP4FileHandle, const char*);
 void SetText(platform::MP4FileHandle file, Setter setter, const std::string& text) {
   if (const std::optional<std::string> utf8 = Utf8TagText(text)) setter(file, utf8->c_str());
 }
+
+// MP4 numbers (trkn, disk) are 16 bits: 0, which is left out, for anything else.
+uint16_t Count16(std::string_view text) {
+  const int value = TrackNumberValue(text);
+  return value >= 1 && value <= 0xFFFF ? static_cast<uint16_t>(value) : 0;
+}
+
+// A picture's atom and the index around it count in 32 bits.
+constexpr size_t kMaxCoverBytes = size_t{1} << 30;
 
 }  // namespace
 
@@ -51,7 +62,7 @@ bool Mp4AacWriter::Start() {
   return true;
 }
 
-void Mp4AacWriter::SetTags(const TagRecord& tags) {
+void Mp4AacWriter::SetTags(const TagRecord& tags, std::string_view trackTotal) {
   platform::MP4FileHandle file = file_.get();
   if (file == nullptr) return;
   SetText(file, platform::MP4SetMetadataNameExx, tags.title);
@@ -63,8 +74,35 @@ void Mp4AacWriter::SetTags(const TagRecord& tags) {
   SetText(file, platform::MP4SetMetadataWriterExx, tags.composer);
   const int track = TrackNumberValue(tags.track);
   if (track >= 1 && track <= 0xFFFF) {
-    platform::MP4SetMetadataTrackExx(file, static_cast<uint16_t>(track), 0);
+    platform::MP4SetMetadataTrackExx(file, static_cast<uint16_t>(track), Count16(trackTotal));
   }
+}
+
+std::string Mp4AacWriter::SetExtras(const ExtraTags& extras) {
+  platform::MP4FileHandle file = file_.get();
+  if (file == nullptr) return {};
+  if (!extras.albumArtist.empty() && platform::IsValidUtf8(extras.albumArtist)) {
+    platform::MP4SetMetadataAlbumArtistExx(file, extras.albumArtist.c_str());
+  }
+  if (const uint16_t disc = Count16(extras.disc); disc != 0) {
+    platform::MP4SetMetadataDiskExx(file, disc, Count16(extras.discTotal));
+  }
+  if (!extras.cover) return {};
+  const std::string& picture = extras.cover->data;
+  const ImageKind kind = ImageKindOf(picture);
+  if (kind == ImageKind::kOther) return "MP4 files hold JPEG and PNG pictures only";
+  const auto type =
+      kind == ImageKind::kPng ? platform::Mp4ArtType::kPng : platform::Mp4ArtType::kJpeg;
+  if (picture.size() > kMaxCoverBytes ||
+      !platform::MP4SetMetadataCoverArtExx(file, reinterpret_cast<const uint8_t*>(picture.data()),
+                                           static_cast<uint32_t>(picture.size()), type)) {
+    return "it is larger than an MP4 file holds";
+  }
+  return {};
+}
+
+void Mp4AacWriter::ReserveTagRoom(uint32_t bytes) {
+  if (file_) platform::MP4ReserveTagSpaceExx(file_.get(), bytes);
 }
 
 bool Mp4AacWriter::StoreSample(const uint8_t* bytes, int size) {

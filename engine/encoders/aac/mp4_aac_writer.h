@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "engine/encoders/aac/aac_frame_encoder.h"
 #include "engine/encoders/pcm_sink.h"
 #include "engine/encoders/staged_output.h"
+#include "engine/encoders/tags/extra_tags.h"
 #include "engine/encoders/tags/tag_record.h"
 #include "platform/mp4/mp4_wrapper.h"
 
@@ -33,7 +36,13 @@ class Mp4AacWriter : public FormatWriter {
   // Title, artist, album, genre, year, comment, composer and the track's number as MP4
   // metadata in UTF-8; empty texts and a track number outside 1..65535 are left out, and
   // the copyright is not written (MP4 metadata of ours has no place for it).
-  void SetTags(const TagRecord& tags);
+  // With the track total (a decimal text; ignored unless a positive number) trkn is "n/N".
+  void SetTags(const TagRecord& tags, std::string_view trackTotal = {});
+  // Album artist (aART), disc and disc total (disk) and the cover picture (covr). Returns
+  // why the picture was left out (it is neither JPEG nor PNG, or too large), else empty.
+  std::string SetExtras(const ExtraTags& extras);
+  // Room after the index for gain tags written once the file is finished.
+  void ReserveTagRoom(uint32_t bytes);
 
   bool WritePcm(const void* left, const void* right, int frames) override;
   // Drains the encoder and writes the index; false when any sample or the index failed.

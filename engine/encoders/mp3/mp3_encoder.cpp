@@ -7,8 +7,11 @@
 #include "engine/encoders/auto_rate_bitrate.h"
 #include "engine/encoders/encode_pipeline.h"
 #include "engine/encoders/encoder_failure.h"
+#include "engine/encoders/mp3/mp3_gain_tags.h"
 #include "engine/encoders/mp3/mp3_options.h"
 #include "engine/encoders/tags/build_id3_tag.h"
+#include "engine/encoders/tags/id3v2_frames.h"
+#include "engine/encoders/tags/output_extras.h"
 #include "engine/encoders/tags/output_tags.h"
 #include "engine/encoders/tags/tag_mode.h"
 #include "engine/sources/failure_note.h"
@@ -24,19 +27,38 @@ void Silent(const char*, va_list) {}
 
 }  // namespace
 
+int Mp3ReplayGain(const Settings& s) {
+  const bool writesV2 =
+      s.MP3WriteID3Version == kWriteId3v2 || s.MP3WriteID3Version == kWriteId3v1AndV2;
+  return TagModeOf(s.MP3ID3TagType) != TagMode::kNone && writesV2 ? s.Mp3Tags.ReplayGain : 0;
+}
+
 void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputType,
                   const std::string& sourcePath, AudioSource& source,
                   const EncodeContext& context) {
+  ExtraTags extras = OutputExtras(s.MP3ID3TagType, s.Mp3Tags, inputType, sourcePath, context);
+  if (extras.cover && !PictureFitsId3v2(*extras.cover)) {
+    if (context.notes) context.notes->coverNote = "it is larger than an ID3v2 tag holds";
+    extras.cover.reset();
+  }
+  // Room for the gain tags written once the audio is done.
+  const size_t padding = Mp3ReplayGain(s) != 0 ? kId3v2GainRoom : 0;
   if (TagModeOf(s.MP3ID3TagType) == TagMode::kTransfer && inputType == kInputMp3) {
-    // The source's own blocks, byte for byte, whatever version the options name. Only
-    // blocks that really are ID3 tags are placed around the audio.
+    // The source's own blocks, whatever version the options name. Only blocks that really
+    // are ID3 tags are placed around the audio. The ID3v2 tag loses its pictures and gains
+    // for this file's own; one that cannot be taken apart goes as it is.
     if (const uint8_t* v1 = source.GetId3v1Tag(); v1 && std::memcmp(v1, "TAG", 3) == 0) {
       encoder.SetId3v1Tag({v1, kId3v1Bytes});
     }
     size_t size = 0;
     if (const uint8_t* v2 = source.GetId3v2Tag(size);
         v2 && size >= kId3v2HeaderBytes && std::memcmp(v2, "ID3", 3) == 0) {
-      encoder.SetId3v2Tag({v2, size});
+      const std::span<const uint8_t> block(v2, size);
+      if (const auto edited = EditCopiedId3v2Tag(block, extras.cover, padding)) {
+        encoder.SetId3v2Tag(*edited);
+      } else {
+        encoder.SetId3v2Tag(block);
+      }
     }
     return;
   }
@@ -48,7 +70,9 @@ void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputTyp
     if (const auto block = BuildId3Tag(kId3v1, *tags)) encoder.SetId3v1Tag(*block);
   }
   if (version == kWriteId3v2 || version == kWriteId3v1AndV2) {
-    if (const auto block = BuildId3Tag(kId3v2, *tags)) encoder.SetId3v2Tag(*block);
+    if (const auto block = BuildId3Tag(kId3v2, *tags, extras, padding)) {
+      encoder.SetId3v2Tag(*block);
+    }
   }
 }
 
@@ -206,6 +230,8 @@ int EncodeMp3File(InputTypeCode inputType, const std::string& sourcePath,
   EncodeRecipe recipe;
   recipe.renderingRate =
       (s.AutoDestMP3EncodingParam || s.MP3SampleRate < 1) ? 44100 : s.MP3SampleRate;
+  recipe.replayGain = Mp3ReplayGain(s);
+  recipe.writeGains = WriteMp3GainTags;
   Mp3Parameters parameters;
   recipe.plan = [&](AudioSource& source, const PcmFormat& delivered, ConditioningPlan& plan) {
     const Mp3SourceFacts facts{delivered.rate, delivered.channels, source.GetChannelMode(),

@@ -97,10 +97,17 @@ class Mp3Encoder : public FormatWriter {
   std::optional<std::vector<uint8_t>> id3v2_;
 };
 
+// Which ReplayGain tags the MP3 options ask for (TagDefaults::ReplayGain): none when no tags
+// are written or no ID3v2 tag, which alone holds them.
+int Mp3ReplayGain(const Settings& settings);
+
 // The tags of one MP3 file, set on the encoder before its parameters are accepted. Transfer
-// from an MP3 source copies the source's own ID3v1 and ID3v2 blocks byte for byte
-// (whichever it has, whatever version the options name); every other case renders the
-// resolved tags as the options' ID3 version(s) ask, noting replaced text in context.notes.
+// from an MP3 source copies the source's own ID3v1 and ID3v2 blocks (whichever it has,
+// whatever version the options name), the ID3v2 tag edited: its pictures and gain tags give
+// way to the file's cover (OutputExtras). Every other case renders the resolved tags and
+// the extras as the options' ID3 version(s) ask, noting replaced text in context.notes. A
+// picture too large for an ID3v2 tag is left out with a cover note. With ReplayGain the
+// ID3v2 tag gets padding for the gain tags.
 void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& settings, InputTypeCode inputType,
                   const std::string& sourcePath, AudioSource& source, const EncodeContext& context);
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/encoders/tags/genre_names.h"
+#include "engine/encoders/tags/id3v2_frames.h"
 #include "engine/encoders/tags/track_number.h"
 #include "platform/text/text_conversion.h"
 
@@ -23,9 +24,6 @@ constexpr size_t kV1TextWidth = 30;
 constexpr size_t kV1YearWidth = 4;
 constexpr size_t kV1CommentWidthWithTrack = 28;
 
-constexpr size_t kV2HeaderSize = 10;
-constexpr size_t kV2FrameHeaderSize = 10;
-
 // A text as one frame holds it: Latin-1 bytes, or UTF-16 units for anything beyond Latin-1.
 struct FrameText {
   bool utf16 = false;
@@ -38,9 +36,8 @@ std::string LocaleTextAsUtf8(std::string_view text) {
   return platform::AnsiToUtf8Replacing(text).text;
 }
 
-FrameText ForId3v2(std::string_view text) {
+FrameText ForId3v2FromUtf8(const std::string& utf8) {
   FrameText out;
-  const std::string utf8 = LocaleTextAsUtf8(text);
   const auto codePoints = platform::DecodeUtf8(utf8);
   if (!codePoints) return out;
   bool fitsLatin1 = true;
@@ -52,6 +49,10 @@ FrameText ForId3v2(std::string_view text) {
     out.units = platform::Utf8ToUtf16(utf8).value_or(std::u16string());
   }
   return out;
+}
+
+FrameText ForId3v2(std::string_view text) {
+  return ForId3v2FromUtf8(LocaleTextAsUtf8(text));
 }
 
 // Latin-1 has one byte per character, so cutting the converted text never splits one.
@@ -127,79 +128,71 @@ void AttachComment(ID3_Tag& tag, const FrameText& text) {
   Attach(tag, std::move(frame));
 }
 
-uint32_t ReadBigEndian32(const std::string& bytes, size_t pos) {
-  return (static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos])) << 24) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos + 1])) << 16) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos + 2])) << 8) |
-         static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos + 3]));
-}
-
-void WriteBigEndian32(std::string& bytes, size_t pos, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[pos + i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
-}
-
-// The tag size of an ID3v2 header: four 7-bit bytes. nullopt when a byte has its top bit.
-std::optional<uint32_t> SyncSafeSize(const std::string& bytes) {
-  uint32_t size = 0;
-  for (size_t i = 6; i < 10; ++i) {
-    const auto b = static_cast<uint8_t>(bytes[i]);
-    if (b & 0x80) return std::nullopt;
-    size = (size << 7) | b;
-  }
-  return size;
-}
-
-void WriteSyncSafeSize(std::string& bytes, uint32_t size) {
-  for (size_t i = 0; i < 4; ++i) bytes[6 + i] = static_cast<char>((size >> (21 - 7 * i)) & 0x7F);
-}
-
-bool IsWellFormedId3v2(const std::string& bytes) {
-  if (bytes.size() < kV2HeaderSize || bytes.compare(0, 3, "ID3") != 0) return false;
-  const auto size = SyncSafeSize(bytes);
-  const bool footer = (static_cast<uint8_t>(bytes[5]) & 0x10) != 0;
-  return size && kV2HeaderSize + *size + (footer ? kV2HeaderSize : 0) == bytes.size();
-}
-
 // id3lib writes an empty UTF-16 string without its byte order mark, which strict readers
 // (FFmpeg's among them) take for a broken frame and drop: a UTF-16 comment would be lost. The
-// comment's empty description gets its mark here, paid for from the padding when there is
-// any. Only the plain layout id3lib writes by default is touched (ID3v2.3, no header or
-// frame flags); anything else is left as rendered.
-void MarkEmptyUtf16Descriptions(std::string& bytes) {
-  if (bytes[3] != 3 || bytes[5] != 0) return;
-  size_t pos = kV2HeaderSize;
-  bool changed = false;
-  while (pos + kV2FrameHeaderSize <= bytes.size() && bytes[pos] != '\0') {
-    const uint32_t frameSize = ReadBigEndian32(bytes, pos + 4);
-    const size_t data = pos + kV2FrameHeaderSize;
-    if (frameSize > bytes.size() - data) return;  // not the layout expected: leave it
-    const bool plainFlags = bytes[pos + 8] == 0 && bytes[pos + 9] == 0;
+// comment's empty description gets its mark here. Only frames without flags, as id3lib
+// writes them, are touched. Returns the bytes added.
+size_t MarkEmptyUtf16Descriptions(Id3v2Tag& tag) {
+  size_t added = 0;
+  for (Id3v2Frame& frame : tag.frames) {
+    std::string& body = frame.body;
     // encoding 1 (UTF-16), language (3 bytes), then an empty description: 00 00 at once
-    if (plainFlags && bytes.compare(pos, 4, "COMM") == 0 && frameSize >= 6 && bytes[data] == 1 &&
-        bytes[data + 4] == 0 && bytes[data + 5] == 0) {
-      bytes.insert(data + 4, "\xFF\xFE", 2);
-      WriteBigEndian32(bytes, pos + 4, frameSize + 2);
-      changed = true;
-      pos = data + frameSize + 2;
-    } else {
-      pos = data + frameSize;
+    if (frame.id == "COMM" && frame.flags == 0 && body.size() >= 6 && body[0] == 1 &&
+        body[4] == 0 && body[5] == 0) {
+      body.insert(4, "\xFF\xFE", 2);
+      added += 2;
     }
   }
-  if (!changed) return;
-  // pos is now where the padding starts; keep the tag's length when the padding allows.
-  size_t padding = 0;
-  while (pos + padding < bytes.size() && bytes[pos + padding] == '\0') ++padding;
-  if (pos + padding == bytes.size() && padding >= 2) bytes.resize(bytes.size() - 2);
-  WriteSyncSafeSize(bytes, static_cast<uint32_t>(bytes.size() - kV2HeaderSize));
+  return added;
 }
 
 std::string GenreNumberText(std::string_view genre) {
   return "(" + std::to_string(GenreIndexOf(genre).value_or(kOtherGenre)) + ")";
 }
 
+// "n" or "n/N" for TRCK and TPOS; the total only when it is a positive number.
+std::string NumberWithTotal(int number, std::string_view total) {
+  const int count = TrackNumberValue(total);
+  return std::to_string(number) + (count > 0 ? "/" + std::to_string(count) : std::string());
+}
+
+// The ID3v2 frames beyond the designed ones: album artist and disc.
+void AttachExtraFrames(ID3_Tag& tag, const ExtraTags& extras) {
+  if (!extras.albumArtist.empty()) {
+    AttachTextFrame(tag, ID3FID_BAND, ForId3v2FromUtf8(extras.albumArtist));
+  }
+  if (const int disc = TrackNumberValue(extras.disc); disc > 0) {
+    AttachTextFrame(tag, ID3FID_PARTINSET, Plain(NumberWithTotal(disc, extras.discTotal)));
+  }
+}
+
+// The tag id3lib rendered, laid out again: the comments' marks added (paid for from the
+// padding when there is any), the cover picture added, and minPadding bytes of padding when
+// a picture or padding was asked for. Without the picture when it makes the tag larger
+// than an ID3v2 tag can be; nullopt when the rendering is no tag.
+std::optional<std::string> LaidOutAgain(const std::string& rendered,
+                                        const std::optional<CoverPicture>& cover,
+                                        size_t minPadding) {
+  std::optional<Id3v2Tag> tag;
+  if (Id3v2TagLength(rendered) == rendered.size()) tag = ParseId3v2Tag(rendered);
+  if (!tag) return std::nullopt;
+  const std::optional<std::string> frames = RenderId3v2Tag(*tag, 0);
+  if (!frames) return std::nullopt;
+  const size_t added = MarkEmptyUtf16Descriptions(*tag);
+  const size_t padding = rendered.size() - frames->size();
+  if (!cover && minPadding == 0) return RenderId3v2Tag(*tag, padding > added ? padding - added : 0);
+  if (cover) {
+    Id3v2Tag withPicture = *tag;
+    AddPictureFrame(withPicture, *cover);
+    if (auto laidOut = RenderId3v2Tag(withPicture, minPadding)) return laidOut;
+  }
+  return RenderId3v2Tag(*tag, minPadding);
+}
+
 }  // namespace
 
-std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& tags) {
+std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& tags,
+                                                const ExtraTags& extras, size_t minPadding) {
   const bool v1 = version == kId3v1;
   const uint8_t track = Id3TrackNumber(tags.track);
 
@@ -220,7 +213,11 @@ std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& ta
     AttachTextFrame(tag, ID3FID_COPYRIGHT, text(tags.copyright, kV1TextWidth));
   }
   AttachComment(tag, text(tags.comment, track != 0 ? kV1CommentWidthWithTrack : kV1TextWidth));
-  if (track != 0) AttachTextFrame(tag, ID3FID_TRACKNUM, Plain(std::to_string(track)));
+  if (track != 0) {
+    AttachTextFrame(tag, ID3FID_TRACKNUM,
+                    Plain(v1 ? std::to_string(track) : NumberWithTotal(track, extras.trackTotal)));
+  }
+  if (!v1) AttachExtraFrames(tag, extras);
 
   std::ostringstream stream;
   ID3_OStreamWriter writer(stream);
@@ -230,10 +227,28 @@ std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& ta
   if (v1) {
     if (bytes.size() != 128 || bytes.compare(0, 3, "TAG") != 0) return std::nullopt;
   } else {
-    if (!IsWellFormedId3v2(bytes)) return std::nullopt;
-    MarkEmptyUtf16Descriptions(bytes);
+    std::optional<std::string> laidOut = LaidOutAgain(bytes, extras.cover, minPadding);
+    if (!laidOut) return std::nullopt;
+    bytes = std::move(*laidOut);
   }
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+std::optional<std::vector<uint8_t>> EditCopiedId3v2Tag(std::span<const uint8_t> block,
+                                                       const std::optional<CoverPicture>& cover,
+                                                       size_t padding) {
+  const std::string_view bytes(reinterpret_cast<const char*>(block.data()), block.size());
+  std::optional<Id3v2Tag> tag = ParseId3v2Tag(bytes);
+  if (!tag) return std::nullopt;
+  const size_t removed = RemovePictureFrames(*tag) + RemoveGainFrames(*tag);
+  // A tag with nothing to change stays the source's own bytes.
+  if (removed == 0 && !cover && padding == 0) {
+    return std::vector<uint8_t>(block.begin(), block.end());
+  }
+  if (cover) AddPictureFrame(*tag, *cover);
+  const std::optional<std::string> rendered = RenderId3v2Tag(*tag, padding);
+  if (!rendered) return std::nullopt;
+  return std::vector<uint8_t>(rendered->begin(), rendered->end());
 }
 
 }  // namespace sonorell

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
+#include "engine/encoders/tags/extra_tags.h"
 #include "engine/encoders/tags/tag_record.h"
 
 namespace sonorell {
@@ -26,6 +29,25 @@ inline constexpr int kId3v2 = 2;
 // as it is.
 // A text that is not valid in the locale's code set is written empty. nullopt when rendering
 // produced no well-formed tag of the asked kind.
-std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& tags);
+//
+// The extras (UTF-8) go in the ID3v2 tag only: TPE2 (album artist, when not empty), TPOS
+// ("n" or "n/N" with the disc total, when the disc is a positive number), TRCK as "n/N"
+// when the track total is known, and the cover picture as an APIC frame holding its bytes
+// as they are. A picture too large for an ID3v2 tag is left out (PictureFitsId3v2 tells
+// beforehand). With a picture or a minPadding, the tag is laid out again with exactly
+// minPadding bytes of padding.
+std::optional<std::vector<uint8_t>> BuildId3Tag(int version, const TagRecord& tags,
+                                                const ExtraTags& extras = {},
+                                                size_t minPadding = 0);
+
+// A copied ID3v2.3 or 2.4 tag edited for its new file: its pictures and its ReplayGain
+// TXXX frames removed, the cover (when there is one) put in, every other frame kept as it
+// was, in the tag's own version, with padding bytes of padding; a tag with nothing to
+// change and no padding asked for stays byte for byte as it was. nullopt when the block is
+// no tag of those versions or is damaged (the caller copies it unchanged), or when the
+// picture makes it too large.
+std::optional<std::vector<uint8_t>> EditCopiedId3v2Tag(std::span<const uint8_t> block,
+                                                       const std::optional<CoverPicture>& cover,
+                                                       size_t padding);
 
 }  // namespace sonorell
