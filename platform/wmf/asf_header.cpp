@@ -5,136 +5,18 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstring>
 
 #include "platform/files/unique_fd.h"
+#include "platform/wmf/asf_objects.h"
 
 namespace platform::wm {
 namespace {
 
-using Guid = std::array<uint8_t, 16>;
-
-// GUIDs are stored Data1..Data3 little-endian, then Data4 as it is.
-constexpr Guid MakeGuid(uint32_t d1, uint16_t d2, uint16_t d3, std::array<uint8_t, 8> d4) {
-  return Guid{static_cast<uint8_t>(d1),
-              static_cast<uint8_t>(d1 >> 8),
-              static_cast<uint8_t>(d1 >> 16),
-              static_cast<uint8_t>(d1 >> 24),
-              static_cast<uint8_t>(d2),
-              static_cast<uint8_t>(d2 >> 8),
-              static_cast<uint8_t>(d3),
-              static_cast<uint8_t>(d3 >> 8),
-              d4[0],
-              d4[1],
-              d4[2],
-              d4[3],
-              d4[4],
-              d4[5],
-              d4[6],
-              d4[7]};
-}
-
-constexpr Guid kHeaderObject =
-    MakeGuid(0x75B22630, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
-constexpr Guid kFileProperties =
-    MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, {0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
-constexpr Guid kStreamProperties =
-    MakeGuid(0xB7DC0791, 0xA9B7, 0x11CF, {0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
-constexpr Guid kHeaderExtension =
-    MakeGuid(0x5FBF03B5, 0xA92E, 0x11CF, {0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
-constexpr Guid kExtendedStreamProperties =
-    MakeGuid(0x14E6A5CB, 0xC672, 0x4332, {0x83, 0x99, 0xA9, 0x69, 0x52, 0x06, 0x5B, 0x5A});
-constexpr Guid kContentDescription =
-    MakeGuid(0x75B22633, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
-constexpr Guid kExtendedContentDescription =
-    MakeGuid(0xD2D0A440, 0xE307, 0x11D2, {0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50});
-constexpr Guid kMetadata =
-    MakeGuid(0xC5F8CBEA, 0x5BAF, 0x4877, {0x84, 0x67, 0xAA, 0x8C, 0x44, 0xFA, 0x4C, 0xCA});
-constexpr Guid kMetadataLibrary =
-    MakeGuid(0x44231C94, 0x9498, 0x49D1, {0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70, 0x54});
-constexpr Guid kAudioMedia =
-    MakeGuid(0xF8699E40, 0x5B4D, 0x11CF, {0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B});
-constexpr Guid kVideoMedia =
-    MakeGuid(0xBC19EFC0, 0x5B4D, 0x11CF, {0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B});
-
-constexpr size_t kObjectHeader = 24;  // GUID and 64-bit size
-constexpr size_t kHeaderObjectFixed = 30;
-constexpr size_t kFilePropertiesSize = 104;
-// Within the file properties object.
-constexpr size_t kFileSizeOffset = 40;
-constexpr size_t kPlayDurationOffset = 64;
-constexpr size_t kPrerollOffset = 80;
-constexpr size_t kMaxBitrateOffset = 100;
+using namespace asf;
 
 // The five fields of the content description, in their stored order.
 constexpr std::array<const char16_t*, 5> kContentNames{u"Title", u"Author", u"Copyright",
                                                        u"Description", u"Rating"};
-
-// Little-endian reads within one span; every read is checked by the caller's Has().
-class Cursor {
- public:
-  explicit Cursor(std::span<const uint8_t> bytes) : bytes_(bytes) {}
-  bool Has(size_t n) const { return n <= bytes_.size() - pos_; }
-  size_t Pos() const { return pos_; }
-  size_t Left() const { return bytes_.size() - pos_; }
-  void Skip(size_t n) { pos_ += n; }
-  uint64_t Le(size_t n) {
-    uint64_t v = 0;
-    for (size_t i = 0; i < n; ++i) v |= static_cast<uint64_t>(bytes_[pos_ + i]) << (8 * i);
-    pos_ += n;
-    return v;
-  }
-  std::span<const uint8_t> Take(size_t n) {
-    const std::span<const uint8_t> part = bytes_.subspan(pos_, n);
-    pos_ += n;
-    return part;
-  }
-
- private:
-  std::span<const uint8_t> bytes_;
-  size_t pos_ = 0;
-};
-
-uint64_t Le(std::span<const uint8_t> bytes, size_t offset, size_t n) {
-  Cursor c(bytes);
-  c.Skip(offset);
-  return c.Le(n);
-}
-
-bool IsGuid(std::span<const uint8_t> bytes, const Guid& guid) {
-  return bytes.size() >= 16 && std::memcmp(bytes.data(), guid.data(), 16) == 0;
-}
-
-// One object: its GUID and whole bytes (header included).
-struct Object {
-  std::span<const uint8_t> bytes;
-  bool Is(const Guid& guid) const { return IsGuid(bytes, guid); }
-  std::span<const uint8_t> Body() const { return bytes.subspan(kObjectHeader); }
-};
-
-// The objects that follow one another in a region, each within it; nullopt when one is
-// shorter than an object header or runs past the region.
-std::optional<std::vector<Object>> SplitObjects(std::span<const uint8_t> region) {
-  std::vector<Object> objects;
-  Cursor c(region);
-  while (c.Left() > 0) {
-    if (!c.Has(kObjectHeader)) return std::nullopt;
-    const uint64_t size = Le(region, c.Pos() + 16, 8);
-    if (size < kObjectHeader || size > c.Left()) return std::nullopt;
-    objects.push_back({c.Take(static_cast<size_t>(size))});
-  }
-  return objects;
-}
-
-std::u16string Utf16Name(std::span<const uint8_t> bytes) {
-  std::u16string name;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-    if (unit == 0) break;
-    name.push_back(unit);
-  }
-  return name;
-}
 
 std::vector<uint8_t> Bytes(std::span<const uint8_t> s) {
   return {s.begin(), s.end()};
@@ -151,24 +33,6 @@ bool ReadContentDescription(std::span<const uint8_t> body, std::vector<AsfAttrib
     if (!value.empty()) out.push_back({kContentNames[i], WMT_TYPE_STRING, Bytes(value), 0});
   }
   return true;
-}
-
-// ASF files number their value types differently from the runtime's calls: 0 text,
-// 1 bytes, 2 BOOL, 3 DWORD, 4 QWORD, 5 WORD, 6 GUID.
-constexpr std::array<WMT_ATTR_DATATYPE, 7> kStoredTypes{
-    WMT_TYPE_STRING, WMT_TYPE_BINARY, WMT_TYPE_BOOL, WMT_TYPE_DWORD,
-    WMT_TYPE_QWORD,  WMT_TYPE_WORD,   WMT_TYPE_GUID};
-
-std::optional<WMT_ATTR_DATATYPE> FromStored(uint64_t stored) {
-  if (stored >= kStoredTypes.size()) return std::nullopt;
-  return kStoredTypes[stored];
-}
-
-uint16_t ToStored(WMT_ATTR_DATATYPE type) {
-  for (size_t i = 0; i < kStoredTypes.size(); ++i) {
-    if (kStoredTypes[i] == type) return static_cast<uint16_t>(i);
-  }
-  return 1;  // bytes
 }
 
 bool ReadExtendedContentDescription(std::span<const uint8_t> body, std::vector<AsfAttribute>& out) {
@@ -279,23 +143,6 @@ bool ReadHeaderExtension(std::span<const uint8_t> body, AsfHeader& header) {
     }
   }
   return true;
-}
-
-void PutLe(std::vector<uint8_t>& out, uint64_t value, size_t n) {
-  for (size_t i = 0; i < n; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void PutGuid(std::vector<uint8_t>& out, const Guid& guid) {
-  out.insert(out.end(), guid.begin(), guid.end());
-}
-
-void PutUtf16z(std::vector<uint8_t>& out, const std::u16string& text) {
-  for (const char16_t unit : text) PutLe(out, unit, 2);
-  PutLe(out, 0, 2);
-}
-
-void PatchLe(std::vector<uint8_t>& out, size_t offset, uint64_t value, size_t n) {
-  for (size_t i = 0; i < n; ++i) out[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 std::optional<std::vector<uint8_t>> ContentDescriptionObject(

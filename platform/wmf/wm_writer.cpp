@@ -1,16 +1,10 @@
 #include "platform/wmf/wm_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <vector>
 
-#include "platform/files/unique_fd.h"
-#include "platform/files/write_all.h"
+#include "platform/files/replace_file_head.h"
 #include "platform/wmf/asf_header.h"
 
 extern "C" {
@@ -96,32 +90,7 @@ bool CompleteHeader(const std::string& path, const std::vector<AsfAttribute>& at
   if (!header) return false;
   const std::optional<std::vector<uint8_t>> replaced =
       RewriteHeader(*header, attributes, playDuration);
-  if (!replaced) return false;
-  const UniqueFd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  std::string temp = path + ".XXXXXX";
-  UniqueFd out(::mkostemp(temp.data(), O_CLOEXEC));
-  struct stat info {};
-  if (!in.valid() || !out.valid() || ::fstat(in.get(), &info) != 0) {
-    if (out.valid()) ::unlink(temp.c_str());
-    return false;
-  }
-  bool ok = ::fchmod(out.get(), info.st_mode & 07777) == 0;
-  ok = ok && WriteAll(out.get(), replaced->data(), replaced->size());
-  std::vector<uint8_t> chunk(1 << 16);
-  off_t at = static_cast<off_t>(header->size());
-  while (ok) {
-    const ssize_t got = ::pread(in.get(), chunk.data(), chunk.size(), at);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) ok = false;
-    if (got <= 0) break;
-    ok = WriteAll(out.get(), chunk.data(), static_cast<size_t>(got));
-    at += got;
-  }
-  ok = ok && ::fsync(out.get()) == 0;
-  ok = out.Close() && ok;
-  ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  return replaced && ReplaceFileHead(path, header->size(), *replaced);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "engine/encoders/wma/wma_encoder.h"
 
 #include "engine/encoders/encode_pipeline.h"
+#include "engine/encoders/tags/output_extras.h"
 #include "engine/encoders/tags/output_tags.h"
+#include "engine/encoders/tags/tag_mode.h"
 #include "engine/encoders/wma/build_profile_list.h"
 #include "engine/encoders/wma/wma_file_writer.h"
+#include "engine/encoders/wma/wma_gain_tags.h"
 #include "engine/sources/failure_note.h"
 #include "platform/wmf/wm_runtime.h"
 
@@ -36,6 +39,8 @@ int EncodeWmaFile(InputTypeCode inputType, const std::string& sourcePath,
   const Settings& s = context.settings;
   EncodeRecipe recipe;
   recipe.renderingRate = s.AutoDestWMAEncodingParam != 0 ? 44100 : s.WMASampleRate;
+  recipe.replayGain = TagModeOf(s.WMAID3TagType) != TagMode::kNone ? s.WmaTags.ReplayGain : 0;
+  recipe.writeGains = WriteWmaGainTags;
   WmaProfileEntry chosen;
   recipe.plan = [&](AudioSource&, const PcmFormat& delivered, ConditioningPlan& plan) {
     const WmaDecision decision = DecideWma(s, delivered);
@@ -60,6 +65,8 @@ int EncodeWmaFile(InputTypeCode inputType, const std::string& sourcePath,
     const std::optional<TagRecord> tags =
         OutputTags(s.WMAID3TagType, s.WmaTags, inputType, sourcePath, source, context);
     if (tags) writer->SetTags(*tags);
+    writer->SetExtras(OutputExtras(s.WMAID3TagType, s.WmaTags, inputType, sourcePath, context),
+                      context.notes);
     if (!writer->Begin()) {
       SetFailureNote("the Windows Media writer refused " +
                      std::to_string(chosen.format.sampleRate) + " Hz at " +

@@ -3,7 +3,11 @@
 #include <cstring>
 
 #include "engine/encoders/tags/track_number.h"
+#include "engine/encoders/wma/wm_picture_attribute.h"
+#include "engine/encoders/wma/wma_text_attribute.h"
+#include "engine/sources/failure_note.h"
 #include "platform/text/text_conversion.h"
+#include "platform/wmf/asf_header_editor.h"
 #include "platform/wmf/wm_runtime.h"
 
 namespace sonorell {
@@ -11,43 +15,37 @@ namespace {
 
 namespace wm = platform::wm;
 
-std::vector<uint8_t> Utf16WithTerminator(const std::string& localeText) {
-  // Well-formed UTF-8 always converts.
-  const std::u16string wide = platform::Utf8ToUtf16(platform::AnsiToUtf8Replacing(localeText).text)
-                                  .value_or(std::u16string());
-  std::vector<uint8_t> bytes;
-  bytes.reserve((wide.size() + 1) * 2);
-  for (const char16_t unit : wide) {
-    bytes.push_back(static_cast<uint8_t>(unit));
-    bytes.push_back(static_cast<uint8_t>(unit >> 8));
-  }
-  bytes.push_back(0);
-  bytes.push_back(0);
-  return bytes;
-}
-
-wm::AsfAttribute Text(const char16_t* name, const std::string& text) {
-  return {name, wm::WMT_TYPE_STRING, Utf16WithTerminator(text), 0};
+wm::AsfAttribute Text(const char16_t* name, const std::string& localeText) {
+  return WmaTextAttribute(name, platform::AnsiToUtf8Replacing(localeText).text);
 }
 
 }  // namespace
 
-std::vector<wm::AsfAttribute> WmaHeaderAttributes(const std::optional<TagRecord>& tags) {
+std::vector<wm::AsfAttribute> WmaHeaderAttributes(const std::optional<TagRecord>& tags,
+                                                  const ExtraTags& extras) {
   if (!tags) return {};
   const int track = TrackNumberValue(tags->track);
   const auto number = static_cast<uint32_t>(track > 0 ? track : 0);
   std::vector<uint8_t> trackBytes(4);
   for (size_t i = 0; i < 4; ++i) trackBytes[i] = static_cast<uint8_t>(number >> (8 * i));
-  return {Text(u"Title", tags->title),
-          Text(u"Author", tags->artist),
-          Text(u"WM/AlbumArtist", tags->artist),
-          Text(u"Description", tags->comment),
-          Text(u"WM/AlbumTitle", tags->album),
-          Text(u"WM/Genre", tags->genre),
-          {u"WM/TrackNumber", wm::WMT_TYPE_DWORD, trackBytes, 0},
-          Text(u"WM/Year", tags->year),
-          Text(u"WM/Composer", tags->composer),
-          Text(u"Copyright", tags->copyright)};
+  std::vector<wm::AsfAttribute> attributes{
+      Text(u"Title", tags->title),
+      Text(u"Author", tags->artist),
+      extras.albumArtist.empty() ? Text(u"WM/AlbumArtist", tags->artist)
+                                 : WmaTextAttribute(u"WM/AlbumArtist", extras.albumArtist),
+      Text(u"Description", tags->comment),
+      Text(u"WM/AlbumTitle", tags->album),
+      Text(u"WM/Genre", tags->genre),
+      {u"WM/TrackNumber", wm::WMT_TYPE_DWORD, trackBytes, 0},
+      Text(u"WM/Year", tags->year),
+      Text(u"WM/Composer", tags->composer),
+      Text(u"Copyright", tags->copyright)};
+  if (!extras.disc.empty()) {
+    attributes.push_back(WmaTextAttribute(
+        u"WM/PartOfSet",
+        extras.disc + (extras.discTotal.empty() ? std::string() : "/" + extras.discTotal)));
+  }
+  return attributes;
 }
 
 uint64_t WmaBlockDuration(int frames, int sampleRate) {
@@ -64,6 +62,7 @@ void WmaFileWriter::SetInput(int sampleRate, int bitsPerSample, int channels) {
 void WmaFileWriter::Reset() {
   writer_.reset();
   tags_.reset();
+  extras_ = {};
   input_ = 0;
   time_ = 0;
 }
@@ -110,7 +109,7 @@ bool WmaFileWriter::Begin() {
 
   if (ok) {
     // The runtime reports nothing useful for single attributes; they are not checked.
-    for (const wm::AsfAttribute& a : WmaHeaderAttributes(tags_)) {
+    for (const wm::AsfAttribute& a : WmaHeaderAttributes(tags_, extras_)) {
       uint16_t index = 0;
       writer_->AddAttribute(0, a.name, &index, a.type, 0, a.value.data(),
                             static_cast<uint32_t>(a.value.size()));
@@ -169,8 +168,26 @@ bool WmaFileWriter::WritePcm(const void* left, const void* right, int frames) {
   return Write8(static_cast<const uint8_t*>(left), static_cast<const uint8_t*>(right), frames);
 }
 
+bool WmaFileWriter::AddCover() const {
+  if (!extras_.cover) return true;
+  const wm::AsfAttributeEdit edit{{u"WM/Picture"}, {WmPictureAttribute(*extras_.cover)}};
+  switch (wm::EditAsfAttributes(path_, edit)) {
+    case wm::AsfEditResult::kInPlace:
+    case wm::AsfEditResult::kRewritten:
+      return true;
+    case wm::AsfEditResult::kTooLarge:
+      if (notes_ != nullptr) notes_->coverNote = "it is larger than WMA holds";
+      return true;
+    case wm::AsfEditResult::kUnreadable:
+    case wm::AsfEditResult::kFailed:
+      break;
+  }
+  SetFailureNote("the cover picture could not be written into the WMA file");
+  return false;
+}
+
 bool WmaFileWriter::End() {
-  const bool ended = writer_ && wm::SUCCEEDED(writer_->EndWriting());
+  const bool ended = writer_ && wm::SUCCEEDED(writer_->EndWriting()) && AddCover();
   Reset();
   return ended;
 }

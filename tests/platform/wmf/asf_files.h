@@ -1,7 +1,9 @@
 #pragma once
 
 // ASF files (WMA v1/v2, WMV with sound) made by ffmpeg, for the Windows Media tests.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tests/support/decoding.h"
 
@@ -25,6 +27,18 @@ inline bool MakeWmv(const std::string& path, double seconds) {
                        " -f lavfi -i \"sine=f=440:r=44100:d=" + d +
                        "\" -map 0:v -map 1:a -c:v wmv2 -c:a wmav2 -f asf " + ShellQuote(path))
       .has_value();
+}
+
+// A text as ASF stores it: UTF-16LE with its terminator.
+inline std::vector<uint8_t> Utf16z(const std::u16string& text) {
+  std::vector<uint8_t> b;
+  for (const char16_t c : text) {
+    b.push_back(static_cast<uint8_t>(c));
+    b.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  b.push_back(0);
+  b.push_back(0);
+  return b;
 }
 
 // The length ffprobe gives an ASF file, in seconds; negative when it cannot.

@@ -18,18 +18,8 @@ using sonorell::testing::MakeAsfAudio;
 using sonorell::testing::MakeWmv;
 using sonorell::testing::ReadFileBytes;
 using sonorell::testing::TempFolder;
+using sonorell::testing::Utf16z;
 using sonorell::testing::WriteFileBytes;
-
-std::vector<uint8_t> Utf16z(const std::u16string& text) {
-  std::vector<uint8_t> b;
-  for (const char16_t c : text) {
-    b.push_back(static_cast<uint8_t>(c));
-    b.push_back(static_cast<uint8_t>(c >> 8));
-  }
-  b.push_back(0);
-  b.push_back(0);
-  return b;
-}
 
 const AsfAttribute* Find(const AsfHeader& h, const std::u16string& name) {
   for (const AsfAttribute& a : h.attributes) {
