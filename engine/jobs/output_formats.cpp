@@ -3,14 +3,20 @@
 #include <array>
 
 #include "engine/encoders/aac/aac_encoder.h"
+#include "engine/encoders/aac/mp4_gain_tags.h"
 #include "engine/encoders/amr/amr_encoder.h"
 #include "engine/encoders/flac/flac_encoder.h"
+#include "engine/encoders/flac/flac_gain_tags.h"
 #include "engine/encoders/mp3/mp3_encoder.h"
+#include "engine/encoders/mp3/mp3_gain_tags.h"
 #include "engine/encoders/ogg/ogg_encoder.h"
+#include "engine/encoders/ogg/ogg_gain_tags.h"
 #include "engine/encoders/opus/opus_encoder.h"
+#include "engine/encoders/opus/opus_gain_tags.h"
 #include "engine/encoders/tags/tag_mode.h"
 #include "engine/encoders/wav/wav_encoder.h"
 #include "engine/encoders/wma/wma_encoder.h"
+#include "engine/encoders/wma/wma_gain_tags.h"
 #include "engine/paths/path_rules.h"
 
 namespace sonorell {
@@ -44,18 +50,26 @@ struct Dispatch {
 };
 
 constexpr std::array<Dispatch, 12> kDispatch{{
-    {kOutputMp3, "MP3", EncodeMp3File, &Settings::MP3ID3TagType, &Settings::Mp3Tags},
+    {kOutputMp3, "MP3", EncodeMp3File, &Settings::MP3ID3TagType, &Settings::Mp3Tags,
+     WriteMp3GainTags},
     {kOutputWav, "WAV", EncodeWavFile},
-    {kOutputOgg, "OGG", EncodeOggFile, &Settings::OGGID3TagType, &Settings::OggTags},
+    {kOutputOgg, "OGG", EncodeOggFile, &Settings::OGGID3TagType, &Settings::OggTags,
+     WriteOggGainTags},
     {kOutputAmr, "AMR", EncodeAmrFile},
     {kOutputAwb, "AWB", EncodeAwbFile},
     {kOutputAac, "AAC", EncodeAacFile},
-    {kOutputM4a, "M4A", EncodeMp4File, &Settings::M4AID3TagType, &Settings::M4aTags},
-    {kOutputMp4, "MP4", EncodeMp4File, &Settings::M4AID3TagType, &Settings::M4aTags},
-    {kOutputM4b, "M4B", EncodeMp4File, &Settings::M4AID3TagType, &Settings::M4aTags},
-    {kOutputWma, "WMA", EncodeWmaFile, &Settings::WMAID3TagType, &Settings::WmaTags},
-    {kOutputFlac, "FLAC", EncodeFlacFile, &Settings::FLACID3TagType, &Settings::FlacTags},
-    {kOutputOpus, "OPUS", EncodeOpusFile, &Settings::OpusID3TagType, &Settings::OpusTags},
+    {kOutputM4a, "M4A", EncodeMp4File, &Settings::M4AID3TagType, &Settings::M4aTags,
+     WriteMp4GainTags},
+    {kOutputMp4, "MP4", EncodeMp4File, &Settings::M4AID3TagType, &Settings::M4aTags,
+     WriteMp4GainTags},
+    {kOutputM4b, "M4B", EncodeMp4File, &Settings::M4AID3TagType, &Settings::M4aTags,
+     WriteMp4GainTags},
+    {kOutputWma, "WMA", EncodeWmaFile, &Settings::WMAID3TagType, &Settings::WmaTags,
+     WriteWmaGainTags},
+    {kOutputFlac, "FLAC", EncodeFlacFile, &Settings::FLACID3TagType, &Settings::FlacTags,
+     WriteFlacGainTags},
+    {kOutputOpus, "OPUS", EncodeOpusFile, &Settings::OpusID3TagType, &Settings::OpusTags,
+     WriteOpusGainTags},
 }};
 
 const Dispatch* FindDispatch(OutputFormatCode code) {
@@ -100,8 +114,7 @@ GainTagWriter GainTagWriterFor(OutputFormatCode code) {
 int ReplayGainMode(const Settings& settings, OutputFormatCode code) {
   const Dispatch* d = FindDispatch(code);
   if (!d || !d->writeGains || !d->tagMode) return 0;
-  if (TagModeOf(settings.*d->tagMode) == TagMode::kNone) return 0;
-  return (settings.*d->tags).ReplayGain;
+  return ReplayGainUnder(settings.*d->tagMode, (settings.*d->tags).ReplayGain);
 }
 
 OutputFormatCode OutputFormatForExtension(const std::string& extension) {

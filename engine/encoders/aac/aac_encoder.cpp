@@ -112,7 +112,7 @@ int EncodeMp4File(InputTypeCode inputType, const std::string& sourcePath,
   const Settings& s = context.settings;
   const AacEncodingOptions options = Mp4AacOptions(s);
   EncodeRecipe recipe = AacRecipe(options);
-  recipe.replayGain = TagModeOf(s.M4AID3TagType) != TagMode::kNone ? s.M4aTags.ReplayGain : 0;
+  recipe.replayGain = ReplayGainUnder(s.M4AID3TagType, s.M4aTags.ReplayGain);
   recipe.writeGains = WriteMp4GainTags;
   recipe.openWriter = [&](StagedOutput& out, const ConditioningPlan& plan,
                           AudioSource& source) -> std::unique_ptr<FormatWriter> {

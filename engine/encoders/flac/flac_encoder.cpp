@@ -26,7 +26,7 @@ int EncodeFlacFile(InputTypeCode inputType, const std::string& sourcePath,
   EncodeRecipe recipe;
   recipe.renderingRate = s.FLACSampleRate > 0 ? s.FLACSampleRate : 44100;
   recipe.width = BlockWidth::kWide;
-  recipe.replayGain = TagModeOf(s.FLACID3TagType) != TagMode::kNone ? s.FlacTags.ReplayGain : 0;
+  recipe.replayGain = ReplayGainUnder(s.FLACID3TagType, s.FlacTags.ReplayGain);
   recipe.writeGains = WriteFlacGainTags;
   recipe.plan = [&s](AudioSource&, const PcmFormat& delivered, ConditioningPlan& plan) {
     plan = PlanFlacOutput(s, delivered);

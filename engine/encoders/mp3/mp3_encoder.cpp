@@ -30,7 +30,7 @@ void Silent(const char*, va_list) {}
 int Mp3ReplayGain(const Settings& s) {
   const bool writesV2 =
       s.MP3WriteID3Version == kWriteId3v2 || s.MP3WriteID3Version == kWriteId3v1AndV2;
-  return TagModeOf(s.MP3ID3TagType) != TagMode::kNone && writesV2 ? s.Mp3Tags.ReplayGain : 0;
+  return writesV2 ? ReplayGainUnder(s.MP3ID3TagType, s.Mp3Tags.ReplayGain) : 0;
 }
 
 void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputType,

@@ -157,7 +157,7 @@ int EncodeOggFile(InputTypeCode inputType, const std::string& sourcePath,
   EncodeRecipe recipe;
   recipe.renderingRate =
       (s.AutoDestOGGEncodingParam || s.OGGSampleRate < 1) ? 44100 : s.OGGSampleRate;
-  recipe.replayGain = TagModeOf(s.OGGID3TagType) != TagMode::kNone ? s.OggTags.ReplayGain : 0;
+  recipe.replayGain = ReplayGainUnder(s.OGGID3TagType, s.OggTags.ReplayGain);
   recipe.writeGains = WriteOggGainTags;
   OggParameters parameters;
   recipe.plan = [&](AudioSource& source, const PcmFormat& delivered, ConditioningPlan& plan) {

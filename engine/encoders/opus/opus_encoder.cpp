@@ -128,7 +128,7 @@ int EncodeOpusFile(InputTypeCode inputType, const std::string& sourcePath,
   const Settings& s = context.settings;
   EncodeRecipe recipe;
   recipe.renderingRate = kOpusRate;
-  recipe.replayGain = TagModeOf(s.OpusID3TagType) != TagMode::kNone ? s.OpusTags.ReplayGain : 0;
+  recipe.replayGain = ReplayGainUnder(s.OpusID3TagType, s.OpusTags.ReplayGain);
   recipe.writeGains = WriteOpusGainTags;
   OpusParameters parameters;
   recipe.plan = [&](AudioSource&, const PcmFormat& delivered, ConditioningPlan& plan) {

@@ -13,6 +13,12 @@ constexpr TagMode TagModeOf(int stored) {
   return TagMode::kNone;
 }
 
+// The ReplayGain tags (TagDefaults::ReplayGain) written under a stored tag mode: none when
+// the mode writes no tags at all.
+constexpr int ReplayGainUnder(int storedTagMode, int replayGain) {
+  return TagModeOf(storedTagMode) == TagMode::kNone ? 0 : replayGain;
+}
+
 // TagDefaults::TrackNumType: which track number Add mode writes.
 enum class TrackNumbering { kNone = 0, kSequence = 1, kCustom = 2 };
 

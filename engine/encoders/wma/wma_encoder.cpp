@@ -39,7 +39,7 @@ int EncodeWmaFile(InputTypeCode inputType, const std::string& sourcePath,
   const Settings& s = context.settings;
   EncodeRecipe recipe;
   recipe.renderingRate = s.AutoDestWMAEncodingParam != 0 ? 44100 : s.WMASampleRate;
-  recipe.replayGain = TagModeOf(s.WMAID3TagType) != TagMode::kNone ? s.WmaTags.ReplayGain : 0;
+  recipe.replayGain = ReplayGainUnder(s.WMAID3TagType, s.WmaTags.ReplayGain);
   recipe.writeGains = WriteWmaGainTags;
   WmaProfileEntry chosen;
   recipe.plan = [&](AudioSource&, const PcmFormat& delivered, ConditioningPlan& plan) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/support/decoding.h"
+#include "tests/support/mutagen_tags.h"
 
 namespace sonorell::testing {
 
@@ -22,23 +23,8 @@ inline std::string MakeNoiseImage(const std::string& path, const std::string& si
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The image bytes of the file's first attached picture as ffmpeg gives them out.
-inline std::optional<std::string> FfmpegAttachedPicture(const std::string& path) {
-  return CommandOutput("ffmpeg -nostdin -v error -i " + ShellQuote(path) +
-                       " -map 0:v:0 -c copy -f data -");
-}
-
 inline std::optional<std::string> ExiftoolPicture(const std::string& path) {
   return CommandOutput("exiftool -b -Picture " + ShellQuote(path));
-}
-
-// The Python that has mutagen (Debian's, whatever python3 comes first on PATH); empty when
-// none has.
-inline std::string MutagenPython() {
-  for (const char* python : {"/usr/bin/python3", "python3"}) {
-    if (CommandOutput(std::string(python) + " -c 'import mutagen.asf'")) return python;
-  }
-  return {};
 }
 
 // Runs a mutagen script on the file (argv[1]) and gives its standard output.

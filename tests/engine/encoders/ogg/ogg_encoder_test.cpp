@@ -393,7 +393,7 @@ TEST_F(OggComments, NoneAndTransferFromAnUntaggedSourceWriteNoComments) {
   }
 }
 
-TEST_F(OggComments, TransferFromAnM4aReadsItsMp4MetadataComposerIncluded) {
+TEST_F(OggComments, TransferFromAnM4aReadsItsMp4MetadataComposerAndTotalIncluded) {
   const std::string m4a = dir / "tagged.m4a";
   ASSERT_TRUE(CommandOutput(
       "ffmpeg -nostdin -v error -f lavfi -i sine=duration=0.5 -c:a aac -metadata title='Ночь' "
@@ -404,7 +404,7 @@ TEST_F(OggComments, TransferFromAnM4aReadsItsMp4MetadataComposerIncluded) {
   ASSERT_EQ(Encode(m4a, dir / "from-m4a.ogg", kInputM4a), 1) << GetFailureNote();
   EXPECT_EQ(Comments(dir / "from-m4a.ogg"),
             "TITLE=Ночь\nARTIST=A\nALBUM=B\nDATE=2004\nGENRE=Jazz\nCOMMENT=C\n"
-            "COMPOSER=作曲家\nTRACKNUMBER=5\n");
+            "COMPOSER=作曲家\nTRACKNUMBER=5\nTRACKTOTAL=9\n");
 }
 
 // ---- failures ----

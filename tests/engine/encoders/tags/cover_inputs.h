@@ -5,18 +5,10 @@
 #include <string>
 
 #include "tests/support/decoding.h"
+#include "tests/support/mutagen_tags.h"
 #include "tests/support/temp_folder.h"
 
 namespace sonorell::testing {
-
-// A Python that imports mutagen (Debian's python3-mutagen is for /usr/bin/python3, which a
-// python3 earlier on PATH may not see); empty when there is none.
-inline std::string MutagenPython() {
-  for (const char* python : {"python3", "/usr/bin/python3"}) {
-    if (CommandOutput(std::string(python) + " -c 'import mutagen'")) return python;
-  }
-  return {};
-}
 
 // Runs a Python script under MutagenPython in folder; false when it fails.
 inline bool RunMutagen(const std::string& folder, const std::string& script) {

@@ -252,7 +252,7 @@ TEST(XiphGainTags, WrittenInPlaceOrAgainOnOursAndOtherProgramsFilesKeepingAudioA
     SCOPED_TRACE(sample.name);
     const std::string path = dir / sample.name;
     const std::string audio = testing::DecodedMd5(path);
-    const std::optional<std::string> pictureBefore = testing::AttachedPicture(path);
+    const std::optional<std::string> pictureBefore = testing::FfmpegAttachedPicture(path);
     std::vector<std::string> others;
     for (const std::string& comment : Comments(sample.family, path)) {
       if (GainComments({comment}).empty()) others.push_back(comment);
@@ -272,7 +272,7 @@ TEST(XiphGainTags, WrittenInPlaceOrAgainOnOursAndOtherProgramsFilesKeepingAudioA
         if (GainComments({comment}).empty()) kept.push_back(comment);
       }
       EXPECT_EQ(kept, others) << "the other comments stay as they were";
-      EXPECT_EQ(testing::AttachedPicture(path), pictureBefore);
+      EXPECT_EQ(testing::FfmpegAttachedPicture(path), pictureBefore);
       EXPECT_EQ(testing::DecodedMd5(path), audio);
       EXPECT_EQ(Problems(sample.family, path), "");
     }

@@ -2,7 +2,7 @@
 
 // Files of the Vorbis comment family written by our own writers (a three-second stereo tone
 // with the comments and picture given), and what other programs read back from such files:
-// the attached picture as ffmpeg extracts it, the audio as ffmpeg decodes it.
+// the audio as ffmpeg decodes it.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,7 @@
 #include "engine/encoders/opus/opus_encoder.h"
 #include "engine/encoders/staged_output.h"
 #include "tests/support/decoding.h"
+#include "tests/support/mutagen_tags.h"
 
 namespace sonorell::testing {
 
@@ -64,26 +65,10 @@ inline bool WriteOurFlac(const std::string& path, FlacStreamSetup setup) {
   return writer.Open(setup) && WriteTone(writer, out);
 }
 
-// The bytes of the file's attached picture as ffmpeg reads it; nothing when it has none.
-inline std::optional<std::string> AttachedPicture(const std::string& path) {
-  const auto bytes = CommandOutput("ffmpeg -nostdin -v error -i " + ShellQuote(path) +
-                                   " -map 0:v:0 -c copy -f data -");
-  if (!bytes || bytes->empty()) return std::nullopt;
-  return bytes;
-}
-
 // The MD5 of the file's audio as ffmpeg decodes it.
 inline std::string DecodedMd5(const std::string& path) {
   return CommandOutput("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -map 0:a -f md5 -")
       .value_or("no decode");
-}
-
-// A Python that has mutagen (the system's, where the default one lacks it).
-inline std::optional<std::string> MutagenPython() {
-  for (const char* python : {"python3", "/usr/bin/python3"}) {
-    if (CommandOutput(std::string(python) + " -c 'import mutagen'")) return python;
-  }
-  return std::nullopt;
 }
 
 // An image made by ffmpeg: a test pattern of the given size, as PNG or JPEG.
