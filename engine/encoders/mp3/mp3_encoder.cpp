@@ -59,18 +59,25 @@ void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputTyp
       } else {
         encoder.SetId3v2Tag(block);
       }
+    } else if (extras.cover || padding > 0) {
+      // No tag to copy, but a picture (beside the source) or gains to carry.
+      if (const auto block = BuildId3Tag(kId3v2, TagRecord{}, extras, padding)) {
+        encoder.SetId3v2Tag(*block);
+      }
     }
     return;
   }
   const std::optional<TagRecord> tags =
       OutputTags(s.MP3ID3TagType, s.Mp3Tags, inputType, sourcePath, source, context);
-  if (!tags) return;
   const int version = s.MP3WriteID3Version;
-  if (version == kWriteId3v1 || version == kWriteId3v1AndV2) {
+  if (tags && (version == kWriteId3v1 || version == kWriteId3v1AndV2)) {
     if (const auto block = BuildId3Tag(kId3v1, *tags)) encoder.SetId3v1Tag(*block);
   }
-  if (version == kWriteId3v2 || version == kWriteId3v1AndV2) {
-    if (const auto block = BuildId3Tag(kId3v2, *tags, extras, padding)) {
+  // A source without texts still gets a tag for its picture and the room for its gains.
+  const bool extrasOnly =
+      !tags && TagModeOf(s.MP3ID3TagType) != TagMode::kNone && (extras.cover || padding > 0);
+  if ((tags || extrasOnly) && (version == kWriteId3v2 || version == kWriteId3v1AndV2)) {
+    if (const auto block = BuildId3Tag(kId3v2, tags.value_or(TagRecord{}), extras, padding)) {
       encoder.SetId3v2Tag(*block);
     }
   }
