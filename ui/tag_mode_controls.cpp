@@ -20,8 +20,6 @@ TagModeControls::TagModeControls(const std::array<const char*, 3>& radioTexts, c
   edit_->setObjectName(QStringLiteral("editTag"));
   cover_->setObjectName(QStringLiteral("carryCover"));
   replayGain_->setObjectName(QStringLiteral("replayGain"));
-  cover_->setVisible(false);
-  replayGain_->setVisible(false);
   auto* layout = new QVBoxLayout(this);
   for (int i = 0; i < 3; ++i) {
     auto* radio = new QRadioButton(QString::fromUtf8(radioTexts[static_cast<size_t>(i)]), this);
@@ -65,8 +63,6 @@ void TagModeControls::SetChoice(int choice) {
 
 void TagModeControls::BindExtras(TagDefaults& tags) {
   extras_ = &tags;
-  cover_->setVisible(true);
-  replayGain_->setVisible(true);
   SetChoice(Choice());
 }
 

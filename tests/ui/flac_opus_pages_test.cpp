@@ -113,8 +113,13 @@ class FlacOpusPagesTest : public QObject {
     Pick(h, "compression", "0 (fastest, largest)");
     Pick(h, "sampleRate", "192000 Hz");
     Click(h, "channel0");
+    // The cover and ReplayGain boxes: ticked as stored, usable while tags are written.
+    QVERIFY(h.Checked("carryCover") && !h.Checked("replayGain"));
+    Click(h, "carryCover");
+    Click(h, "replayGain");
     Click(h, "tagChoice2");
     QVERIFY(!h.Enabled("editTag"));
+    QVERIFY(!h.Enabled("carryCover") && !h.Enabled("replayGain"));
     ExpectSharedControls(h);
     ExpectPageFits(h, "page-flac");
     h.page->StoreInto(s);
@@ -127,6 +132,8 @@ class FlacOpusPagesTest : public QObject {
     QCOMPARE(stored.AmplifyFLACCoeff, 3000);
     QCOMPARE(stored.FlacTags.Artist, std::string("Ensemble"));
     QCOMPARE(stored.FlacTags.Album, std::string("Lieder"));
+    QCOMPARE(stored.FlacTags.CarryCover, 0);
+    QCOMPARE(stored.FlacTags.ReplayGain, 2);  // the track's and the album's
 
     Pick(h, "sampleRate", "Same as original file");
     Click(h, "channel2");

@@ -220,6 +220,16 @@ class TagEditDialogTest : public QObject {
     Type(d.Child<QLineEdit>("comment"), "C");
     Type(d.Child<QLineEdit>("composer"), "Composer D");
     Type(d.Child<QLineEdit>("copyright"), "(c) E");
+    // The picture: chosen, cleared, chosen again; Choose... answered with nothing keeps it.
+    QVERIFY(d.Child<QLineEdit>("picture")->isReadOnly());
+    QString answer = QString::fromUtf8("/pictures/Ёлка front.jpg");
+    d.dialog.pickPicture = [&answer](QWidget*) { return answer; };
+    Click(d.Child<QPushButton>("choosePicture"));
+    Click(d.Child<QPushButton>("clearPicture"));
+    QCOMPARE(d.Child<QLineEdit>("picture")->text(), QString());
+    Click(d.Child<QPushButton>("choosePicture"));
+    answer.clear();
+    Click(d.Child<QPushButton>("choosePicture"));
     Click(d.Child<QPushButton>("ok"));
 
     QCOMPARE(d.dialog.result(), int(QDialog::Accepted));
@@ -236,6 +246,7 @@ class TagEditDialogTest : public QObject {
     expected.Copyright = "(c) E";
     expected.TrackNumType = 2;
     expected.CustomTrackNum = 255;
+    expected.CoverPicture = "/pictures/\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0 front.jpg";
     QCOMPARE(d.dialog.Tags(), expected);
   }
 
