@@ -58,6 +58,14 @@ int main(int argc, char** argv) {
        "lame",
        {cli, "convert", "--format", "mp3", "--bitrate", "128", "--out", ours, input},
        {"lame", "--quiet", "-b", "128", "--cbr", input, ours + "/lame.mp3"}},
+      // The cost of measuring the loudness while the file converts: the same conversion
+      // with and without ReplayGain tags.
+      {"-> MP3 128k with ReplayGain",
+       "no gain",
+       {cli, "convert", "--format", "mp3", "--bitrate", "128", "--replaygain", "track", "--out",
+        ours, input},
+       {cli, "convert", "--format", "mp3", "--bitrate", "128", "--out", ours, input},
+       1.05},
       {"-> Ogg Vorbis 128 kbit/s",
        "oggenc",
        {cli, "convert", "--format", "ogg", "--bitrate", "128", "--out", ours, input},

@@ -52,7 +52,7 @@ class TallyingSink : public PcmSink {
 // Tags the finished staged file with the track's gain (none for silence or less than
 // 400 ms of audio, when old gain tags are still removed) and hands the measure on for
 // the album's.
-bool WriteTrackGains(const EncodeRecipe& recipe, const LoudnessMeter& meter, StagedOutput& out,
+bool WriteTrackGains(const EncodeRecipe& recipe, LoudnessMeter& meter, StagedOutput& out,
                      const EncodeContext& context) {
   GainTags gains;
   if (const std::optional<double> lufs = meter.Blocks().Integrated()) {

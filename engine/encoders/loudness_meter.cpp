@@ -1,8 +1,10 @@
 #include "engine/encoders/loudness_meter.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/dsp/float_samples.h"
+#include "engine/dsp/sample_width.h"
 
 namespace sonorell {
 
@@ -24,8 +26,32 @@ bool LoudnessMeter::Open(const PcmFormat& format) {
 }
 
 bool LoudnessMeter::WritePcm(const void* left, const void* right, int frames) {
-  if (state_ && frames > 0) Measure(left, right, frames);
+  if (state_ && frames > 0) {
+    WaitForBlock();
+    const size_t bytes = BlockBytes(frames, format_.bits);
+    const void* planes[2] = {left, right};
+    for (int c = 0; c < format_.channels; ++c) {
+      std::vector<uint8_t>& copy = staged_[c];
+      copy.resize(bytes);
+      std::memcpy(copy.data(), planes[c], bytes);
+    }
+    measuring_ = true;
+    side_.Start([this, frames] {
+      Measure(staged_[0].data(), staged_[1].data(), frames);
+      return true;
+    });
+  }
   return next_.WritePcm(left, right, frames);
+}
+
+void LoudnessMeter::WaitForBlock() {
+  if (measuring_) side_.Wait();
+  measuring_ = false;
+}
+
+const LoudnessHistogram& LoudnessMeter::Blocks() {
+  WaitForBlock();
+  return blocks_;
 }
 
 void LoudnessMeter::Measure(const void* left, const void* right, int frames) {
@@ -60,7 +86,8 @@ void LoudnessMeter::Measure(const void* left, const void* right, int frames) {
   }
 }
 
-double LoudnessMeter::Peak() const {
+double LoudnessMeter::Peak() {
+  WaitForBlock();
   double peak = 0.0;
   for (int c = 0; state_ && c < format_.channels; ++c) {
     double value = 0.0;

@@ -11,6 +11,7 @@
 #include "tests/engine/encoders/tags/locale_guard.h"
 #include "tests/support/decoding.h"
 #include "tests/support/recording_progress.h"
+#include "tests/support/sweep_share.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/temp_profile.h"
 
@@ -124,9 +125,11 @@ TEST_F(AacOutput, EverySampleBecomesAacInEachContainerWithItsRateChannelsAndLeng
   int checked = 0;
   std::vector<testing::NativeSample> samples = testing::NativeSamples();
   for (const auto& s : testing::DecodedSamples()) samples.push_back(s);
+  testing::SweepShare share;
   for (const auto& sample : samples) {
     const std::string source = SamplePath(sample.name);
     if (!std::filesystem::exists(source) || !testing::FactoryOpens(source, sample.type)) continue;
+    if (!share.Take()) continue;
     const testing::StreamProbe in = FfprobeStream(source);
     ASSERT_TRUE(in.ok) << sample.name;
     const long sourceFrames = testing::FfmpegFrames(source);

@@ -12,6 +12,7 @@
 #include "tests/platform/amr/amr_frames.h"
 #include "tests/support/decoding.h"
 #include "tests/support/recording_progress.h"
+#include "tests/support/sweep_share.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/temp_profile.h"
 
@@ -356,9 +357,11 @@ TEST_F(AmrOutput, SharedSamplesConvertToBothFiles) {
   int checked = 0;
   std::vector<testing::NativeSample> samples = testing::NativeSamples();
   for (const auto& s : testing::DecodedSamples()) samples.push_back(s);
+  testing::SweepShare share;
   for (const auto& sample : samples) {
     const std::string source = SamplePath(sample.name);
     if (!std::filesystem::exists(source) || !testing::FactoryOpens(source, sample.type)) continue;
+    if (!share.Take()) continue;
     const testing::StreamProbe probe = testing::FfprobeStream(source);
     ASSERT_TRUE(probe.ok) << sample.name;
     for (AmrFileKind kind : {AmrFileKind::kAmr, AmrFileKind::kAwb}) {

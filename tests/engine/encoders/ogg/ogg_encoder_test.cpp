@@ -12,6 +12,7 @@
 #include "tests/engine/encoders/tags/locale_guard.h"
 #include "tests/support/decoding.h"
 #include "tests/support/recording_progress.h"
+#include "tests/support/sweep_share.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/temp_profile.h"
 
@@ -165,12 +166,14 @@ TEST_F(OggOutput, RatesChannelsAndBitRatesFollowTheOptions) {
                  {"22k-480-stereo", false, 480, 22050, 2},
                  {"22k-480-mono", false, 480, 22050, 1},
                  {"44k-8-stereo", false, 8, 44100, 2}};
+  testing::SweepShare share;
   for (const auto& [sourceRate, row] : AutoTable()) {
     for (int channels : {1, 2}) {
       const std::string source =
           Tone("t" + std::to_string(sourceRate) + "-" + std::to_string(channels) + ".wav",
                sourceRate, channels, 1.0);
       for (const Choice& c : choices) {
+        if (!share.Take()) continue;
         settings = Settings();
         if (!c.automatic) Fixed(c.kbps, c.rate, c.channels);
         const std::string name = c.name;

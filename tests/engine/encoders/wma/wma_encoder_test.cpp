@@ -18,6 +18,7 @@
 #include "tests/support/decoding.h"
 #include "tests/support/no_wm_runtime.h"
 #include "tests/support/recording_progress.h"
+#include "tests/support/sweep_share.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/temp_profile.h"
 
@@ -200,12 +201,14 @@ TEST_F(WmaOutput, EverySampleConvertsForSeveralEncodingsOfTheList) {
   const struct {
     int rate, bitRate, channels;
   } encodings[] = {{44100, 128000, 2}, {22050, 32000, 1}, {48000, 192000, 2}, {16000, 24000, 1}};
+  testing::SweepShare share;
   for (const char* name : {"chord-16bit.wav", "chord.flac", "chord.mp3", "chord.wma",
                            "speech-mono-48k.wav", "chord-ulaw.au", "clip-with-video.mp4"}) {
     if (!std::filesystem::exists(SamplePath(name))) continue;
     const std::string source = SamplePath(name);
     const double sourceSeconds = testing::FfprobeSeconds(source);
     for (const auto& e : encodings) {
+      if (!share.Take()) continue;
       SCOPED_TRACE(std::string(name) + " " + std::to_string(e.rate) + " " +
                    std::to_string(e.bitRate) + " " + std::to_string(e.channels));
       Fixed(e.rate, e.bitRate, e.channels);
