@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/encoders/tags/image_kind.h"
+#include "engine/encoders/tags/cover_picture_check.h"
 #include "engine/encoders/tags/track_number.h"
 #include "engine/encoders/tags/utf8_tag_text.h"
 #include "platform/text/text_conversion.h"
@@ -25,7 +25,7 @@ uint16_t Count16(std::string_view text) {
 }
 
 // A picture's atom and the index around it count in 32 bits.
-constexpr size_t kMaxCoverBytes = size_t{1} << 30;
+constexpr size_t kMaxMp4PictureBytes = size_t{1} << 30;
 
 }  // namespace
 
@@ -89,11 +89,12 @@ std::string Mp4AacWriter::SetExtras(const ExtraTags& extras) {
   }
   if (!extras.cover) return {};
   const std::string& picture = extras.cover->data;
-  const ImageKind kind = ImageKindOf(picture);
-  if (kind == ImageKind::kOther) return "MP4 files hold JPEG and PNG pictures only";
-  const auto type =
-      kind == ImageKind::kPng ? platform::Mp4ArtType::kPng : platform::Mp4ArtType::kJpeg;
-  if (picture.size() > kMaxCoverBytes ||
+  const std::string mime = ImageMimeType(picture);
+  if (mime != "image/jpeg" && mime != "image/png") {
+    return "MP4 files hold JPEG and PNG pictures only";
+  }
+  const auto type = mime == "image/png" ? platform::Mp4ArtType::kPng : platform::Mp4ArtType::kJpeg;
+  if (picture.size() > kMaxMp4PictureBytes ||
       !platform::MP4SetMetadataCoverArtExx(file, reinterpret_cast<const uint8_t*>(picture.data()),
                                            static_cast<uint32_t>(picture.size()), type)) {
     return "it is larger than an MP4 file holds";

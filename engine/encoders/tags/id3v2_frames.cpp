@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/encoders/tags/gain_texts.h"
-#include "engine/encoders/tags/image_kind.h"
+#include "engine/encoders/tags/cover_picture_check.h"
 #include "platform/text/text_conversion.h"
 
 namespace sonorell {
@@ -164,7 +164,7 @@ std::string PictureMime(const CoverPicture& picture) {
       !picture.mime.empty() && std::all_of(picture.mime.begin(), picture.mime.end(),
                                            [](char c) { return c > ' ' && c < 0x7F; });
   if (plain) return picture.mime;
-  return std::string(ImageMimeOf(ImageKindOf(picture.data)));
+  return ImageMimeType(picture.data);
 }
 
 void AddGainFrame(Id3v2Tag& tag, std::string_view description, const std::string& value) {
