@@ -81,7 +81,9 @@ TEST_F(CoverAndGainOutputs, EverySourceKindsPictureReachesEveryOutputThatHoldsOn
     for (const char* name : {"a", "b", "c", "d", "e", "f", "loose"}) {
       SCOPED_TRACE(name);
       const std::string file = out + name + "." + format;
-      EXPECT_EQ(FfmpegAttachedPicture(file), name == std::string("d") ? back : front);
+      const std::optional<std::string> picture = FfmpegAttachedPicture(file);
+      EXPECT_TRUE(picture == (name == std::string("d") ? back : front))
+          << (picture ? std::to_string(picture->size()) + " bytes" : "no picture");
       // The extra texts travel with the picture (the loose file has none).
       EXPECT_EQ(FfprobeTag(file, "album_artist"),
                 name == std::string("loose") ? "" : "Ensemble Ébène");
