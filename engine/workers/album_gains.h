@@ -27,7 +27,8 @@ struct AlbumGainFailure {
 // The album of a run's files is the folder of their sources: the files of one folder
 // converted together. Each album's loudness is that of all its files' blocks together and
 // its peak their largest; every file of it is then tagged with its own track gain and the
-// album's, through writeGains (an atomic edit of the committed output). A file of an album
+// album's, through writeGains on a copy that replaces the committed output once complete,
+// so a killed run never leaves one half-edited. A file of an album
 // without measurable loudness (silence throughout) keeps the tags it has.
 std::vector<AlbumGainFailure> WriteAlbumGains(const std::vector<AlbumTrack>& tracks,
                                               GainTagWriter writeGains);
