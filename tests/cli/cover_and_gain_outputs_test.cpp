@@ -3,14 +3,15 @@
 // EBU R128 measure of the same sound.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <filesystem>
-#include <regex>
 #include <string>
 
 #include "tests/engine/encoders/tags/cover_inputs.h"
 #include "tests/support/cli_runner.h"
 #include "tests/support/decoding.h"
+#include "tests/support/ebur128_summary.h"
 #include "tests/support/mutagen_tags.h"
 #include "tests/support/temp_folder.h"
 
@@ -32,9 +33,20 @@ std::string FfprobeTag(const std::string& path, const std::string& name) {
       "default=nw=1 " +
       ShellQuote(path));
   if (!out) return "<no ffprobe>";
-  std::smatch m;
-  const std::regex line("(^|\\n)TAG:" + name + "=([^\\n]*)", std::regex::icase);
-  return std::regex_search(*out, m, line) ? m[2].str() : std::string();
+  const auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  const std::string wanted = "tag:" + lower(name) + "=";
+  size_t start = 0;
+  while (start < out->size()) {
+    size_t end = out->find('\n', start);
+    if (end == std::string::npos) end = out->size();
+    const std::string line = out->substr(start, end - start);
+    if (lower(line.substr(0, wanted.size())) == wanted) return line.substr(wanted.size());
+    start = end + 1;
+  }
+  return std::string();
 }
 
 class CoverAndGainOutputs : public ::testing::Test {
@@ -116,20 +128,6 @@ TEST_F(CoverAndGainOutputs, APictureThatCannotBeCarriedLeavesItOutAndSaysWhy) {
   EXPECT_EQ(FfprobeTag(dir / "out-mp3/big.mp3", "album_artist"), "Kept");
 }
 
-// ffmpeg's integrated loudness (LUFS) and sample peak (dBFS) of a file.
-std::pair<double, double> Ebur128(const std::string& path) {
-  const auto log = CommandOutput("ffmpeg -nostats -hide_banner -i " + ShellQuote(path) +
-                                 " -af ebur128=peak=sample -f null - 2>&1 | sed -n "
-                                 "'/Summary:/,$p'");
-  std::smatch i, peak;
-  if (!log || !std::regex_search(*log, i, std::regex(R"(I:\s+(-?[0-9.]+) LUFS)")) ||
-      !std::regex_search(*log, peak, std::regex(R"(Peak:\s+(-?[0-9.]+) dBFS)"))) {
-    ADD_FAILURE() << "no ebur128 summary for " << path;
-    return {0, 0};
-  }
-  return {std::stod(i[1]), std::stod(peak[1])};
-}
-
 double Number(const std::string& text) {
   return text.empty() ? NAN : std::stod(text);
 }
@@ -147,7 +145,9 @@ TEST_F(CoverAndGainOutputs, GainsAgreeWithEbur128ForEachTrackAndTheirAlbum) {
     parts += " " + ShellQuote(wav);
   }
   ASSERT_TRUE(CommandOutput("sox" + parts + " " + ShellQuote(dir / "joined.wav")));
-  const double albumLufs = Ebur128(dir / "joined.wav").first;
+  const std::optional<testing::Ebur128Summary> joined = testing::FfmpegEbur128(dir / "joined.wav");
+  ASSERT_TRUE(joined);
+  const double albumLufs = joined->integrated;
 
   Convert("flac", "--replaygain album", paths);
   Convert("opus", "--replaygain album", paths);
@@ -162,7 +162,11 @@ TEST_F(CoverAndGainOutputs, GainsAgreeWithEbur128ForEachTrackAndTheirAlbum) {
   for (const int level : {4, 14, 28}) {
     const std::string name = "pink" + std::to_string(level);
     SCOPED_TRACE(name);
-    const auto [lufs, peakDb] = Ebur128(album + "/" + name + ".wav");
+    const std::optional<testing::Ebur128Summary> source =
+        testing::FfmpegEbur128(album + "/" + name + ".wav");
+    ASSERT_TRUE(source);
+    const double lufs = source->integrated;
+    const double peakDb = source->peakDb;
     // FLAC holds the very samples measured: REPLAYGAIN_* against -18 LUFS.
     const std::string flac = dir / ("out-flac/" + name + ".flac");
     EXPECT_NEAR(Number(FfprobeTag(flac, "REPLAYGAIN_TRACK_GAIN")), -18 - lufs, 0.1);

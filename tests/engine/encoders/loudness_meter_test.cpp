@@ -4,15 +4,16 @@
 
 #include <cmath>
 #include <cstring>
-#include <regex>
 
 #include "tests/support/decoding.h"
+#include "tests/support/ebur128_summary.h"
 #include "tests/support/temp_folder.h"
 
 namespace sonorell {
 namespace {
 
 using testing::CommandOutput;
+using testing::FfmpegEbur128;
 using testing::TempFolder;
 using testing::ToolAvailable;
 
@@ -20,24 +21,6 @@ class NullSink : public PcmSink {
  public:
   bool WritePcm(const void*, const void*, int) override { return true; }
 };
-
-// ffmpeg's EBU R128 summary of a file: integrated loudness (LUFS) and sample peak (dBFS).
-struct FfmpegLoudness {
-  double integrated = 0;
-  double peakDb = 0;
-};
-
-std::optional<FfmpegLoudness> FfmpegEbur128(const std::string& path) {
-  const std::optional<std::string> log =
-      CommandOutput("ffmpeg -nostats -hide_banner -i " + testing::ShellQuote(path) +
-                    " -af ebur128=peak=sample -f null - 2>&1 | sed -n '/Summary:/,$p'");
-  std::smatch i, peak;
-  if (!log || !std::regex_search(*log, i, std::regex(R"(I:\s+(-?[0-9.]+) LUFS)")) ||
-      !std::regex_search(*log, peak, std::regex(R"(Peak:\s+(-?[0-9.]+) dBFS)"))) {
-    return std::nullopt;
-  }
-  return FfmpegLoudness{std::stod(i[1]), std::stod(peak[1])};
-}
 
 // Feeds a 16-bit stereo WAV, as sox delivers its samples, through a meter in planar blocks.
 bool Measure(const std::string& path, LoudnessMeter& meter) {
@@ -72,7 +55,7 @@ TEST(LoudnessMeter, TrackAndAlbumLoudnessAgreeWithFfmpegsEbur128) {
     NullSink sink;
     LoudnessMeter meter(sink);
     ASSERT_TRUE(Measure(wav, meter));
-    const std::optional<FfmpegLoudness> reference = FfmpegEbur128(wav);
+    const std::optional<testing::Ebur128Summary> reference = FfmpegEbur128(wav);
     ASSERT_TRUE(reference);
     const std::optional<double> measured = meter.Blocks().Integrated();
     ASSERT_TRUE(measured);
@@ -85,7 +68,7 @@ TEST(LoudnessMeter, TrackAndAlbumLoudnessAgreeWithFfmpegsEbur128) {
   // other (whose few blocks across the joins barely count).
   const std::string joined = dir / "album.wav";
   ASSERT_TRUE(CommandOutput("sox" + parts + " " + joined));
-  const std::optional<FfmpegLoudness> reference = FfmpegEbur128(joined);
+  const std::optional<testing::Ebur128Summary> reference = FfmpegEbur128(joined);
   ASSERT_TRUE(reference && album.Integrated());
   EXPECT_NEAR(*album.Integrated(), reference->integrated, 0.1);
 
