@@ -33,8 +33,10 @@ using std::chrono::milliseconds;
 
 // Longest sleep between looks at Cancel and the time limits.
 constexpr milliseconds kMaxWait{100};
-// A worker speaks short protocol lines; anything longer is noise from a library and dropped.
-constexpr size_t kMaxLineBytes = 64 * 1024;
+// A worker speaks short protocol lines, but for a result line with loudness blocks: at most
+// one count per 1/100 LU from -70 to +30 LUFS, some 250 KB. Anything longer is noise from a
+// library and dropped.
+constexpr size_t kMaxLineBytes = 1024 * 1024;
 // How a forked child ends when its parent is already gone before it starts.
 constexpr int kChildLostParent = 125;
 // Reads per wake-up, so one chatty child cannot starve the others or the time limits.

@@ -74,6 +74,17 @@ TEST(WorkerProtocol, SecondsKeepTheirFormUnderAnyLocale) {
   ASSERT_TRUE(back);
   EXPECT_EQ(back->loudness, r.loudness);
   EXPECT_EQ(back->peak, 0.25);
+  // The widest measure a file can give, every level from -70 to +30 LUFS, stays within what
+  // the parent reads of a line (1 MB) and comes back whole.
+  WorkerResult wide;
+  for (int step = -7000; step <= 3000; ++step) {
+    for (int n = 0; n < 3; ++n) wide.loudness.Add(step / 100.0);
+  }
+  const std::string wideLine = ResultLine(wide);
+  EXPECT_LT(wideLine.size(), 1024u * 1024u);
+  const std::optional<WorkerResult> wideBack = ParseResultLine(wideLine);
+  ASSERT_TRUE(wideBack);
+  EXPECT_EQ(wideBack->loudness, wide.loudness);
   r.sourceSeconds = std::numeric_limits<double>::infinity();
   const std::string infinite = ResultLine(r);
   EXPECT_NE(infinite.find("\t0.000\t"), std::string::npos);
