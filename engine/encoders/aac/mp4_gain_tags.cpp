@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::string_view kFullBoxPrefix("\0\0\0\0", 4);
 constexpr std::string_view kItunesMean = "com.apple.iTunes";
-constexpr std::string_view kGainPrefix = "replaygain_";
 // The handler a metadata atom of iTunes items names: "mdir" by "appl".
 constexpr std::string_view kMetadataHandler(
     "\0\0\0\0"
@@ -21,22 +20,10 @@ constexpr std::string_view kMetadataHandler(
     25);
 constexpr std::string_view kUtf8DataType("\0\0\0\1\0\0\0\0", 8);
 
-bool IsGainName(std::string_view name) {
-  if (name.size() < kGainPrefix.size()) return false;
-  for (size_t i = 0; i < kGainPrefix.size(); ++i) {
-    const char c = name[i];
-    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kGainPrefix[i]) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// A freeform item ("----") whose name says it holds a ReplayGain value.
 bool IsGainItem(std::string_view item) {
   const std::optional<std::string> name = ChildBody(item, "name");
   return name && name->size() >= kFullBoxPrefix.size() &&
-         IsGainName(std::string_view(*name).substr(kFullBoxPrefix.size()));
+         IsReplayGainName(std::string_view(*name).substr(kFullBoxPrefix.size()));
 }
 
 std::optional<std::string> FreeformItem(std::string_view name, const std::string& value) {
@@ -58,17 +45,8 @@ std::optional<std::string> EditedItemList(std::string_view items, const GainTags
     if (atom.type == "----" && IsGainItem(body)) continue;
     out.append(item);
   }
-  std::vector<std::pair<std::string_view, std::string>> values;
-  if (gains.track) {
-    values.emplace_back("replaygain_track_gain", ReplayGainText(*gains.track));
-    values.emplace_back("replaygain_track_peak", ReplayGainPeakText(*gains.track));
-  }
-  if (gains.album) {
-    values.emplace_back("replaygain_album_gain", ReplayGainText(*gains.album));
-    values.emplace_back("replaygain_album_peak", ReplayGainPeakText(*gains.album));
-  }
-  for (const auto& [name, value] : values) {
-    const std::optional<std::string> item = FreeformItem(name, value);
+  for (const ReplayGainItem& gain : ReplayGainItems(gains)) {
+    const std::optional<std::string> item = FreeformItem(gain.lowerName, gain.value);
     if (!item) return std::nullopt;
     out.append(*item);
   }

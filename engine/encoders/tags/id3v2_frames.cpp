@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/encoders/tags/gain_texts.h"
 #include "engine/encoders/tags/cover_picture_check.h"
+#include "engine/encoders/tags/gain_texts.h"
 #include "platform/text/text_conversion.h"
 
 namespace sonorell {
@@ -31,8 +31,6 @@ constexpr uint8_t kLatin1 = 0;
 constexpr uint8_t kUtf16WithMark = 1;
 constexpr uint8_t kUtf16BigEndian = 2;
 constexpr uint8_t kUtf8 = 3;
-
-constexpr std::string_view kGainPrefix = "REPLAYGAIN_";
 
 uint8_t Byte(std::string_view bytes, size_t pos) {
   return static_cast<uint8_t>(bytes[pos]);
@@ -120,23 +118,13 @@ std::string AsciiOfFirstText(uint8_t encoding, std::string_view text) {
   return out;
 }
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    const char c = text[i];
-    const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    if (upper != prefix[i]) return false;
-  }
-  return true;
-}
-
 bool IsGainFrame(const Id3v2Frame& frame, int major) {
   if (frame.id != "TXXX") return false;
   const std::optional<std::string> body = ReadableBody(frame, major);
   if (!body || body->empty()) return false;
   const std::string description =
       AsciiOfFirstText(static_cast<uint8_t>((*body)[0]), std::string_view(*body).substr(1));
-  return StartsWithIgnoringCase(description, kGainPrefix);
+  return IsReplayGainName(description);
 }
 
 // A text field with its terminator: Latin-1 when every character fits, else UTF-16 (little
@@ -289,13 +277,8 @@ size_t RemoveGainFrames(Id3v2Tag& tag) {
 }
 
 void AddGainFrames(Id3v2Tag& tag, const GainTags& gains) {
-  if (gains.track) {
-    AddGainFrame(tag, "REPLAYGAIN_TRACK_GAIN", ReplayGainText(*gains.track));
-    AddGainFrame(tag, "REPLAYGAIN_TRACK_PEAK", ReplayGainPeakText(*gains.track));
-  }
-  if (gains.album) {
-    AddGainFrame(tag, "REPLAYGAIN_ALBUM_GAIN", ReplayGainText(*gains.album));
-    AddGainFrame(tag, "REPLAYGAIN_ALBUM_PEAK", ReplayGainPeakText(*gains.album));
+  for (const ReplayGainItem& item : ReplayGainItems(gains)) {
+    AddGainFrame(tag, item.upperName, item.value);
   }
 }
 

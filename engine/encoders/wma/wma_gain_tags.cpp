@@ -11,13 +11,9 @@ bool WriteWmaGainTags(const std::string& path, const GainTags& gains) {
   platform::wm::AsfAttributeEdit edit;
   edit.remove = {u"replaygain_track_gain", u"replaygain_track_peak", u"replaygain_album_gain",
                  u"replaygain_album_peak"};
-  if (gains.track) {
-    edit.add.push_back(WmaTextAttribute(edit.remove[0], ReplayGainText(*gains.track)));
-    edit.add.push_back(WmaTextAttribute(edit.remove[1], ReplayGainPeakText(*gains.track)));
-  }
-  if (gains.album) {
-    edit.add.push_back(WmaTextAttribute(edit.remove[2], ReplayGainText(*gains.album)));
-    edit.add.push_back(WmaTextAttribute(edit.remove[3], ReplayGainPeakText(*gains.album)));
+  for (const ReplayGainItem& item : ReplayGainItems(gains)) {
+    edit.add.push_back(
+        WmaTextAttribute(std::u16string(item.lowerName.begin(), item.lowerName.end()), item.value));
   }
   switch (platform::wm::EditAsfAttributes(path, edit)) {
     case platform::wm::AsfEditResult::kInPlace:
