@@ -117,14 +117,18 @@ inline std::optional<std::string> FfmpegAttachedPicture(const std::string& path)
                        " -map 0:v:0 -c copy -f data -");
 }
 
-// A small test picture made by ffmpeg (JPEG or PNG, as the name's extension says); its
-// bytes, empty when it could not be made.
+// An image made by ffmpeg: a test pattern of the given size, JPEG or PNG as the name's
+// extension says.
+inline bool MakeImage(const std::string& path, int width, int height) {
+  return CommandOutput(
+             "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=s=" + std::to_string(width) + "x" +
+             std::to_string(height) + " -frames:v 1 " + ShellQuote(path))
+      .has_value();
+}
+
+// A small test picture made so; its bytes, empty when it could not be made.
 inline std::string MakeTestPicture(const std::string& path) {
-  if (!CommandOutput("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=96x64 -frames:v 1 -y " +
-                     ShellQuote(path))) {
-    return {};
-  }
-  return ReadFileBytes(path);
+  return MakeImage(path, 96, 64) ? ReadFileBytes(path) : std::string();
 }
 
 // Whether ffmpeg, ffprobe and mutagen are all here to read tags back.

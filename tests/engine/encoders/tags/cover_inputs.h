@@ -25,12 +25,7 @@ inline bool RunIn(const std::string& folder, const std::string& command) {
 // tone.wav (one second of 16-bit stereo), front.jpg and back.png in folder.
 inline bool MakeToneAndImages(const std::string& folder) {
   return RunIn(folder, "sox -n -b 16 -r 44100 -c 2 tone.wav synth 1 sine 440") &&
-         RunIn(folder,
-               "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=64x48 -frames:v 1 "
-               "front.jpg") &&
-         RunIn(folder,
-               "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=32x32 -frames:v 1 "
-               "back.png");
+         MakeImage(folder + "/front.jpg", 64, 48) && MakeImage(folder + "/back.png", 32, 32);
 }
 
 // Beside tone.wav, front.jpg and back.png: six sources that carry pictures and the extra

@@ -71,12 +71,4 @@ inline std::string DecodedMd5(const std::string& path) {
       .value_or("no decode");
 }
 
-// An image made by ffmpeg: a test pattern of the given size, as PNG or JPEG.
-inline bool MakeImage(const std::string& path, int width, int height) {
-  return CommandOutput(
-             "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=s=" + std::to_string(width) + "x" +
-             std::to_string(height) + " -frames:v 1 " + ShellQuote(path))
-      .has_value();
-}
-
 }  // namespace sonorell::testing
