@@ -86,8 +86,9 @@ TEST(WorkerPool, LinesArriveWholeWhateverTheChildsWrites) {
             "printf 'split '; sleep 0.05; printf 'in three'; sleep 0.05; printf ' pieces\\n'; "
             "printf 'tail'"),
       Shell("printf 'a\\nb\\r\\n\\nc\\n'"),
-      // A runaway line is dropped, the lines around it are not.
-      Shell("echo before; head -c 200000 /dev/zero | tr '\\000' x; echo; echo after")};
+      // A runaway line (beyond the 1 MB a result line may take) is dropped, the lines around
+      // it are not.
+      Shell("echo before; head -c 2000000 /dev/zero | tr '\\000' x; echo; echo after")};
   Record r;
   RunWorkerPool(jobs, {2}, Recording(r));
   EXPECT_EQ(r.lines[0], (std::vector<std::string>{"progress\t10", "result\tok",
