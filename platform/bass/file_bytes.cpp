@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <limits>
+#include <algorithm>
 
 namespace platform::bass {
 namespace {
@@ -69,11 +69,14 @@ std::optional<std::vector<uint8_t>> ReadFileRange(const std::string& path, uint6
                                                   size_t size) {
   const Fd fd(path);
   if (fd.get() < 0) return std::nullopt;
-  // No file reaches past what a file offset can say: nothing is there.
-  if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
-    return std::vector<uint8_t>();
-  }
-  std::vector<uint8_t> bytes(size);
+  // Only what the file holds is read: nothing lies past its end (nor past what a file offset
+  // can say), and a range reaching beyond it is cut there rather than allocated whole.
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return std::nullopt;
+  const auto fileSize = static_cast<uint64_t>(st.st_size);
+  if (offset >= fileSize) return std::vector<uint8_t>();
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::min<uint64_t>(size, fileSize - offset)));
+  size = bytes.size();
   const ssize_t n = ReadFully(fd.get(), bytes.data(), size, static_cast<off_t>(offset));
   if (n < 0) return std::nullopt;
   bytes.resize(static_cast<size_t>(n));
