@@ -33,6 +33,9 @@ struct Settings {
   // Files converted at once, 1..64; 0 stands for the machine's number of cores (see
   // EffectiveFilesAtOnce in settings/files_at_once.h).
   int FilesAtOnce = 0;
+  // A long file is encoded on the cores that fewer files than FilesAtOnce leave free, in
+  // chunks joined seamlessly (formats that allow it); 1 by default.
+  int SplitLongFiles = 1;
   // A source that breaks off is converted as far as it can be decoded (the row says the
   // output is partial) instead of failing; 0 by default.
   int KeepDamaged = 0;

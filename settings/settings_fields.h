@@ -57,6 +57,7 @@ inline constexpr Field kFields[] = {
     {"FilterExts", kO, nullptr, &Settings::FilterExts},
     {"FilesAtOnce", kO, &Settings::FilesAtOnce, nullptr, Fix::kFilesAtOnce},
     {"KeepDamaged", kO, &Settings::KeepDamaged},
+    {"SplitLongFiles", kO, &Settings::SplitLongFiles},
     {"OutputFormat", kF, &Settings::OutputFormat},
     {"OptStartPageIndex", kF, &Settings::OptStartPageIndex},
 

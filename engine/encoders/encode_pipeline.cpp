@@ -4,6 +4,8 @@
 #include "engine/encoders/block_conditioner.h"
 #include "engine/encoders/block_pump.h"
 #include "engine/encoders/loudness_meter.h"
+#include "engine/encoders/split/split_choice.h"
+#include "engine/encoders/split/split_writer.h"
 #include "engine/sources/failure_note.h"
 #include "engine/sources/source_factory.h"
 
@@ -82,7 +84,14 @@ int RunEncode(const EncodeRecipe& recipe, InputTypeCode inputType, const std::st
 
   StagedOutput out;
   if (!out.Open(targetPath)) return 0;
-  std::unique_ptr<FormatWriter> writer = recipe.openWriter(out, plan, *source);
+  std::unique_ptr<FormatWriter> writer;
+  if (const int threads = SplitThreads(context.settings, context.cores, source->GetDuration());
+      threads > 1 && recipe.openSplit) {
+    if (std::optional<SplitFormat> split = recipe.openSplit(out, plan, *source)) {
+      writer = std::make_unique<SplitWriter>(plan.output, std::move(*split), threads);
+    }
+  }
+  if (!writer) writer = recipe.openWriter(out, plan, *source);
   if (!writer) return 0;
 
   EncodeTally* tally = context.tally;

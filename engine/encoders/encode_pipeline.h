@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/encoders/block_pump.h"
@@ -10,6 +11,7 @@
 #include "engine/encoders/encode_tally.h"
 #include "engine/encoders/encoder_entry.h"
 #include "engine/encoders/pcm_sink.h"
+#include "engine/encoders/split/chunk_codec.h"
 #include "engine/encoders/staged_output.h"
 #include "engine/encoders/tags/gain_tags.h"
 #include "engine/sources/audio_source.h"
@@ -37,6 +39,13 @@ struct EncodeRecipe {
   // writeGains null.
   int replayGain = 0;
   GainTagWriter writeGains = nullptr;
+  // For formats that can encode one file on several cores: the chunk encoders and joiner
+  // for the decided output, on the staged output. Used instead of openWriter when the file
+  // is long and cores are free (SplitThreads); nullopt (before anything is written) keeps
+  // the file single-pass.
+  std::function<std::optional<SplitFormat>(StagedOutput& out, const ConditioningPlan& plan,
+                                           AudioSource& source)>
+      openSplit;
 };
 
 // The one encode loop: open the source, decide the output, open the writer, pump the blocks

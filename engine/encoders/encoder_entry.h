@@ -32,6 +32,9 @@ struct EncodeContext {
   EncodeTally* tally = nullptr;
   // When set, receives what the user should be told about the output.
   OutputNotes* notes = nullptr;
+  // The cores this file may use: more than one lets a long file be encoded in chunks at the
+  // same time (see split_choice.h).
+  int cores = 1;
 };
 
 // Converts one file. Non-zero when the output file was completed under targetPath; 0 on

@@ -110,14 +110,15 @@ std::string SoundFontQuestion(const std::string& programFolder) {
 
 FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNumber,
                             ConvertProgress& progress, const EncoderFunction& encoder,
-                            const std::set<std::string>* claimedByOthers, EncodeTally* tally) {
+                            const std::set<std::string>* claimedByOthers, EncodeTally* tally,
+                            int cores) {
   FileConversion done;
   if (!ResolveTargetPath(e, done.status, settings, claimedByOthers)) return done;
   ClearFailureNote();
   int result = 0;
   OutputNotes notes;
   if (encoder) {
-    const EncodeContext context{settings, fileNumber, tally, &notes};
+    const EncodeContext context{settings, fileNumber, tally, &notes, cores};
     result = encoder(e.InputType, e.SourcePath, e.TargetPath, progress, context);
   } else {
     SetFailureNote("this build cannot write " + FormatName(settings.OutputFormat) + " files");

@@ -94,7 +94,8 @@ struct FileConversion {
 // entry's TargetPath may hold the refused path; the caller clears it.
 FileConversion ConvertEntry(SourceFile& e, const Settings& settings, int fileNumber,
                             ConvertProgress& progress, const EncoderFunction& encoder,
-                            const std::set<std::string>* claimedByOthers, EncodeTally* tally);
+                            const std::set<std::string>* claimedByOthers, EncodeTally* tally,
+                            int cores = 1);
 
 // The preparations of a run, asked before any file starts: the Windows Media runtime for
 // WMA output, the MIDI sound font for MIDI inputs. False when the run ends here.

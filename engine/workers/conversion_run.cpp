@@ -61,7 +61,9 @@ bool RunConversions(const RunPlan& plan, const RunControl& control, const RunEve
       continue;
     }
     WorkerJob job;
-    job.body = [&plan, i](int toParent) { return ConvertPlannedFile(plan, i, toParent); };
+    job.body = [&plan, i](int toParent, int cores) {
+      return ConvertPlannedFile(plan, i, toParent, cores);
+    };
     job.exclusiveKey = p.target;
     job.partFolders = p.partFolders;
     jobs.push_back(std::move(job));

@@ -125,7 +125,7 @@ void ApplyTestFault(const char* work, const std::string& path) {
   }
 }
 
-int ConvertPlannedFile(const RunPlan& plan, size_t index, int toParent) {
+int ConvertPlannedFile(const RunPlan& plan, size_t index, int toParent, int cores) {
   gCancel = 0;
   std::signal(SIGINT, OnCancelSignal);
   std::signal(SIGTERM, OnCancelSignal);
@@ -151,7 +151,7 @@ int ConvertPlannedFile(const RunPlan& plan, size_t index, int toParent) {
   tally.skipDigest = !plan.verify;
   const FileConversion done =
       ConvertEntry(file, settings, planned.fileNumber, progress,
-                   DefaultRunServices().encoderFor(settings.OutputFormat), &others, &tally);
+                   DefaultRunServices().encoderFor(settings.OutputFormat), &others, &tally, cores);
 
   WorkerResult result;
   result.converted = done.converted;

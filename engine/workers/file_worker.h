@@ -12,8 +12,9 @@ namespace sonorell {
 // asks, and tells the parent through toParent (progress lines while it works, at most a
 // second apart, then one result line; see worker_protocol.h). SIGINT and SIGTERM are the
 // parent's Cancel: the conversion stops and its partial output goes. Returns the exit
-// status: 0 converted, 1 not.
-int ConvertPlannedFile(const RunPlan& plan, size_t index, int toParent);
+// status: 0 converted, 1 not. cores: how many the file may keep busy (a long one is
+// encoded on all of them).
+int ConvertPlannedFile(const RunPlan& plan, size_t index, int toParent, int cores = 1);
 
 // SONORELL_TEST_WORKER_FAULT=<kind>:<text>[,<kind>:<text>...]: a worker whose path holds
 // <text> misbehaves before doing its work, as a decoder might on a hostile file: "crash"

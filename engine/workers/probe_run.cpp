@@ -67,7 +67,7 @@ bool RunProbes(const std::vector<std::string>& paths, const ProbeControl& contro
     std::vector<WorkerJob> jobs;
     for (const std::vector<size_t>& share : shares) {
       WorkerJob job;
-      job.body = [&paths, &share](int toParent) { return ProbeShare(paths, share, toParent); };
+      job.body = [&paths, &share](int toParent, int) { return ProbeShare(paths, share, toParent); };
       jobs.push_back(std::move(job));
     }
     WorkerPoolCallbacks callbacks;

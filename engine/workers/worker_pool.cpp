@@ -120,7 +120,8 @@ bool SingleThreaded() {
 // input reads nothing, standard output goes where standard error goes (a library that
 // prints must not reach any pipe of ours), signals behave as usual, and it ends with
 // _exit: what this process set up is torn down by nobody but the kernel.
-std::optional<Spawned> Fork(const std::function<int(int)>& body, int niceIncrement) {
+std::optional<Spawned> Fork(const std::function<int(int, int)>& body, int cores,
+                            int niceIncrement) {
   std::optional<ChildPipe> pipe = OpenChildPipe();
   if (!pipe) return std::nullopt;
   UniqueFd& readEnd = pipe->readEnd;
@@ -149,7 +150,7 @@ std::optional<Spawned> Fork(const std::function<int(int)>& body, int niceIncreme
       const int now = ::getpriority(PRIO_PROCESS, 0);
       if (errno == 0) ::setpriority(PRIO_PROCESS, 0, std::min(19, now + niceIncrement));
     }
-    const int status = body(writeEnd.get());
+    const int status = body(writeEnd.get(), cores);
     std::fflush(nullptr);
     ::_exit(status);
   }
@@ -168,6 +169,7 @@ struct RunningJob {
   LineSplitter lines{kMaxLineBytes};
   StopReason stop = StopReason::kNone;
   bool killed = false;  // SIGKILL sent
+  int cores = 1;        // the places it was given
 };
 
 void Emit(RunningJob& job, const WorkerPoolCallbacks& callbacks, const std::string& line) {
@@ -318,11 +320,16 @@ void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& opt
         continue;
       }
       const Clock::time_point start = Clock::now();
+      // The last jobs share the places the others leave free.
+      int inUse = 0;
+      for (const RunningJob& r : running) inUse += r.cores;
+      const auto after = static_cast<int>(waiting.size() - i - 1);
+      const int cores = std::max(1, (static_cast<int>(parallel) - inUse) / (1 + after));
       std::optional<Spawned> spawned;
       if (!job.body) {
         spawned = Spawn(job.argv);
       } else if (mayFork) {
-        spawned = Fork(job.body, options.niceIncrement);
+        spawned = Fork(job.body, cores, options.niceIncrement);
       }
       if (!spawned) {
         WorkerOutcome outcome;
@@ -338,6 +345,7 @@ void RunWorkerPool(std::span<const WorkerJob> jobs, const WorkerPoolOptions& opt
       child.output = std::move(spawned->output);
       child.start = start;
       child.lastHeard = start;
+      child.cores = job.body ? cores : 1;
       running.push_back(std::move(child));
       if (callbacks.started) callbacks.started(index, spawned->pid);
     }

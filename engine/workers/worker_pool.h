@@ -23,7 +23,9 @@ struct WorkerJob {
   // pipe to us, then ends with the status body returns. The child inherits everything this
   // process has set up (libraries, settings, the run's plan) at no cost, so only a
   // single-threaded process may use it; the pool refuses to fork a process with threads.
-  std::function<int(int toParent)> body;
+  // cores: how many of the pool's places the job may keep busy: 1 while other jobs wait,
+  // and a share of the free places once fewer jobs than places are left.
+  std::function<int(int toParent, int cores)> body;
 };
 
 struct WorkerOutcome {

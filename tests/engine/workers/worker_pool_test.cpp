@@ -296,7 +296,7 @@ TEST(WorkerPool, AProgramThatCannotStartIsReported) {
 
 WorkerJob Forked(std::function<int(int)> body) {
   WorkerJob job;
-  job.body = std::move(body);
+  job.body = [body = std::move(body)](int toParent, int) { return body(toParent); };
   return job;
 }
 
