@@ -2,6 +2,7 @@
 
 #include "engine/encoders/encode_pipeline.h"
 #include "engine/encoders/flac/flac_gain_tags.h"
+#include "engine/encoders/flac/flac_split.h"
 #include "engine/encoders/flac/flac_writer.h"
 #include "engine/encoders/tags/flac_picture_block.h"
 #include "engine/encoders/tags/output_extras.h"
@@ -32,8 +33,8 @@ int EncodeFlacFile(InputTypeCode inputType, const std::string& sourcePath,
     plan = PlanFlacOutput(s, delivered);
     return CheckRatesConvertible(delivered.rate, plan.output.rate, "a FLAC file");
   };
-  recipe.openWriter = [&](StagedOutput& out, const ConditioningPlan& plan,
-                          AudioSource& source) -> std::unique_ptr<FormatWriter> {
+  const auto openFlac = [&](StagedOutput& out, const ConditioningPlan& plan,
+                           AudioSource& source) -> std::unique_ptr<FlacWriter> {
     FlacStreamSetup setup;
     setup.format = plan.output;
     setup.level = s.FLACCompression;
@@ -65,6 +66,13 @@ int EncodeFlacFile(InputTypeCode inputType, const std::string& sourcePath,
       return nullptr;
     }
     return writer;
+  };
+  recipe.openWriter = openFlac;
+  recipe.openSplit = [&](StagedOutput& out, const ConditioningPlan& plan,
+                         AudioSource& source) -> std::optional<SplitFormat> {
+    std::unique_ptr<FlacWriter> writer = openFlac(out, plan, source);
+    if (!writer) return SplitFormat{};  // no joiner: the file fails with the writer's note
+    return FlacSplitFormat(std::move(writer), plan.output, s.FLACCompression);
   };
   return RunEncode(recipe, inputType, sourcePath, targetPath, progress, context);
 }

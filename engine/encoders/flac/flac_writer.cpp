@@ -19,6 +19,37 @@ constexpr uint64_t kSeekPointBytes = 18;
 
 }  // namespace
 
+bool ConfigureFlacEncoder(FLAC__StreamEncoder* e, const PcmFormat& f, int level) {
+  bool ok = FLAC__stream_encoder_set_channels(e, static_cast<uint32_t>(f.channels)) &&
+            FLAC__stream_encoder_set_bits_per_sample(e, static_cast<uint32_t>(f.bits)) &&
+            FLAC__stream_encoder_set_sample_rate(e, static_cast<uint32_t>(f.rate)) &&
+            FLAC__stream_encoder_set_compression_level(e,
+                                                       static_cast<uint32_t>(std::clamp(level, 0, 8)));
+  // Rates beyond what the streamable subset names still make valid files.
+  if (ok && f.rate > 655350) ok = FLAC__stream_encoder_set_streamable_subset(e, false);
+  return ok;
+}
+
+void FlacPlanes(const PcmFormat& format, const void* left, const void* right, int frames,
+                std::vector<int32_t>& wideLeft, std::vector<int32_t>& wideRight,
+                const FLAC__int32* planes[2]) {
+  planes[0] = static_cast<const int32_t*>(left);
+  planes[1] = static_cast<const int32_t*>(right);
+  if (format.bits != 16) return;
+  // libFLAC takes every width in 32-bit cells.
+  const auto n = static_cast<size_t>(frames);
+  if (wideLeft.size() < n) wideLeft.resize(n);
+  const auto* l = static_cast<const int16_t*>(left);
+  std::copy(l, l + frames, wideLeft.begin());
+  planes[0] = wideLeft.data();
+  if (format.channels == 2) {
+    if (wideRight.size() < n) wideRight.resize(n);
+    const auto* r = static_cast<const int16_t*>(right);
+    std::copy(r, r + frames, wideRight.begin());
+    planes[1] = wideRight.data();
+  }
+}
+
 FlacWriter::~FlacWriter() {
   // Deleting an unfinished encoder makes libFLAC finish the stream; the file is dropped
   // anyway, so nothing more is written.
@@ -34,14 +65,8 @@ bool FlacWriter::Open(const FlacStreamSetup& setup) {
   encoder_.reset(FLAC__stream_encoder_new());
   if (!encoder_) return false;
   FLAC__StreamEncoder* e = encoder_.get();
-  bool ok = FLAC__stream_encoder_set_channels(e, static_cast<uint32_t>(f.channels)) &&
-            FLAC__stream_encoder_set_bits_per_sample(e, static_cast<uint32_t>(f.bits)) &&
-            FLAC__stream_encoder_set_sample_rate(e, static_cast<uint32_t>(f.rate)) &&
-            FLAC__stream_encoder_set_compression_level(
-                e, static_cast<uint32_t>(std::clamp(setup.level, 0, 8)));
   // libFLAC signs the audio with its MD5 by default.
-  // Rates beyond what the streamable subset names still make valid files.
-  if (ok && f.rate > 655350) ok = FLAC__stream_encoder_set_streamable_subset(e, false);
+  bool ok = ConfigureFlacEncoder(e, f, setup.level);
   if (ok && setup.totalFrames > 0) {
     // STREAMINFO holds 36 bits of it until Finish writes the real count.
     ok = FLAC__stream_encoder_set_total_samples_estimate(
@@ -170,23 +195,8 @@ bool FlacWriter::WritePcm(const void* left, const void* right, int frames) {
     return false;
   }
   if (frames <= 0) return true;
-  const FLAC__int32* planes[2] = {static_cast<const int32_t*>(left),
-                                  static_cast<const int32_t*>(right)};
-  if (format_.bits == 16) {
-    // libFLAC takes every width in 32-bit cells.
-    if (left_.size() < static_cast<size_t>(frames)) {
-      left_.resize(static_cast<size_t>(frames));
-      if (format_.channels == 2) right_.resize(static_cast<size_t>(frames));
-    }
-    const auto* l = static_cast<const int16_t*>(left);
-    std::copy(l, l + frames, left_.begin());
-    planes[0] = left_.data();
-    if (format_.channels == 2) {
-      const auto* r = static_cast<const int16_t*>(right);
-      std::copy(r, r + frames, right_.begin());
-      planes[1] = right_.data();
-    }
-  }
+  const FLAC__int32* planes[2];
+  FlacPlanes(format_, left, right, frames, left_, right_, planes);
   if (!FLAC__stream_encoder_process(encoder_.get(), planes, static_cast<uint32_t>(frames))) {
     if (!out_.Failed()) NoteEncoderFailure("FLAC", EncoderFailure::kOnTheAudio);
     return false;
@@ -217,6 +227,68 @@ bool FlacWriter::MarkUnusedSeekPoints() {
     }
   }
   return true;
+}
+
+bool FlacWriter::AppendFrame(const std::vector<uint8_t>& frame) {
+  if (!open_ || closing_ || frame.empty()) return false;
+  if (frameOffsets_.empty()) framesStart_ = out_.Size();
+  frameOffsets_.push_back(out_.Size() - framesStart_);
+  const auto size = static_cast<uint32_t>(std::min<size_t>(frame.size(), UINT32_MAX));
+  smallestFrame_ = smallestFrame_ == 0 ? size : std::min(smallestFrame_, size);
+  largestFrame_ = std::max(largestFrame_, size);
+  position_ = out_.Size() + frame.size();
+  return out_.Write(frame.data(), frame.size());
+}
+
+bool FlacWriter::FinishFrames(uint32_t blockSize, uint64_t totalSamples,
+                              const std::array<uint8_t, 16>& md5) {
+  if (!open_ || closing_ || blockSize == 0) return false;
+  // libFLAC writes nothing more: the headers below are ours.
+  closing_ = true;
+  // STREAMINFO: block sizes (16 bits each), frame sizes (24 bits each), rate (20 bits),
+  // channels - 1 (3), bits - 1 (5), total samples (36), MD5.
+  uint8_t info[34] = {};
+  const auto put = [&info](int at, uint64_t value, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i, value >>= 8) info[at + i] = static_cast<uint8_t>(value);
+  };
+  put(0, blockSize, 2);  // the last block, which may be shorter, does not count
+  put(2, blockSize, 2);
+  put(4, smallestFrame_, 3);
+  put(7, largestFrame_, 3);
+  const uint64_t packed = (static_cast<uint64_t>(format_.rate) << 44) |
+                          (static_cast<uint64_t>(format_.channels - 1) << 41) |
+                          (static_cast<uint64_t>(format_.bits - 1) << 36) |
+                          (totalSamples & ((uint64_t{1} << 36) - 1));
+  put(10, packed, 8);
+  std::copy(md5.begin(), md5.end(), info + 18);
+  if (!out_.WriteAt(8, info, sizeof info)) return false;
+  if (seekTable_) {
+    // Every point of the table laid out beforehand goes to the frame that holds its
+    // sample; points past the end become placeholders, which sort last.
+    const FLAC__StreamMetadata_SeekTable& table = seekTable_->data.seek_table;
+    for (uint32_t i = 0; i < table.num_points; ++i) {
+      uint8_t point[kSeekPointBytes];
+      const uint64_t target = table.points[i].sample_number;
+      const uint64_t frame = target / blockSize;
+      if (target >= totalSamples || frame >= frameOffsets_.size()) {
+        std::fill(point, point + 8, 0xFF);
+        std::fill(point + 8, point + kSeekPointBytes, 0);
+      } else {
+        const uint64_t first = frame * blockSize;
+        const uint64_t samples = std::min<uint64_t>(blockSize, totalSamples - first);
+        for (int b = 0; b < 8; ++b) {
+          point[b] = static_cast<uint8_t>(first >> (56 - 8 * b));
+          point[8 + b] = static_cast<uint8_t>(frameOffsets_[frame] >> (56 - 8 * b));
+        }
+        point[16] = static_cast<uint8_t>(samples >> 8);
+        point[17] = static_cast<uint8_t>(samples);
+      }
+      if (!out_.WriteAt(kSeekPointsOffset + i * kSeekPointBytes, point, kSeekPointBytes)) {
+        return false;
+      }
+    }
+  }
+  return !out_.Failed();
 }
 
 }  // namespace sonorell

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include <FLAC/metadata.h>
 #include <FLAC/stream_encoder.h>
 
@@ -27,6 +29,16 @@ struct FlacStreamSetup {
   uint32_t padding = 0;  // bytes of a PADDING block at the end of the metadata; 0 for none
 };
 
+// Sets up a new libFLAC encoder for the format at a compression level (0 .. 8) as every
+// FLAC output of ours is encoded. False when libFLAC refuses the format.
+bool ConfigureFlacEncoder(FLAC__StreamEncoder* encoder, const PcmFormat& format, int level);
+
+// libFLAC's planes for a block in our cells: 24-bit blocks are already 32-bit cells; 16-bit
+// ones are widened into left and right, which grow as needed.
+void FlacPlanes(const PcmFormat& format, const void* left, const void* right, int frames,
+                std::vector<int32_t>& wideLeft, std::vector<int32_t>& wideRight,
+                const FLAC__int32* planes[2]);
+
 // A FLAC stream written through libFLAC into the staged output: STREAMINFO with the MD5
 // signature of the audio, a seek table with a point every ten seconds, the Vorbis comment
 // block, the picture and padding when asked for, then the frames. libFLAC rewrites STREAMINFO and
@@ -42,6 +54,13 @@ class FlacWriter : public FormatWriter {
   bool Open(const FlacStreamSetup& setup);
   bool WritePcm(const void* left, const void* right, int frames) override;
   bool Finish() override;
+
+  // Or the frames come encoded from elsewhere (the chunks of a long file), numbered in
+  // order, every one but the last of blockSize samples; the file is then completed with
+  // FinishFrames instead of Finish, which writes STREAMINFO (with the MD5 signature of the
+  // whole audio) and the seek table for them.
+  bool AppendFrame(const std::vector<uint8_t>& frame);
+  bool FinishFrames(uint32_t blockSize, uint64_t totalSamples, const std::array<uint8_t, 16>& md5);
 
  private:
   struct EncoderDeleter {
@@ -77,6 +96,12 @@ class FlacWriter : public FormatWriter {
   bool closing_ = false;       // libFLAC writes nothing more once the file is finished or dropped
   std::vector<int32_t> left_;  // 16-bit blocks widened into libFLAC's 32-bit cells
   std::vector<int32_t> right_;
+  // Of frames appended from elsewhere: where the first one began, and each one's offset
+  // from it (for the seek table), samples and size.
+  uint64_t framesStart_ = 0;
+  std::vector<uint64_t> frameOffsets_;
+  uint32_t smallestFrame_ = 0;
+  uint32_t largestFrame_ = 0;
 };
 
 }  // namespace sonorell

@@ -58,6 +58,9 @@ struct SplitFormat {
   SplitGrid grid;
   ChunkEncoderFactory openEncoder;
   std::unique_ptr<ChunkJoiner> joiner;
+  // When set, sees the whole audio once, in order, on the writer's thread (what a format
+  // signs or measures over the whole stream).
+  std::function<void(const void* left, const void* right, int frames)> watch;
 };
 
 }  // namespace sonorell

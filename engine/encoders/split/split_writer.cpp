@@ -19,7 +19,8 @@ SplitWriter::SplitWriter(const PcmFormat& format, SplitFormat split, int threads
       stereo_(format.channels == 2),
       threadCount_(std::max(1, threads)),
       openEncoder_(std::move(split.openEncoder)),
-      joiner_(std::move(split.joiner)) {}
+      joiner_(std::move(split.joiner)),
+      watch_(std::move(split.watch)) {}
 
 SplitWriter::~SplitWriter() {
   {
@@ -139,6 +140,7 @@ bool SplitWriter::WritePcm(const void* left, const void* right, int frames) {
     return false;
   }
   if (frames <= 0) return true;
+  if (watch_) watch_(left, right, frames);
   const size_t bytes = static_cast<size_t>(frames) * static_cast<size_t>(cellBytes_);
   const auto* l = static_cast<const uint8_t*>(left);
   pendingLeft_.insert(pendingLeft_.end(), l, l + bytes);

@@ -57,6 +57,7 @@ class SplitWriter : public FormatWriter {
   const int threadCount_;
   ChunkEncoderFactory openEncoder_;
   std::unique_ptr<ChunkJoiner> joiner_;
+  std::function<void(const void*, const void*, int)> watch_;
 
   std::mutex mutex_;
   std::condition_variable workReady_;

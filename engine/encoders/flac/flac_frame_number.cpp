@@ -1,0 +1,82 @@
+#include "engine/encoders/flac/flac_frame_number.h"
+
+#include <cstddef>
+
+namespace sonorell {
+namespace {
+
+uint8_t Crc8(const uint8_t* bytes, size_t size) {
+  uint8_t crc = 0;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= bytes[i];
+    for (int bit = 0; bit < 8; ++bit)
+      crc = static_cast<uint8_t>((crc & 0x80) != 0 ? (crc << 1) ^ 0x07 : crc << 1);
+  }
+  return crc;
+}
+
+uint16_t Crc16(const uint8_t* bytes, size_t size) {
+  uint16_t crc = 0;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= static_cast<uint16_t>(bytes[i] << 8);
+    for (int bit = 0; bit < 8; ++bit)
+      crc = static_cast<uint16_t>((crc & 0x8000) != 0 ? (crc << 1) ^ 0x8005 : crc << 1);
+  }
+  return crc;
+}
+
+// The length of the "UTF-8" coded number that starts with lead, 0 when it is no such start.
+size_t CodedLength(uint8_t lead) {
+  if ((lead & 0x80) == 0) return 1;
+  for (size_t n = 2; n <= 7; ++n) {
+    const auto mask = static_cast<uint8_t>(0xFF << (7 - n));
+    const auto mark = static_cast<uint8_t>(0xFF << (8 - n));
+    if ((lead & mask) == mark) return n;
+  }
+  return 0;
+}
+
+std::vector<uint8_t> CodedNumber(uint64_t number) {
+  if (number < 0x80) return {static_cast<uint8_t>(number)};
+  size_t n = 2;
+  while (n < 7 && number >= (uint64_t{1} << (5 * n + 1))) ++n;
+  std::vector<uint8_t> coded(n);
+  for (size_t i = n - 1; i > 0; --i) {
+    coded[i] = static_cast<uint8_t>(0x80 | (number & 0x3F));
+    number >>= 6;
+  }
+  coded[0] = static_cast<uint8_t>((0xFF << (8 - n)) | number);
+  return coded;
+}
+
+}  // namespace
+
+bool RenumberFlacFrame(std::vector<uint8_t>& frame, uint64_t number) {
+  // Sync 0xFFF8 (fixed block size), block size and rate codes, channels and width, then
+  // the coded frame number, the block size and rate where their codes say, then CRC-8.
+  if (frame.size() < 6 || frame[0] != 0xFF || frame[1] != 0xF8) return false;
+  const size_t numberLength = CodedLength(frame[4]);
+  if (numberLength == 0 || numberLength > 6) return false;
+  const int sizeCode = frame[2] >> 4;
+  const int rateCode = frame[2] & 0x0F;
+  const size_t extra = (sizeCode == 6 ? 1 : sizeCode == 7 ? 2 : 0) +
+                       (rateCode == 12 ? 1 : (rateCode == 13 || rateCode == 14) ? 2 : 0);
+  const size_t headerEnd = 4 + numberLength + extra;  // where the CRC-8 sits
+  if (frame.size() < headerEnd + 1 + 2) return false;
+
+  std::vector<uint8_t> renumbered(frame.begin(), frame.begin() + 4);
+  const std::vector<uint8_t> coded = CodedNumber(number);
+  renumbered.insert(renumbered.end(), coded.begin(), coded.end());
+  renumbered.insert(renumbered.end(), frame.begin() + static_cast<ptrdiff_t>(4 + numberLength),
+                    frame.begin() + static_cast<ptrdiff_t>(headerEnd));
+  renumbered.push_back(Crc8(renumbered.data(), renumbered.size()));
+  renumbered.insert(renumbered.end(), frame.begin() + static_cast<ptrdiff_t>(headerEnd + 1),
+                    frame.end() - 2);
+  const uint16_t crc = Crc16(renumbered.data(), renumbered.size());
+  renumbered.push_back(static_cast<uint8_t>(crc >> 8));
+  renumbered.push_back(static_cast<uint8_t>(crc & 0xFF));
+  frame = std::move(renumbered);
+  return true;
+}
+
+}  // namespace sonorell
