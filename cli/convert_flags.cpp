@@ -49,6 +49,9 @@ constexpr const char* kUsage =
     "Batch:\n"
     "  --jobs N               files converted at once, each in a process of its own\n"
     "                         (default: the number of cores)\n"
+    "  --no-split             encode a long file on one core only; by default a file of a\n"
+    "                         minute or more is encoded in chunks on the cores that fewer\n"
+    "                         files than --jobs leave free (MP3, AAC, MP4, Opus, FLAC)\n"
     "  --timeout SECONDS      a file whose conversion shows no progress for this long has\n"
     "                         hung: it fails and the batch goes on (default 600)\n"
     "  --shard I/N            only the I-th of N fixed slices of the sorted file list\n"
@@ -146,6 +149,8 @@ bool ParseConvertFlags(const std::vector<std::string>& args, ConvertFlags& flags
       flags.verify = true;
     } else if (a == "--keep-damaged") {
       flags.keepDamaged = true;
+    } else if (a == "--no-split") {
+      flags.noSplit = true;
     } else if (a == "--replaygain") {
       if (!needValue(i)) return false;
       const std::string& v = args[++i];
@@ -254,6 +259,7 @@ bool BuildRunSettings(const ConvertFlags& flags, Settings& settings, std::string
   if (flags.mirror) settings.CreateDirs = 1;
   if (flags.targetExistsPolicy) settings.TargetExistsOpt = *flags.targetExistsPolicy;
   if (flags.keepDamaged) settings.KeepDamaged = 1;
+  if (flags.noSplit) settings.SplitLongFiles = 0;
   if (flags.replayGain) {
     for (TagDefaults* tags : TagSetsOf(settings)) tags->ReplayGain = *flags.replayGain;
   }

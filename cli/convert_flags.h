@@ -25,6 +25,7 @@ struct ConvertFlags {
   std::string reportPath;
   bool verify = false;
   bool keepDamaged = false;       // convert broken-off sources as far as they decode
+  bool noSplit = false;           // a long file is encoded on one core
   std::optional<int> replayGain;  // 1 track gains, 2 track and album gains
   bool dryRun = false;
   std::string coverImage;  // --cover: the picture every output that holds one gets

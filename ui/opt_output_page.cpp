@@ -104,6 +104,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
       mono_(new QButtonGroup(this)),
       filesAtOnce_(new SpinEdit(kMinFilesAtOnce, kMaxFilesAtOnce, 1, this)),
       keepDamaged_(new QCheckBox(QString::fromUtf8(kKeepDamagedText), this)),
+      splitLongFiles_(new QCheckBox(QString::fromUtf8(kSplitLongFilesText), this)),
       filterOn_(new QCheckBox(QStringLiteral("O&nly add the following file extensions for "
                                              "\"Add Folder\" and Drag/Drop"),
                               this)),
@@ -119,6 +120,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   // An unset or out-of-range count shows as the number that would be used.
   fields_.filesAtOnce = EffectiveFilesAtOnce(s);
   fields_.keepDamaged = s.KeepDamaged != 0;
+  fields_.splitLongFiles = s.SplitLongFiles != 0;
   fields_.filterOn = s.EnableExtFilter != 0;
   fields_.filterExts = s.FilterExts;
 
@@ -133,6 +135,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   browseOutput_->setObjectName(QStringLiteral("browseOutput"));
   filesAtOnce_->setObjectName(QStringLiteral("filesAtOnce"));
   keepDamaged_->setObjectName(QStringLiteral("keepDamaged"));
+  splitLongFiles_->setObjectName(QStringLiteral("splitLongFiles"));
   filterOn_->setObjectName(QStringLiteral("filterOn"));
   filterExts_->setObjectName(QStringLiteral("filterExts"));
   example_->setWordWrap(true);
@@ -188,7 +191,8 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   atOnce->addWidget(filesAtOnce_);
   atOnce->addStretch(1);
   genGrid->addLayout(atOnce, 2, 0, 1, 2);
-  genGrid->addWidget(keepDamaged_, 3, 0, 1, 2);
+  genGrid->addWidget(splitLongFiles_, 3, 0, 1, 2);
+  genGrid->addWidget(keepDamaged_, 4, 0, 1, 2);
   genGrid->setColumnStretch(0, 1);
 
   // Extension filter of Add Folder and drops.
@@ -222,6 +226,7 @@ COptOutputPage::COptOutputPage(const Settings& s, const OptionServices& services
   if (QAbstractButton* radio = mono_->button(fields_.monoType)) radio->setChecked(true);
   filesAtOnce_->SetValue(fields_.filesAtOnce);
   keepDamaged_->setChecked(fields_.keepDamaged);
+  splitLongFiles_->setChecked(fields_.splitLongFiles);
   filterOn_->setChecked(fields_.filterOn);
   filterExts_->setText(FromBytes(fields_.filterExts));
   filterExts_->setEnabled(fields_.filterOn);
@@ -258,6 +263,7 @@ void COptOutputPage::ReadControls() {
   if (mono_->checkedId() >= 0) fields_.monoType = mono_->checkedId();
   if (const std::optional<int> typed = filesAtOnce_->Value()) fields_.filesAtOnce = *typed;
   fields_.keepDamaged = keepDamaged_->isChecked();
+  fields_.splitLongFiles = splitLongFiles_->isChecked();
   fields_.filterOn = filterOn_->isChecked();
   fields_.filterExts = ToBytes(filterExts_->text());
 }
@@ -315,6 +321,7 @@ void COptOutputPage::StoreInto(Settings& s) const {
   s.MonoType = fields_.monoType;
   s.FilesAtOnce = fields_.filesAtOnce;
   s.KeepDamaged = fields_.keepDamaged ? 1 : 0;
+  s.SplitLongFiles = fields_.splitLongFiles ? 1 : 0;
   s.EnableExtFilter = fields_.filterOn ? 1 : 0;
   s.FilterExts = fields_.filterExts;
 }

@@ -24,6 +24,8 @@ inline constexpr const char* kEnterFilterExtsText =
     "Please enter file extensions you need to filter.";
 inline constexpr const char* kKeepDamagedText =
     "&Keep what can be decoded of a damaged source (the output is marked partial)";
+inline constexpr const char* kSplitLongFilesText =
+    "&Split a long file across the cores that fewer files leave free";
 inline constexpr const char* kInvalidFilesAtOnceText =
     "Invalid number of files converted at once. It's between 1 and 64.";
 
@@ -58,6 +60,7 @@ class COptOutputPage : public COptPage {
     int monoType = 0;
     int filesAtOnce = kMinFilesAtOnce;
     bool keepDamaged = false;
+    bool splitLongFiles = true;
     bool filterOn = false;
     std::string filterExts;
   };
@@ -79,6 +82,7 @@ class COptOutputPage : public COptPage {
   QButtonGroup* mono_;
   SpinEdit* filesAtOnce_;
   QCheckBox* keepDamaged_;
+  QCheckBox* splitLongFiles_;
   QCheckBox* filterOn_;
   QLineEdit* filterExts_;
 };

@@ -150,6 +150,7 @@ class OptionsSheetTest : public QObject {
     QVERIFY(!Find<QLineEdit>(page, "filterExts")->isEnabled());
     QCOMPARE(Find<SpinEdit>(page, "filesAtOnce")->text(), QString("7"));
     QVERIFY(!Find<QCheckBox>(page, "keepDamaged")->isChecked());
+    QVERIFY(Find<QCheckBox>(page, "splitLongFiles")->isChecked());
     testing::SaveWindowScreenshot(sheet, "options-general");
 
     // Every control changed as a user would.
@@ -167,6 +168,7 @@ class OptionsSheetTest : public QObject {
     Find<QRadioButton>(page, "mono2")->click();
     testing::Type(Find<SpinEdit>(page, "filesAtOnce"), "12");
     Find<QCheckBox>(page, "keepDamaged")->click();
+    Find<QCheckBox>(page, "splitLongFiles")->click();
     Find<QCheckBox>(page, "filterOn")->click();
     auto* exts = Find<QLineEdit>(page, "filterExts");
     QVERIFY(exts->isEnabled());
@@ -187,6 +189,7 @@ class OptionsSheetTest : public QObject {
     QCOMPARE(stored.MonoType, 2);
     QCOMPARE(stored.FilesAtOnce, 12);
     QCOMPARE(stored.KeepDamaged, 1);
+    QCOMPARE(stored.SplitLongFiles, 0);
     QCOMPARE(stored.EnableExtFilter, 1);
     QCOMPARE(stored.FilterExts, std::string("wav,mp3,m4a,FLAC"));
     // The live record has its filter rebuilt for Add Folder and drops.
