@@ -1,8 +1,8 @@
 #include "platform/ffmpeg/md5_digest.h"
 
 extern "C" {
-#include <libavutil/mem.h>
 #include <libavutil/md5.h>
+#include <libavutil/mem.h>
 }
 
 namespace platform::ffmpeg {

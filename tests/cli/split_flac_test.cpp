@@ -66,7 +66,8 @@ TEST_F(SplitFlac, ChunksJoinIntoTheFileASinglePassWrites) {
     ASSERT_TRUE(fs::exists(split)) << last_;
     const fs::path single = Convert(source, std::string(c.flags) + " --no-split", "single");
     ASSERT_TRUE(fs::exists(single)) << last_;
-    EXPECT_TRUE(testing::ReadFileBytes(split) == testing::ReadFileBytes(single)) << "the joined file differs";
+    EXPECT_TRUE(testing::ReadFileBytes(split) == testing::ReadFileBytes(single))
+        << "the joined file differs";
     EXPECT_TRUE(CommandOutput("flac -s -t " + ShellQuote(split))) << "flac -t with the MD5 check";
   }
   const std::string gains =

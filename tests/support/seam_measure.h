@@ -61,7 +61,8 @@ inline SeamReport CompareAtJoins(const std::vector<float>& a, const std::vector<
   }
   for (size_t w = 1; w + 1 < atJoin.size(); ++w) {
     if (!atJoin[w]) {
-      report.worstElsewhere = std::max(report.worstElsewhere, worstIn(w * 2 * span, (w + 1) * 2 * span));
+      report.worstElsewhere =
+          std::max(report.worstElsewhere, worstIn(w * 2 * span, (w + 1) * 2 * span));
     }
   }
   return report;

@@ -59,8 +59,12 @@ bool RenumberFlacFrame(std::vector<uint8_t>& frame, uint64_t number) {
   if (numberLength == 0 || numberLength > 6) return false;
   const int sizeCode = frame[2] >> 4;
   const int rateCode = frame[2] & 0x0F;
-  const size_t extra = (sizeCode == 6 ? 1 : sizeCode == 7 ? 2 : 0) +
-                       (rateCode == 12 ? 1 : (rateCode == 13 || rateCode == 14) ? 2 : 0);
+  const size_t extra = (sizeCode == 6   ? 1
+                        : sizeCode == 7 ? 2
+                                        : 0) +
+                       (rateCode == 12                       ? 1
+                        : (rateCode == 13 || rateCode == 14) ? 2
+                                                             : 0);
   const size_t headerEnd = 4 + numberLength + extra;  // where the CRC-8 sits
   if (frame.size() < headerEnd + 1 + 2) return false;
 

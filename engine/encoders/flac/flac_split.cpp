@@ -56,7 +56,8 @@ class FlacChunkEncoder : public ChunkEncoder {
                                                 const FLAC__byte buffer[], size_t bytes,
                                                 uint32_t samples, uint32_t, void* self) {
     // Metadata comes with no samples and is not kept; each frame comes whole in one call.
-    if (samples > 0) static_cast<FlacChunkEncoder*>(self)->frames_.emplace_back(buffer, buffer + bytes);
+    if (samples > 0)
+      static_cast<FlacChunkEncoder*>(self)->frames_.emplace_back(buffer, buffer + bytes);
     return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
   }
 

@@ -12,7 +12,6 @@ namespace sonorell {
 // the stream's order and appended to the writer, which has laid out the metadata as for a
 // single pass; STREAMINFO (with the MD5 signature of the whole audio, taken as it arrives)
 // and the seek table are written at the end.
-SplitFormat FlacSplitFormat(std::unique_ptr<FlacWriter> writer, const PcmFormat& format,
-                            int level);
+SplitFormat FlacSplitFormat(std::unique_ptr<FlacWriter> writer, const PcmFormat& format, int level);
 
 }  // namespace sonorell

@@ -20,11 +20,11 @@ constexpr uint64_t kSeekPointBytes = 18;
 }  // namespace
 
 bool ConfigureFlacEncoder(FLAC__StreamEncoder* e, const PcmFormat& f, int level) {
-  bool ok = FLAC__stream_encoder_set_channels(e, static_cast<uint32_t>(f.channels)) &&
-            FLAC__stream_encoder_set_bits_per_sample(e, static_cast<uint32_t>(f.bits)) &&
-            FLAC__stream_encoder_set_sample_rate(e, static_cast<uint32_t>(f.rate)) &&
-            FLAC__stream_encoder_set_compression_level(e,
-                                                       static_cast<uint32_t>(std::clamp(level, 0, 8)));
+  bool ok =
+      FLAC__stream_encoder_set_channels(e, static_cast<uint32_t>(f.channels)) &&
+      FLAC__stream_encoder_set_bits_per_sample(e, static_cast<uint32_t>(f.bits)) &&
+      FLAC__stream_encoder_set_sample_rate(e, static_cast<uint32_t>(f.rate)) &&
+      FLAC__stream_encoder_set_compression_level(e, static_cast<uint32_t>(std::clamp(level, 0, 8)));
   // Rates beyond what the streamable subset names still make valid files.
   if (ok && f.rate > 655350) ok = FLAC__stream_encoder_set_streamable_subset(e, false);
   return ok;

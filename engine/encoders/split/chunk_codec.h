@@ -15,7 +15,7 @@ struct ChunkSpan {
   int64_t inputStart = 0;  // where its encoder's input begins: keepStart less the lead
   int64_t keepStart = 0;   // where the chunk's own audio begins: index × chunkFrames
   int64_t keepEnd = 0;     // where the next chunk's own audio begins
-  int64_t inputEnd = 0;    // where its encoder's input ends: keepEnd and the tail, or the file's end
+  int64_t inputEnd = 0;  // where its encoder's input ends: keepEnd and the tail, or the file's end
 };
 
 // What one chunk's encoder made, for the joiner.

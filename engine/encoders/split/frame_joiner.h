@@ -26,8 +26,7 @@ class FrameJoiner : public ChunkJoiner {
                             int64_t nominal) const;
   // Mends the earlier chunk's frames before the cut so that the later chunk's first kept
   // frame decodes as in its own stream (what it borrows from before the cut). False fails.
-  virtual bool Splice(EncodedChunk& /*earlier*/, const EncodedChunk& /*later*/,
-                      int64_t /*cut*/) {
+  virtual bool Splice(EncodedChunk& /*earlier*/, const EncodedChunk& /*later*/, int64_t /*cut*/) {
     return true;
   }
   // The stream frame that holds writer-input frame position.

@@ -62,8 +62,8 @@ class SplitWriter : public FormatWriter {
   std::mutex mutex_;
   std::condition_variable workReady_;
   std::condition_variable jobDone_;
-  std::deque<Job*> queue_;                  // waiting for a thread
-  std::deque<std::unique_ptr<Job>> jobs_;   // submitted and not yet joined, in order
+  std::deque<Job*> queue_;                 // waiting for a thread
+  std::deque<std::unique_ptr<Job>> jobs_;  // submitted and not yet joined, in order
   std::atomic<bool> stopping_{false};
   std::vector<std::thread> threads_;
 

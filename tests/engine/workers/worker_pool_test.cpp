@@ -397,6 +397,37 @@ TEST(WorkerPool, ForkedWorkInheritsThisProcessAndIsWatchedBySilence) {
   ExpectAllReaped(r);
 }
 
+// While other jobs wait, each gets one place; the last jobs share the places left free.
+TEST(WorkerPool, TheLastJobsShareThePlacesLeftFree) {
+  if (std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()) > 1) {
+    GTEST_SKIP() << "an earlier test of this process left a thread running";
+  }
+  const auto cores = [](size_t jobCount, int parallel) {
+    std::vector<WorkerJob> jobs;
+    for (size_t i = 0; i < jobCount; ++i) {
+      WorkerJob job;
+      job.body = [](int fd, int given) {
+        ::usleep(50 * 1000);  // the others start meanwhile
+        Say(fd, std::to_string(given));
+        return 0;
+      };
+      jobs.push_back(std::move(job));
+    }
+    Record r;
+    WorkerPoolOptions options;
+    options.parallel = parallel;
+    RunWorkerPool(jobs, options, Recording(r));
+    std::string given;
+    for (size_t i = 0; i < jobCount; ++i) given += r.lines[i].empty() ? "?" : r.lines[i][0];
+    return given;
+  };
+  EXPECT_EQ(cores(1, 2), "2");
+  EXPECT_EQ(cores(1, 1), "1");
+  EXPECT_EQ(cores(2, 4), "22");
+  EXPECT_EQ(cores(2, 3), "12");
+  EXPECT_EQ(cores(3, 2), "111");
+}
+
 // A process with a second thread is never forked: the copy could inherit a lock that
 // thread held. The work fails to start instead.
 TEST(WorkerPool, ForkingIsRefusedWhileAnotherThreadRuns) {

@@ -44,7 +44,8 @@ class CopyJoiner : public FrameJoiner {
   int64_t FirstFrame(const ChunkSpan& span) const override { return span.inputStart / kStep; }
   int64_t FrameAt(int64_t position) const override { return position / kStep; }
   // Cuts anywhere the two chunks overlap, not only at the nominal frame.
-  int64_t ChooseCut(const EncodedChunk&, const EncodedChunk& later, int64_t nominal) const override {
+  int64_t ChooseCut(const EncodedChunk&, const EncodedChunk& later,
+                    int64_t nominal) const override {
     return nominal + later.span.index % 3;
   }
   bool Emit(std::vector<uint8_t>& unit, int64_t) override {
@@ -73,8 +74,8 @@ TEST(SplitWriter, EveryFrameOnceInOrderWhateverTheLength) {
   for (const int threads : {1, 2, 3}) {
     for (const int64_t length :
          {int64_t{0}, int64_t{1}, kStep - 1, grid.chunkFrames - 1, grid.chunkFrames,
-          grid.chunkFrames + 1, chunkInput - 1, chunkInput, chunkInput + 1,
-          2 * grid.chunkFrames, 2 * grid.chunkFrames + grid.tailFrames, 37 * grid.chunkFrames + 5}) {
+          grid.chunkFrames + 1, chunkInput - 1, chunkInput, chunkInput + 1, 2 * grid.chunkFrames,
+          2 * grid.chunkFrames + grid.tailFrames, 37 * grid.chunkFrames + 5}) {
       SCOPED_TRACE("threads " + std::to_string(threads) + ", length " + std::to_string(length));
       std::vector<int16_t> audio(static_cast<size_t>(length));
       std::iota(audio.begin(), audio.end(), int16_t{1});
