@@ -2,8 +2,12 @@
 
 #include <memory>
 
+#include "engine/encoders/aac/aac_encoder_setup.h"
 #include "engine/encoders/aac/aac_encoding_options.h"
 #include "engine/encoders/aac/aac_file_writer.h"
+#include "engine/encoders/aac/aac_split_format.h"
+#include "engine/encoders/aac/adts_file_sink.h"
+#include "engine/encoders/aac/mp4_aac_track.h"
 #include "engine/encoders/aac/mp4_aac_writer.h"
 #include "engine/encoders/aac/mp4_gain_tags.h"
 #include "engine/encoders/encode_pipeline.h"
@@ -54,21 +58,37 @@ EncodeRecipe AacRecipe(const AacEncodingOptions& options) {
   return recipe;
 }
 
-// Opens, configures and starts one of the two writers.
+// Opens, configures and starts one of the two single-pass writers.
 template <typename Writer, typename... OpenArgs>
 std::unique_ptr<Writer> StartWriter(StagedOutput& out, const ConditioningPlan& plan,
                                     const AacEncodingOptions& options, OpenArgs... openArgs) {
   auto writer = std::make_unique<Writer>(out);
-  if (!writer->Open(plan.output.rate, plan.output.channels, openArgs...)) {
-    NoteUnsupportedFormat(plan.output);
-    return nullptr;
+  switch (SetUpAacEncoder(*writer, plan.output, options, openArgs...)) {
+    case AacSetUp::kStarted:
+      return writer;
+    case AacSetUp::kUnsupportedFormat:
+      NoteUnsupportedFormat(plan.output);
+      return nullptr;
+    case AacSetUp::kRefusedOptions:
+      NoteRefusedOptions(options, plan.output);
+      return nullptr;
   }
-  ApplyAacOptions(options, plan.output.channels, writer->Configuration());
-  if (!writer->Start()) {
-    NoteRefusedOptions(options, plan.output);
-    return nullptr;
+  return nullptr;
+}
+
+// The M4A tags of the run, the cover and the room for gain tags, in the track of either
+// path.
+void TagTrack(Mp4AacTrack& track, const EncodeRecipe& recipe, InputTypeCode inputType,
+              const std::string& sourcePath, AudioSource& source, const EncodeContext& context) {
+  const Settings& s = context.settings;
+  const std::optional<TagRecord> tags =
+      OutputTags(s.M4AID3TagType, s.M4aTags, inputType, sourcePath, source, context);
+  const ExtraTags extras = OutputExtras(s.M4AID3TagType, s.M4aTags, inputType, sourcePath, context);
+  if (tags) track.SetTags(*tags, extras.trackTotal);
+  if (std::string note = track.SetExtras(extras); !note.empty() && context.notes) {
+    context.notes->coverNote = std::move(note);
   }
-  return writer;
+  if (recipe.replayGain != 0) track.ReserveTagRoom(kMp4GainRoom);
 }
 
 void NoteWriteFailureUnlessNoted() {
@@ -103,6 +123,13 @@ int EncodeAacFile(InputTypeCode inputType, const std::string& sourcePath,
                           AudioSource&) -> std::unique_ptr<FormatWriter> {
     return StartWriter<AacFileWriter>(out, plan, options);
   };
+  recipe.openSplit = [&](StagedOutput& out, const ConditioningPlan& plan,
+                         AudioSource&) -> std::optional<SplitFormat> {
+    return AacSplitFormat(plan.output, options, /*adts=*/true,
+                          [&](const AacChunkEncoder&) -> std::unique_ptr<AacFrameSink> {
+                            return std::make_unique<AdtsFileSink>(out);
+                          });
+  };
   return RunAac(recipe, inputType, sourcePath, targetPath, progress, context);
 }
 
@@ -114,21 +141,26 @@ int EncodeMp4File(InputTypeCode inputType, const std::string& sourcePath,
   EncodeRecipe recipe = AacRecipe(options);
   recipe.replayGain = ReplayGainUnder(s.M4AID3TagType, s.M4aTags.ReplayGain);
   recipe.writeGains = WriteMp4GainTags;
+  const platform::Mp4Brand brand = Mp4BrandFor(targetPath);
   recipe.openWriter = [&](StagedOutput& out, const ConditioningPlan& plan,
                           AudioSource& source) -> std::unique_ptr<FormatWriter> {
-    std::unique_ptr<Mp4AacWriter> writer =
-        StartWriter<Mp4AacWriter>(out, plan, options, Mp4BrandFor(targetPath));
-    if (!writer) return nullptr;
-    const std::optional<TagRecord> tags =
-        OutputTags(s.M4AID3TagType, s.M4aTags, inputType, sourcePath, source, context);
-    const ExtraTags extras =
-        OutputExtras(s.M4AID3TagType, s.M4aTags, inputType, sourcePath, context);
-    if (tags) writer->SetTags(*tags, extras.trackTotal);
-    if (std::string note = writer->SetExtras(extras); !note.empty() && context.notes) {
-      context.notes->coverNote = std::move(note);
-    }
-    if (recipe.replayGain != 0) writer->ReserveTagRoom(kMp4GainRoom);
+    std::unique_ptr<Mp4AacWriter> writer = StartWriter<Mp4AacWriter>(out, plan, options, brand);
+    if (writer) TagTrack(writer->Track(), recipe, inputType, sourcePath, source, context);
     return writer;
+  };
+  recipe.openSplit = [&](StagedOutput& out, const ConditioningPlan& plan,
+                         AudioSource& source) -> std::optional<SplitFormat> {
+    return AacSplitFormat(
+        plan.output, options, /*adts=*/false,
+        [&](const AacChunkEncoder& probe) -> std::unique_ptr<AacFrameSink> {
+          auto track = std::make_unique<Mp4AacTrack>(out);
+          if (!track->Create(brand) ||
+              !track->AddTrack(plan.output.rate, probe.FrameSize(), probe.DecoderSpecificInfo())) {
+            return nullptr;
+          }
+          TagTrack(*track, recipe, inputType, sourcePath, source, context);
+          return track;
+        });
   };
   return RunAac(recipe, inputType, sourcePath, targetPath, progress, context);
 }

@@ -56,9 +56,9 @@ std::optional<std::string> WriteOurMp4(const std::string& path, platform::Mp4Bra
   TagRecord tags;
   tags.title = "Title";
   tags.track = "5";
-  writer.SetTags(tags, extras.trackTotal);
-  std::string note = writer.SetExtras(extras);
-  if (reserveRoom) writer.ReserveTagRoom(kMp4GainRoom);
+  writer.Track().SetTags(tags, extras.trackTotal);
+  std::string note = writer.Track().SetExtras(extras);
+  if (reserveRoom) writer.Track().ReserveTagRoom(kMp4GainRoom);
   std::vector<int16_t> left(1152);
   std::vector<int16_t> right(1152);
   for (int block = 0; block < 40; ++block) {
