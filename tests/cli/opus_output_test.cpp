@@ -21,20 +21,13 @@ namespace sonorell {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CleanOpusinfo;
 using testing::CliResult;
 using testing::CommandOutput;
 using testing::Has;
 using testing::RunCli;
 using testing::TempFolder;
 constexpr auto& Quote = testing::ShellQuote;
-
-// opusinfo's report, or nullopt when it found the stream faulty. Its warnings count as
-// faults too.
-std::optional<std::string> CleanOpusinfo(const std::string& path) {
-  const auto out = CommandOutput("LC_ALL=C.UTF-8 opusinfo " + Quote(path) + " 2>&1");
-  if (!out || Has(*out, "WARNING") || Has(*out, "ERROR")) return std::nullopt;
-  return out;
-}
 
 // "New logical stream (#1, serial: 00000029): type opus" gives "00000029".
 std::string Serial(const std::string& opusinfo) {

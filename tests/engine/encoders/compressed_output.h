@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -120,6 +121,17 @@ inline std::string OgginfoProblems(const std::string& path) {
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) problems += "ogginfo failed\n";
   return problems;
+}
+
+// opusinfo's report, or nullopt when it found the stream faulty. Its warnings count as
+// faults too.
+inline std::optional<std::string> CleanOpusinfo(const std::string& path) {
+  const auto out = CommandOutput("LC_ALL=C.UTF-8 opusinfo " + ShellQuote(path) + " 2>&1");
+  if (!out || out->find("WARNING") != std::string::npos ||
+      out->find("ERROR") != std::string::npos) {
+    return std::nullopt;
+  }
+  return out;
 }
 
 // The native samples every output must take, with their input types.

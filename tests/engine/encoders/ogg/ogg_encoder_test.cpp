@@ -11,6 +11,7 @@
 #include "tests/engine/encoders/compressed_output.h"
 #include "tests/engine/encoders/tags/locale_guard.h"
 #include "tests/support/decoding.h"
+#include "tests/support/ogg_pages.h"
 #include "tests/support/recording_progress.h"
 #include "tests/support/sweep_share.h"
 #include "tests/support/temp_folder.h"
@@ -22,6 +23,8 @@ namespace {
 using testing::CommandOutput;
 using testing::FfprobeStream;
 using testing::ReadFileBytes;
+using testing::ReadOggPages;
+using Page = testing::OggPage;
 using testing::RecordingProgress;
 using testing::SamplePath;
 using testing::ShellQuote;
@@ -29,43 +32,6 @@ using testing::TempFolder;
 
 // The longest Vorbis block; the stream's last granule position trims the rest.
 constexpr double kVorbisBlock = 2048;
-
-// One Ogg page as it lies in the file.
-struct Page {
-  uint8_t flags = 0;  // 1 continued, 2 first, 4 last
-  int64_t granule = 0;
-  uint32_t serial = 0;
-  uint32_t sequence = 0;
-  std::vector<uint8_t> lacing;
-};
-
-std::vector<Page> ReadPages(const std::string& bytes) {
-  std::vector<Page> pages;
-  size_t at = 0;
-  const auto u8 = [&](size_t i) { return static_cast<uint8_t>(bytes[i]); };
-  const auto le = [&](size_t i, int n) {
-    uint64_t v = 0;
-    for (int k = n - 1; k >= 0; --k) v = (v << 8) | u8(i + k);
-    return v;
-  };
-  while (at + 27 <= bytes.size() && bytes.compare(at, 4, "OggS") == 0) {
-    Page p;
-    p.flags = u8(at + 5);
-    p.granule = static_cast<int64_t>(le(at + 6, 8));
-    p.serial = static_cast<uint32_t>(le(at + 14, 4));
-    p.sequence = static_cast<uint32_t>(le(at + 18, 4));
-    const size_t segments = u8(at + 26);
-    size_t body = 0;
-    for (size_t i = 0; i < segments; ++i) {
-      p.lacing.push_back(u8(at + 27 + i));
-      body += u8(at + 27 + i);
-    }
-    at += 27 + segments + body;
-    pages.push_back(std::move(p));
-  }
-  EXPECT_EQ(at, bytes.size()) << "bytes after the last page";
-  return pages;
-}
 
 struct AutoRow {
   int rate, mono, stereo;
@@ -212,7 +178,7 @@ TEST_F(OggOutput, TheStreamIsOneLogicalBitstreamWithItsHeadersOnTheirOwnPages) {
   const std::string source = Tone("tone.wav", 44100, 2, 3.0);
   ASSERT_EQ(Encode(source, dir / "a.ogg"), 1);
   ASSERT_EQ(Encode(source, dir / "b.ogg"), 1);
-  const std::vector<Page> pages = ReadPages(ReadFileBytes(dir / "a.ogg"));
+  const std::vector<Page> pages = ReadOggPages(ReadFileBytes(dir / "a.ogg"));
   ASSERT_GE(pages.size(), 3u);
   int first = 0;
   int last = 0;
@@ -236,7 +202,7 @@ TEST_F(OggOutput, TheStreamIsOneLogicalBitstreamWithItsHeadersOnTheirOwnPages) {
   EXPECT_EQ(pages.back().granule, 3 * 44100);
 
   // Two files in a row take consecutive values of the serial sequence.
-  const uint32_t serialB = ReadPages(ReadFileBytes(dir / "b.ogg")).front().serial;
+  const uint32_t serialB = ReadOggPages(ReadFileBytes(dir / "b.ogg")).front().serial;
   OggSerialSequence sequence;
   int previous = sequence.Next();
   bool consecutive = false;
@@ -299,7 +265,7 @@ TEST_F(OggOutput, ResamplingKeepsTheDuration) {
     Fixed(64, rate, 2);
     const std::string out = dir / (std::to_string(rate) + ".ogg");
     ASSERT_EQ(Encode(source, out), 1);
-    const std::vector<Page> pages = ReadPages(ReadFileBytes(out));
+    const std::vector<Page> pages = ReadOggPages(ReadFileBytes(out));
     ASSERT_FALSE(pages.empty());
     EXPECT_NEAR(static_cast<double>(pages.back().granule), 3.3 * rate, 3) << rate;
     const auto decoded = CommandOutput("oggdec -Q -R -o - " + ShellQuote(out));
@@ -484,7 +450,7 @@ TEST_F(VorbisEncoderAlone, AnEmptyBlockDoesNotEndTheStreamAndTheEndComesOnce) {
   EXPECT_FALSE(encoder.Finish());
   EXPECT_FALSE(encoder.WritePcm(pcm.data(), nullptr, 1152)) << "nothing after the end";
   ASSERT_TRUE(out.Commit(""));
-  const std::vector<Page> pages = ReadPages(ReadFileBytes(dir / "x.ogg"));
+  const std::vector<Page> pages = ReadOggPages(ReadFileBytes(dir / "x.ogg"));
   ASSERT_FALSE(pages.empty());
   int last = 0;
   for (const Page& p : pages) last += (p.flags & 4) != 0;
