@@ -12,7 +12,8 @@ namespace sonorell {
 // decoded begins with this.
 inline constexpr std::string_view kPartialNotePrefix = "partial: ";
 
-const std::string& GetFailureNote();
+// Any thread may set it (the chunk encoders of a long file run on threads of their own).
+std::string GetFailureNote();
 void SetFailureNote(std::string note);
 void ClearFailureNote();
 

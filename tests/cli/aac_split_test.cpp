@@ -18,6 +18,7 @@
 #include "tests/engine/encoders/compressed_output.h"
 #include "tests/support/cli_runner.h"
 #include "tests/support/decoding.h"
+#include "tests/support/join_difference.h"
 #include "tests/support/mutagen_tags.h"
 #include "tests/support/temp_folder.h"
 
@@ -68,38 +69,6 @@ size_t Occurrences(const std::string& bytes, const std::string& part) {
   return count;
 }
 
-struct JoinDifference {
-  int atJoins = 0;    // the largest within ±50 ms of a join
-  int elsewhere = 0;  // the largest anywhere else
-  long joins = 0;
-};
-
-// The largest sample difference between two decodes of the same audio, interleaved, around
-// the joins and elsewhere. The chunks meet where the split writer cuts the source's frames
-// (sourceFrames of them): at whole multiples of its chunk length, 20 s rounded up to whole
-// AAC frames; delay is where the source's first frame lies in the decodes.
-JoinDifference CompareAtJoins(const std::vector<int16_t>& single, const std::vector<int16_t>& split,
-                              int channels, int rate, long delay, long sourceFrames) {
-  const long chunk =
-      MakeSplitGrid(SplitStep(rate, rate, kAacFrame), rate, kSplitChunkSeconds, 0, 0).chunkFrames;
-  const long window = rate / 20;
-  JoinDifference d;
-  d.joins = (sourceFrames - 1) / chunk;
-  const long frames = static_cast<long>(std::min(single.size(), split.size())) / channels;
-  for (long i = 0; i < frames; ++i) {
-    const long position = i - delay;
-    const long join = position < 0 ? 0 : (position + chunk / 2) / chunk;
-    const bool nearJoin =
-        join >= 1 && join <= d.joins && std::labs(position - join * chunk) <= window;
-    int& largest = nearJoin ? d.atJoins : d.elsewhere;
-    for (long c = 0; c < channels; ++c) {
-      const size_t at = static_cast<size_t>(i * channels + c);
-      largest = std::max(largest, std::abs(single[at] - split[at]));
-    }
-  }
-  return d;
-}
-
 struct Encoded {
   std::string single;
   std::string split;
@@ -120,7 +89,9 @@ Encoded ConvertBothWays(const TempFolder& profile, const std::string& out,
   return Encoded{convert("1", "single"), convert("2", "split")};
 }
 
-// Decodes both with ffmpeg and checks the samples and the joins; delay as CompareAtJoins.
+// Decodes both with ffmpeg and checks the samples and the joins. The chunks meet at whole
+// multiples of the split writer's chunk (20 s rounded up to whole AAC frames) of the source's
+// sourceFrames; delay is where the source's first frame lies in the decodes.
 void ExpectSeamless(const Encoded& e, int channels, int rate, long delay, long sourceFrames) {
   EXPECT_EQ(ToolErrors(e.single), "");
   EXPECT_EQ(ToolErrors(e.split), "");
@@ -131,8 +102,11 @@ void ExpectSeamless(const Encoded& e, int channels, int rate, long delay, long s
   ASSERT_TRUE(single && split);
   EXPECT_EQ(split->size(), single->size()) << "samples of the split and the single-pass decodes";
   EXPECT_GE(static_cast<long>(single->size()) / channels, sourceFrames);
-  const JoinDifference d = CompareAtJoins(*single, *split, channels, rate, delay, sourceFrames);
-  std::printf("%s: largest difference from the single pass at the %ld joins %d, elsewhere %d\n",
+  const int64_t chunk =
+      MakeSplitGrid(SplitStep(rate, rate, kAacFrame), rate, kSplitChunkSeconds, 0, 0).chunkFrames;
+  const testing::JoinDifferences d =
+      testing::MeasureJoins(*split, *single, channels, chunk, rate / 20, delay);
+  std::printf("%s: largest difference from the single pass at the %d joins %d, elsewhere %d\n",
               e.split.c_str(), d.joins, d.atJoins, d.elsewhere);
   EXPECT_GE(d.joins, 2);
   EXPECT_LE(d.atJoins, d.elsewhere * 3 / 2)

@@ -26,8 +26,9 @@ inline int LargestDifference(const std::vector<int16_t>& a, const std::vector<in
 }
 
 // How a file encoded in chunks differs from its single-pass encode: the largest difference
-// within window frames either side of every join (a multiple of every frames), and the
-// largest anywhere else.
+// within window frames either side of every join (a multiple of every frames, after the
+// offset frames a decode keeps before the audio, such as an encoder delay), and the largest
+// anywhere else.
 struct JoinDifferences {
   int atJoins = 0;
   int elsewhere = 0;
@@ -36,11 +37,11 @@ struct JoinDifferences {
 
 inline JoinDifferences MeasureJoins(const std::vector<int16_t>& split,
                                     const std::vector<int16_t>& single, int channels, int64_t every,
-                                    int64_t window) {
+                                    int64_t window, int64_t offset = 0) {
   JoinDifferences d;
   const int64_t frames = static_cast<int64_t>(std::min(split.size(), single.size())) / channels;
   int64_t outside = 0;  // where the audio outside the join windows begins
-  for (int64_t join = every; join < frames; join += every) {
+  for (int64_t join = offset + every; join < frames; join += every) {
     d.elsewhere =
         std::max(d.elsewhere, LargestDifference(split, single, channels, outside, join - window));
     d.atJoins = std::max(d.atJoins,
