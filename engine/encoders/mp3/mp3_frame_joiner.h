@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -71,19 +72,31 @@ class Mp3FrameJoiner : public FrameJoiner {
 
   std::optional<JoinPlan> PlanJoin(const EncodedChunk& earlier, const EncodedChunk& later,
                                    int64_t cut) const;
-  std::optional<Layer3SideInfo> SideInfoAt(const EncodedChunk& chunk, int64_t f) const;
-  // count bytes of chunk's main-data stream from offset bytes after the start of frame f's
-  // main-data part (offset may be negative: the slots before it). False when the chunk
+  // Frame g of the stream one side of a join was encoded in. The earlier side's stream
+  // is the output so far: the frames not yet written, then the earlier chunk's from the
+  // last cut on. The later side's is the later chunk's own. Null where it holds no frame g.
+  const std::vector<uint8_t>* FrameIn(const EncodedChunk& chunk, bool earlierSide, int64_t g) const;
+  std::vector<uint8_t>* FrameIn(EncodedChunk& chunk, bool earlierSide, int64_t g);
+  std::optional<Layer3SideInfo> SideInfoIn(const EncodedChunk& chunk, bool earlierSide,
+                                           int64_t g) const;
+  // count bytes of that stream's main data from offset bytes after the start of frame f's
+  // main-data part (offset may be negative: the slots before it). False when the stream
   // does not hold them.
-  bool CopyMainData(const EncodedChunk& chunk, int64_t f, int offset, int count,
+  bool CopyMainData(const EncodedChunk& chunk, bool earlierSide, int64_t f, int offset, int count,
                     uint8_t* out) const;
+  bool WriteOldest();
   bool WriteTagOnce();
 
   StagedOutput& out_;
   const Mp3TagBlocks tags_;
   const Mp3FrameGrid grid_;
   const int firstJoinable_;  // a chunk encoder's first frame that a cut may fall on
-  int64_t runStart_ = 0;     // the first frame the held chunk writes (the last cut)
+  // Frames emitted but held back from the file for a while, so that the next join may
+  // still give them their padding byte: the padding bytes of one chunk are often too few.
+  const size_t unwrittenLimit_;
+  std::deque<std::vector<uint8_t>> unwritten_;
+  int64_t unwrittenFirst_ = 0;  // the stream frame of unwritten_.front()
+  int64_t runStart_ = 0;        // the first frame the held chunk emits (the last cut)
   bool tagWritten_ = false;
 };
 
