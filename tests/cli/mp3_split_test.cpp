@@ -34,6 +34,9 @@ struct SplitCase {
   int channels;       // of the output
   int frameSamples;   // 1152 for MPEG-1 rates, 576 below 32 kHz
   std::string title;  // expected once in the tags, when the source carries one
+  // Too few padding bytes for the reservoir at some join: one frame there may take the
+  // next bit rate up, which mp3val reports as a bit rate change.
+  bool mayRaiseAFrame = false;
 };
 
 // The command with {} replaced by the quoted path ("-" stays as it is: a pipe).
@@ -91,7 +94,7 @@ TEST(Mp3Split, TwoCoresDecodeLikeOneWithoutClicksAndTagsOnce) {
   // on every run (-R).
   const auto synth = [](int rate, int channels, int seconds) {
     const std::string s = std::to_string(seconds);
-    return "sox -R -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
+    return "sox -V1 -R -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
            " -b 16 -t wav {} synth " + s + " pinknoise synth " + s + " sine mix 440 vol 0.5";
   };
   const std::vector<SplitCase> cases = {
@@ -110,6 +113,10 @@ TEST(Mp3Split, TwoCoresDecodeLikeOneWithoutClicksAndTagsOnce) {
            " | ffmpeg -nostdin -v error -i - -c:a libmp3lame -b:a 192k -id3v2_version 3 "
            "-write_id3v1 1 -metadata 'title=Split Title' {}",
        "--bitrate 128 --replaygain track", 44100, 44100, 2, 1152, "Split Title"},
+      // 64 kbit/s at 44.1 kHz: nearly every frame is padded already, and a chunk's encoder
+      // holds more reservoir than one that has run for a while.
+      {"44.1 kHz stereo at 64 kbit/s", "low.wav", synth(44100, 2, 65), "--bitrate 64 --rate 44100",
+       44100, 44100, 2, 1152, "", true},
   };
   for (const SplitCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -147,7 +154,12 @@ TEST(Mp3Split, TwoCoresDecodeLikeOneWithoutClicksAndTagsOnce) {
     EXPECT_EQ(CommandOutput("{ ffmpeg -nostdin -v error -i " + Quote(split) + " -f null -; } 2>&1"),
               "");
     if (mp3val) {
-      EXPECT_EQ(testing::Mp3valProblems(split), "");
+      std::string problems = testing::Mp3valProblems(split);
+      if (c.mayRaiseAFrame && problems.find("VBR detected") != std::string::npos) {
+        std::cout << "[ " << c.name << " ] a join took a frame at a higher bit rate\n";
+        problems = problems.substr(problems.find('\n') + 1);
+      }
+      EXPECT_EQ(problems, "");
     }
 
     const testing::StreamProbe singleTags = testing::FfprobeStream(single);
