@@ -29,6 +29,11 @@ size_t MpegAudioHeader::FrameBytes() const {
   return static_cast<size_t>(factor * bitsPerSecond / rate + (padded ? 1 : 0));
 }
 
+size_t MpegAudioHeader::SideInfoBytes() const {
+  const bool mono = channelMode == 3;
+  return mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+}
+
 std::optional<MpegAudioHeader> ParseMpegAudioHeader(const uint8_t* h) {
   if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return std::nullopt;
   const int version = (h[1] >> 3) & 3;    // 0: MPEG-2.5, 1: reserved, 2: MPEG-2, 3: MPEG-1
@@ -43,6 +48,7 @@ std::optional<MpegAudioHeader> ParseMpegAudioHeader(const uint8_t* h) {
   header.rate = kRates[version][rateIndex];
   if (header.kbps == 0) return std::nullopt;
   header.padded = (h[2] & 0x02) != 0;
+  header.crc = (h[1] & 0x01) == 0;
   header.channelMode = h[3] >> 6;
   return header;
 }
@@ -51,9 +57,8 @@ std::optional<uint32_t> XingStreamBytes(std::span<const uint8_t> frame) {
   if (frame.size() < 4) return std::nullopt;
   const std::optional<MpegAudioHeader> header = ParseMpegAudioHeader(frame.data());
   if (!header || header->layer != 3) return std::nullopt;
-  // The tag follows the side information, whose size depends on version and channels.
-  const bool mono = header->channelMode == 3;
-  const size_t at = 4 + (header->mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+  // The tag follows the side information (encoders place it there with or without CRC).
+  const size_t at = 4 + header->SideInfoBytes();
   const auto word = [&frame](size_t offset) {
     return static_cast<uint32_t>(frame[offset]) << 24 |
            static_cast<uint32_t>(frame[offset + 1]) << 16 |

@@ -14,10 +14,15 @@ struct MpegAudioHeader {
   int kbps = 0;         // never 0: free-format frames are not parsed
   int rate = 0;         // Hz
   bool padded = false;  // the frame carries one extra slot
+  bool crc = false;     // two CRC bytes follow the header
   int channelMode = 0;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
   bool mpeg1 = true;
   // Bytes of the whole frame, header included.
   size_t FrameBytes() const;
+  // Layer III: bytes of the side information, which follows the header and its CRC.
+  size_t SideInfoBytes() const;
+  // Layer III: where the frame's part of the main data begins, counted from its header.
+  size_t MainDataOffset() const { return 4 + (crc ? 2 : 0) + SideInfoBytes(); }
 };
 
 // The header at h (four bytes); nullopt for anything but a valid frame header of a stated

@@ -46,7 +46,7 @@ int64_t AacFrameJoiner::ChooseCut(const EncodedChunk& earlier, const EncodedChun
   return partial.value_or(nominal);
 }
 
-bool AacFrameJoiner::Splice(EncodedChunk& /*earlier*/, const EncodedChunk& later, int64_t /*cut*/) {
+bool AacFrameJoiner::Splice(EncodedChunk& /*earlier*/, EncodedChunk& later, int64_t /*cut*/) {
   // Nothing to mend: AAC frames borrow no bits from each other. But the later chunk's
   // input ends no later than the file, and every frame kept from the earlier one starts
   // within it, so the sink may give those frames their whole duration at once.

@@ -24,7 +24,7 @@ class AacFrameJoiner : public FrameJoiner {
   int64_t FirstFrame(const ChunkSpan& span) const override;
   int64_t ChooseCut(const EncodedChunk& earlier, const EncodedChunk& later,
                     int64_t nominal) const override;
-  bool Splice(EncodedChunk& earlier, const EncodedChunk& later, int64_t cut) override;
+  bool Splice(EncodedChunk& earlier, EncodedChunk& later, int64_t cut) override;
   int64_t FrameAt(int64_t position) const override;
   bool Emit(std::vector<uint8_t>& unit, int64_t frame) override;
   bool Close(int64_t totalFrames, int64_t framesEmitted) override;

@@ -1,7 +1,6 @@
 #include "engine/encoders/mp3/mp3_encoder.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstring>
 
 #include "engine/encoders/auto_rate_bitrate.h"
@@ -9,6 +8,7 @@
 #include "engine/encoders/encoder_failure.h"
 #include "engine/encoders/mp3/mp3_gain_tags.h"
 #include "engine/encoders/mp3/mp3_options.h"
+#include "engine/encoders/mp3/mp3_split.h"
 #include "engine/encoders/tags/build_id3_tag.h"
 #include "engine/encoders/tags/id3v2_frames.h"
 #include "engine/encoders/tags/output_extras.h"
@@ -19,11 +19,7 @@
 namespace sonorell {
 namespace {
 
-constexpr size_t kId3v1Bytes = 128;
 constexpr size_t kId3v2HeaderBytes = 10;
-
-// LAME talks to stderr unless told otherwise; failures reach the user as notes instead.
-void Silent(const char*, va_list) {}
 
 }  // namespace
 
@@ -33,7 +29,7 @@ int Mp3ReplayGain(const Settings& s) {
   return writesV2 ? ReplayGainUnder(s.MP3ID3TagType, s.Mp3Tags.ReplayGain) : 0;
 }
 
-void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputType,
+void ApplyMp3Tags(Mp3TagBlocks& blocks, const Settings& s, InputTypeCode inputType,
                   const std::string& sourcePath, AudioSource& source,
                   const EncodeContext& context) {
   ExtraTags extras = OutputExtras(s.MP3ID3TagType, s.Mp3Tags, inputType, sourcePath, context);
@@ -48,21 +44,21 @@ void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputTyp
     // are ID3 tags are placed around the audio. The ID3v2 tag loses its pictures and gains
     // for this file's own; one that cannot be taken apart goes as it is.
     if (const uint8_t* v1 = source.GetId3v1Tag(); v1 && std::memcmp(v1, "TAG", 3) == 0) {
-      encoder.SetId3v1Tag({v1, kId3v1Bytes});
+      blocks.SetId3v1({v1, Mp3TagBlocks::kId3v1Bytes});
     }
     size_t size = 0;
     if (const uint8_t* v2 = source.GetId3v2Tag(size);
         v2 && size >= kId3v2HeaderBytes && std::memcmp(v2, "ID3", 3) == 0) {
       const std::span<const uint8_t> block(v2, size);
       if (const auto edited = EditCopiedId3v2Tag(block, extras.cover, padding)) {
-        encoder.SetId3v2Tag(*edited);
+        blocks.SetId3v2(*edited);
       } else {
-        encoder.SetId3v2Tag(block);
+        blocks.SetId3v2(block);
       }
     } else if (extras.cover || padding > 0) {
       // No tag to copy, but a picture (beside the source) or gains to carry.
       if (const auto block = BuildId3Tag(kId3v2, TagRecord{}, extras, padding)) {
-        encoder.SetId3v2Tag(*block);
+        blocks.SetId3v2(*block);
       }
     }
     return;
@@ -71,14 +67,14 @@ void ApplyMp3Tags(Mp3Encoder& encoder, const Settings& s, InputTypeCode inputTyp
       OutputTags(s.MP3ID3TagType, s.Mp3Tags, inputType, sourcePath, source, context);
   const int version = s.MP3WriteID3Version;
   if (tags && (version == kWriteId3v1 || version == kWriteId3v1AndV2)) {
-    if (const auto block = BuildId3Tag(kId3v1, *tags)) encoder.SetId3v1Tag(*block);
+    if (const auto block = BuildId3Tag(kId3v1, *tags)) blocks.SetId3v1(*block);
   }
   // A source without texts still gets a tag for its picture and the room for its gains.
   const bool extrasOnly =
       !tags && TagModeOf(s.MP3ID3TagType) != TagMode::kNone && (extras.cover || padding > 0);
   if ((tags || extrasOnly) && (version == kWriteId3v2 || version == kWriteId3v1AndV2)) {
     if (const auto block = BuildId3Tag(kId3v2, tags.value_or(TagRecord{}), extras, padding)) {
-      encoder.SetId3v2Tag(*block);
+      blocks.SetId3v2(*block);
     }
   }
 }
@@ -132,102 +128,34 @@ ConditioningPlan PlanMp3Conditioning(const Settings& s, const PcmFormat& source,
 }
 
 bool Mp3Encoder::Open() {
-  lame_.reset(lame_init());
-  accepted_ = false;
   finished_ = false;
-  if (!lame_) return false;
-  lame_set_errorf(lame_.get(), Silent);
-  lame_set_debugf(lame_.get(), Silent);
-  lame_set_msgf(lame_.get(), Silent);
-  buffer_.assign(kOutputBufferBytes, 0);
-  return true;
+  return lame_.Open();
 }
 
-void Mp3Encoder::SetInSampleRate(int hz) {
-  lame_set_in_samplerate(lame_.get(), hz);
-}
-
-void Mp3Encoder::SetChannels(int channels) {
-  lame_set_num_channels(lame_.get(), std::clamp(channels, 1, 2));
-}
-
-void Mp3Encoder::SetOutSampleRate(int hz) {
-  lame_set_out_samplerate(lame_.get(), hz);
-}
-
-void Mp3Encoder::SetMode(int mode) {
-  const bool known = mode == kMp3ModeStereo || mode == kMp3ModeJointStereo || mode == kMp3ModeMono;
-  lame_set_mode(lame_.get(), static_cast<MPEG_mode>(known ? mode : kMp3ModeStereo));
-}
-
-void Mp3Encoder::SetBitrate(int kbps) {
-  lame_set_brate(lame_.get(), std::clamp(kbps, 8, 320));
-}
-
-bool Mp3Encoder::SetId3v1Tag(std::span<const uint8_t> block) {
-  if (block.size() != kId3v1Bytes) return false;
-  id3v1_.emplace(block.begin(), block.end());
-  return true;
-}
-
-void Mp3Encoder::SetId3v2Tag(std::span<const uint8_t> block) {
-  if (block.empty()) {
-    id3v2_.reset();
-    return;
-  }
-  id3v2_.emplace(block.begin(), block.end());
-}
-
-bool Mp3Encoder::AcceptParameters() {
-  if (!lame_) return false;
-  lame_set_bWriteVbrTag(lame_.get(), 0);
-  lame_set_VBR(lame_.get(), vbr_off);
-  if (lame_init_params(lame_.get()) < 0) return false;
-  accepted_ = true;
+bool Mp3Encoder::AcceptParameters(const Mp3Parameters& parameters, int channels) {
   // A failed write leaves its reason as the failure note.
-  return !id3v2_ || out_.Write(id3v2_->data(), id3v2_->size());
-}
-
-bool Mp3Encoder::WriteOutput(int bytes) {
-  return bytes <= 0 || out_.Write(buffer_.data(), static_cast<size_t>(bytes));
+  return lame_.Accept(parameters, channels) && tags_.WriteId3v2(out_);
 }
 
 bool Mp3Encoder::WritePcm(const void* left, const void* right, int frames) {
-  if (!accepted_ || finished_ || left == nullptr) return false;
-  const auto* l = static_cast<const short*>(left);
-  const auto* r = static_cast<const short*>(right);
-  const bool stereo = lame_get_num_channels(lame_.get()) == 2;
-  if (stereo && r == nullptr) return false;
-  // Blocks larger than LAME's worst case for the buffer go in pieces.
-  for (int done = 0; done < frames;) {
-    const int n = std::min(frames - done, kMaxFramesPerCall);
-    const int bytes = lame_encode_buffer(lame_.get(), l + done, stereo ? r + done : nullptr, n,
-                                         buffer_.data(), static_cast<int>(buffer_.size()));
-    if (bytes < 0) {
-      NoteEncoderFailure("MP3", EncoderFailure::kOnTheAudio);
-      return false;
-    }
-    if (!WriteOutput(bytes)) return false;
-    done += n;
-  }
-  return true;
+  if (!Accepted() || finished_ || left == nullptr) return false;
+  const auto write = [this](const uint8_t* data, size_t size) { return out_.Write(data, size); };
+  if (lame_.Encode(left, right, frames, write)) return true;
+  // A failed write has left its own note.
+  if (!out_.Failed()) NoteEncoderFailure("MP3", EncoderFailure::kOnTheAudio);
+  return false;
 }
 
 bool Mp3Encoder::Finish() {
   // Nothing can be flushed from an encoder that never accepted its parameters.
-  if (!accepted_ || finished_) return false;
+  if (!Accepted() || finished_) return false;
   finished_ = true;
-  const int bytes =
-      lame_encode_flush(lame_.get(), buffer_.data(), static_cast<int>(buffer_.size()));
-  if (bytes < 0) {
-    NoteEncoderFailure("MP3", EncoderFailure::kAtTheEnd);
+  const auto write = [this](const uint8_t* data, size_t size) { return out_.Write(data, size); };
+  if (!lame_.Flush(write)) {
+    if (!out_.Failed()) NoteEncoderFailure("MP3", EncoderFailure::kAtTheEnd);
     return false;
   }
-  if (!WriteOutput(bytes)) return false;
-  if (id3v1_ && id3v1_->size() == kId3v1Bytes && !out_.Write(id3v1_->data(), id3v1_->size())) {
-    return false;
-  }
-  return !out_.Failed();
+  return tags_.WriteId3v1(out_) && !out_.Failed();
 }
 
 int EncodeMp3File(InputTypeCode inputType, const std::string& sourcePath,
@@ -248,6 +176,15 @@ int EncodeMp3File(InputTypeCode inputType, const std::string& sourcePath,
     plan = PlanMp3Conditioning(s, delivered, parameters);
     return true;
   };
+  // The tags are built once, for whichever writer takes the file (their notes with them).
+  std::optional<Mp3TagBlocks> tags;
+  const auto tagsFor = [&](AudioSource& source) {
+    if (!tags) ApplyMp3Tags(tags.emplace(), s, inputType, sourcePath, source, context);
+    return *tags;
+  };
+  recipe.openSplit = [&](StagedOutput& out, const ConditioningPlan& plan, AudioSource& source) {
+    return OpenMp3Split(out, parameters, plan.output.channels, tagsFor(source));
+  };
   recipe.openWriter = [&](StagedOutput& out, const ConditioningPlan& plan,
                           AudioSource& source) -> std::unique_ptr<FormatWriter> {
     auto encoder = std::make_unique<Mp3Encoder>(out);
@@ -255,13 +192,8 @@ int EncodeMp3File(InputTypeCode inputType, const std::string& sourcePath,
       NoteEncoderFailure("MP3", EncoderFailure::kNotStarted);
       return nullptr;
     }
-    ApplyMp3Tags(*encoder, s, inputType, sourcePath, source, context);
-    encoder->SetInSampleRate(parameters.inRate);
-    encoder->SetChannels(plan.output.channels);
-    if (parameters.mode) encoder->SetMode(*parameters.mode);
-    encoder->SetOutSampleRate(parameters.outRate);
-    if (parameters.kbps) encoder->SetBitrate(*parameters.kbps);
-    if (!encoder->AcceptParameters()) {
+    encoder->SetTags(tagsFor(source));
+    if (!encoder->AcceptParameters(parameters, plan.output.channels)) {
       if (!encoder->Accepted()) {
         SetFailureNote("the MP3 encoder refused " + std::to_string(parameters.outRate) + " Hz" +
                        (parameters.kbps ? " at " + std::to_string(*parameters.kbps) + " kbps"

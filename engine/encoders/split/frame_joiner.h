@@ -24,9 +24,10 @@ class FrameJoiner : public ChunkJoiner {
   // chosen; the default is nominal.
   virtual int64_t ChooseCut(const EncodedChunk& earlier, const EncodedChunk& later,
                             int64_t nominal) const;
-  // Mends the earlier chunk's frames before the cut so that the later chunk's first kept
-  // frame decodes as in its own stream (what it borrows from before the cut). False fails.
-  virtual bool Splice(EncodedChunk& /*earlier*/, const EncodedChunk& /*later*/, int64_t /*cut*/) {
+  // Mends the frames on either side of the cut (the earlier chunk's before it, the later
+  // chunk's from it on) so that the later chunk's kept frames decode as in their own stream
+  // (what they borrow from before the cut). False fails.
+  virtual bool Splice(EncodedChunk& /*earlier*/, EncodedChunk& /*later*/, int64_t /*cut*/) {
     return true;
   }
   // The stream frame that holds writer-input frame position.

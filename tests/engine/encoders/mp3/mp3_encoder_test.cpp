@@ -374,12 +374,13 @@ std::string EncodeWithTags(const Settings& s, InputTypeCode type, AudioSource& s
   EXPECT_TRUE(out.Open(dir / "tagged.mp3"));
   Mp3Encoder encoder(out);
   EXPECT_TRUE(encoder.Open());
-  ApplyMp3Tags(encoder, s, type, dir / "source.mp3", source, EncodeContext{s, 1});
-  encoder.SetInSampleRate(44100);
-  encoder.SetChannels(1);
-  encoder.SetOutSampleRate(44100);
-  encoder.SetBitrate(128);
-  EXPECT_TRUE(encoder.AcceptParameters());
+  Mp3TagBlocks tags;
+  ApplyMp3Tags(tags, s, type, dir / "source.mp3", source, EncodeContext{s, 1});
+  encoder.SetTags(std::move(tags));
+  Mp3Parameters parameters;
+  parameters.inRate = parameters.outRate = 44100;
+  parameters.kbps = 128;
+  EXPECT_TRUE(encoder.AcceptParameters(parameters, 1));
   const std::vector<int16_t> silence(1152, 0);
   EXPECT_TRUE(encoder.WritePcm(silence.data(), nullptr, 1152));
   EXPECT_TRUE(encoder.Finish());
@@ -502,7 +503,9 @@ TEST(Mp3Encoder, NothingIsFlushedOrTaggedBeforeTheParametersAreAccepted) {
   Mp3Encoder encoder(out);
   ASSERT_TRUE(encoder.Open());
   std::vector<uint8_t> v1(128, 'T');
-  EXPECT_TRUE(encoder.SetId3v1Tag(v1));
+  Mp3TagBlocks tags;
+  EXPECT_TRUE(tags.SetId3v1(v1));
+  encoder.SetTags(tags);
   const std::vector<int16_t> pcm(1152, 0);
   EXPECT_FALSE(encoder.WritePcm(pcm.data(), nullptr, 1152));
   EXPECT_FALSE(encoder.Finish());
@@ -515,14 +518,17 @@ TEST(Mp3Encoder, AnId3v1BlockIsExactly128Bytes) {
   ASSERT_TRUE(out.Open(dir / "x.mp3"));
   Mp3Encoder encoder(out);
   ASSERT_TRUE(encoder.Open());
-  EXPECT_FALSE(encoder.SetId3v1Tag(std::vector<uint8_t>(127, 'T')));
-  EXPECT_FALSE(encoder.SetId3v1Tag(std::vector<uint8_t>(129, 'T')));
-  encoder.SetInSampleRate(8000);
-  encoder.SetChannels(0);  // forced to 1
-  encoder.SetOutSampleRate(8000);
-  encoder.SetBitrate(1000);  // forced to 320, which LAME brings down for 8 kHz
-  encoder.SetMode(9);        // sent as stereo
-  ASSERT_TRUE(encoder.AcceptParameters());
+  Mp3TagBlocks tags;
+  EXPECT_FALSE(tags.SetId3v1(std::vector<uint8_t>(127, 'T')));
+  EXPECT_FALSE(tags.SetId3v1(std::vector<uint8_t>(129, 'T')));
+  encoder.SetTags(tags);
+  // Channels 0 are forced to 1, 1000 kbps to 320 (which LAME brings down for 8 kHz), and
+  // mode 9 is sent as stereo.
+  Mp3Parameters parameters;
+  parameters.inRate = parameters.outRate = 8000;
+  parameters.mode = 9;
+  parameters.kbps = 1000;
+  ASSERT_TRUE(encoder.AcceptParameters(parameters, 0));
   const std::vector<int16_t> pcm(4000, 1000);  // more than a block: taken in pieces
   EXPECT_TRUE(encoder.WritePcm(pcm.data(), nullptr, 4000));
   EXPECT_TRUE(encoder.Finish());
@@ -539,9 +545,9 @@ TEST(Mp3Encoder, StereoNeedsBothChannels) {
   ASSERT_TRUE(out.Open(dir / "x.mp3"));
   Mp3Encoder encoder(out);
   ASSERT_TRUE(encoder.Open());
-  encoder.SetInSampleRate(44100);
-  encoder.SetChannels(2);
-  ASSERT_TRUE(encoder.AcceptParameters());
+  Mp3Parameters parameters;
+  parameters.inRate = 44100;
+  ASSERT_TRUE(encoder.AcceptParameters(parameters, 2));
   const std::vector<int16_t> pcm(1152, 0);
   EXPECT_FALSE(encoder.WritePcm(pcm.data(), nullptr, 1152));
   EXPECT_TRUE(encoder.WritePcm(pcm.data(), pcm.data(), 1152));
