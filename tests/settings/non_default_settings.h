@@ -40,6 +40,7 @@ inline Settings NonDefaultSettings() {
   s.FilterExts = "mp3,FLAC,,ogg,";
   s.FilesAtOnce = 64;
   s.KeepDamaged = 1;
+  s.SplitLongFiles = 0;
   s.OutputFormat = 1003;
   s.OptStartPageIndex = 4;
   s.AutoDestMP3EncodingParam = 0;
