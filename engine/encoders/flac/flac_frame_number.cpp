@@ -1,26 +1,47 @@
 #include "engine/encoders/flac/flac_frame_number.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 
 namespace sonorell {
 namespace {
 
-uint8_t Crc8(const uint8_t* bytes, size_t size) {
-  uint8_t crc = 0;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= bytes[i];
-    for (int bit = 0; bit < 8; ++bit)
-      crc = static_cast<uint8_t>((crc & 0x80) != 0 ? (crc << 1) ^ 0x07 : crc << 1);
+// FLAC's header CRC-8 (polynomial 0x07) and frame CRC-16 (0x8005), a byte at a time.
+struct CrcTables {
+  std::array<uint8_t, 256> crc8{};
+  std::array<uint16_t, 256> crc16{};
+  CrcTables() {
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      auto c8 = static_cast<uint8_t>(byte);
+      auto c16 = static_cast<uint16_t>(byte << 8);
+      for (int bit = 0; bit < 8; ++bit) {
+        c8 = static_cast<uint8_t>((c8 & 0x80) != 0 ? (c8 << 1) ^ 0x07 : c8 << 1);
+        c16 = static_cast<uint16_t>((c16 & 0x8000) != 0 ? (c16 << 1) ^ 0x8005 : c16 << 1);
+      }
+      crc8[byte] = c8;
+      crc16[byte] = c16;
+    }
   }
+};
+
+const CrcTables& Tables() {
+  static const CrcTables tables;
+  return tables;
+}
+
+uint8_t Crc8(const uint8_t* bytes, size_t size) {
+  const CrcTables& t = Tables();
+  uint8_t crc = 0;
+  for (size_t i = 0; i < size; ++i) crc = t.crc8[crc ^ bytes[i]];
   return crc;
 }
 
 uint16_t Crc16(const uint8_t* bytes, size_t size) {
+  const CrcTables& t = Tables();
   uint16_t crc = 0;
   for (size_t i = 0; i < size; ++i) {
-    crc ^= static_cast<uint16_t>(bytes[i] << 8);
-    for (int bit = 0; bit < 8; ++bit)
-      crc = static_cast<uint16_t>((crc & 0x8000) != 0 ? (crc << 1) ^ 0x8005 : crc << 1);
+    crc = static_cast<uint16_t>((crc << 8) ^ t.crc16[(crc >> 8) ^ bytes[i]]);
   }
   return crc;
 }
@@ -68,8 +89,17 @@ bool RenumberFlacFrame(std::vector<uint8_t>& frame, uint64_t number) {
   const size_t headerEnd = 4 + numberLength + extra;  // where the CRC-8 sits
   if (frame.size() < headerEnd + 1 + 2) return false;
 
-  std::vector<uint8_t> renumbered(frame.begin(), frame.begin() + 4);
   const std::vector<uint8_t> coded = CodedNumber(number);
+  if (coded.size() == numberLength) {
+    // The usual case: the number keeps its length, and the frame is mended where it lies.
+    std::copy(coded.begin(), coded.end(), frame.begin() + 4);
+    frame[headerEnd] = Crc8(frame.data(), headerEnd);
+    const uint16_t crc = Crc16(frame.data(), frame.size() - 2);
+    frame[frame.size() - 2] = static_cast<uint8_t>(crc >> 8);
+    frame[frame.size() - 1] = static_cast<uint8_t>(crc & 0xFF);
+    return true;
+  }
+  std::vector<uint8_t> renumbered(frame.begin(), frame.begin() + 4);
   renumbered.insert(renumbered.end(), coded.begin(), coded.end());
   renumbered.insert(renumbered.end(), frame.begin() + static_cast<ptrdiff_t>(4 + numberLength),
                     frame.begin() + static_cast<ptrdiff_t>(headerEnd));

@@ -2,9 +2,16 @@
 
 #include <FLAC/stream_encoder.h>
 
+#include <bit>
+
 #include "engine/encoders/flac/flac_frame_number.h"
 #include "engine/encoders/split/frame_joiner.h"
 #include "platform/ffmpeg/md5_digest.h"
+
+// Exported by libFLAC (its own tools turn the signature off with it) but left out of the
+// public header: a chunk's signature is of no use, the file's is taken as the audio arrives.
+extern "C" FLAC__bool FLAC__stream_encoder_set_do_md5(FLAC__StreamEncoder* encoder,
+                                                      FLAC__bool value);
 
 namespace sonorell {
 namespace {
@@ -33,10 +40,12 @@ uint32_t BlockSizeOf(const PcmFormat& format, int level) {
 // One chunk's frames from a libFLAC encoder of its own, without metadata or signature.
 class FlacChunkEncoder : public ChunkEncoder {
  public:
-  bool Open(const PcmFormat& format, int level) {
+  bool Open(const PcmFormat& format, int level, uint32_t blockSize) {
     format_ = format;
+    blockSize_ = blockSize;
     encoder_.reset(FLAC__stream_encoder_new());
     return encoder_ && ConfigureFlacEncoder(encoder_.get(), format, level) &&
+           FLAC__stream_encoder_set_do_md5(encoder_.get(), false) &&
            FLAC__stream_encoder_init_stream(encoder_.get(), OnWrite, nullptr, nullptr, nullptr,
                                             this) == FLAC__STREAM_ENCODER_INIT_STATUS_OK;
   }
@@ -45,8 +54,12 @@ class FlacChunkEncoder : public ChunkEncoder {
     FlacPlanes(format_, left, right, frames, left_, right_, planes);
     return FLAC__stream_encoder_process(encoder_.get(), planes, static_cast<uint32_t>(frames));
   }
+  // Its frames are numbered in the stream's order here, on the chunk's own thread: with no
+  // overlap the chunk's first frame is the one its start falls on.
   bool Finish(EncodedChunk& chunk) override {
-    const bool ok = FLAC__stream_encoder_finish(encoder_.get());
+    bool ok = FLAC__stream_encoder_finish(encoder_.get());
+    const uint64_t first = static_cast<uint64_t>(chunk.span.inputStart) / blockSize_;
+    for (size_t j = 0; ok && j < frames_.size(); ++j) ok = RenumberFlacFrame(frames_[j], first + j);
     chunk.units = std::move(frames_);
     return ok;
   }
@@ -62,6 +75,7 @@ class FlacChunkEncoder : public ChunkEncoder {
   }
 
   PcmFormat format_;
+  uint32_t blockSize_ = 0;
   EncoderHandle encoder_;
   std::vector<int32_t> left_;
   std::vector<int32_t> right_;
@@ -75,6 +89,19 @@ class FlacJoiner : public FrameJoiner {
 
   // FLAC's signature: every sample little-endian in its own width's bytes, interleaved.
   void Sign(const void* left, const void* right, int frames) {
+    if (format_.bits == 16 && std::endian::native == std::endian::little) {
+      // The common case at memory speed: the cells are the bytes, interleaved.
+      const auto* l = static_cast<const int16_t*>(left);
+      const auto* r = static_cast<const int16_t*>(right);
+      const int channels = format_.channels;
+      interleaved_.resize(static_cast<size_t>(frames) * static_cast<size_t>(channels));
+      for (int i = 0; i < frames; ++i) {
+        interleaved_[static_cast<size_t>(i * channels)] = l[i];
+        if (channels == 2) interleaved_[static_cast<size_t>(i * 2 + 1)] = r[i];
+      }
+      md5_.Add(reinterpret_cast<const uint8_t*>(interleaved_.data()), interleaved_.size() * 2);
+      return;
+    }
     const int width = (format_.bits + 7) / 8;
     const int channels = format_.channels;
     signing_.resize(static_cast<size_t>(frames) * static_cast<size_t>(width * channels));
@@ -93,8 +120,8 @@ class FlacJoiner : public FrameJoiner {
  protected:
   int64_t FirstFrame(const ChunkSpan& span) const override { return span.inputStart / blockSize_; }
   int64_t FrameAt(int64_t position) const override { return position / blockSize_; }
-  bool Emit(std::vector<uint8_t>& unit, int64_t frame) override {
-    return RenumberFlacFrame(unit, static_cast<uint64_t>(frame)) && writer_->AppendFrame(unit);
+  bool Emit(std::vector<uint8_t>& unit, int64_t /*frame*/) override {
+    return writer_->AppendFrame(unit);
   }
   bool Close(int64_t totalFrames, int64_t framesEmitted) override {
     // Every frame was counted whole; the last one holds what is left of the audio.
@@ -108,6 +135,7 @@ class FlacJoiner : public FrameJoiner {
   uint32_t blockSize_;
   platform::ffmpeg::Md5Digest md5_;
   std::vector<uint8_t> signing_;
+  std::vector<int16_t> interleaved_;
 };
 
 }  // namespace
@@ -118,9 +146,10 @@ SplitFormat FlacSplitFormat(std::unique_ptr<FlacWriter> writer, const PcmFormat&
   const uint32_t blockSize = BlockSizeOf(format, level);
   if (blockSize == 0) return split;  // no encoder: every chunk fails, and with it the file
   split.grid = MakeSplitGrid(blockSize, format.rate, kSplitChunkSeconds, 0, 0);
-  split.openEncoder = [format, level](const ChunkSpan&) -> std::unique_ptr<ChunkEncoder> {
+  split.openEncoder = [format, level,
+                       blockSize](const ChunkSpan&) -> std::unique_ptr<ChunkEncoder> {
     auto encoder = std::make_unique<FlacChunkEncoder>();
-    if (!encoder->Open(format, level)) return nullptr;
+    if (!encoder->Open(format, level, blockSize)) return nullptr;
     return encoder;
   };
   auto joiner = std::make_unique<FlacJoiner>(std::move(writer), format, blockSize);

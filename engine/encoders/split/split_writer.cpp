@@ -90,12 +90,23 @@ void SplitWriter::Submit(int64_t inputEnd) {
   job->span.inputEnd = std::min(job->span.inputEnd, inputEnd);
   const auto from = static_cast<size_t>(job->span.inputStart - pendingStart_) * cellBytes_;
   const auto to = static_cast<size_t>(job->span.inputEnd - pendingStart_) * cellBytes_;
-  job->left.assign(pendingLeft_.begin() + static_cast<ptrdiff_t>(from),
-                   pendingLeft_.begin() + static_cast<ptrdiff_t>(to));
-  if (stereo_) {
-    job->right.assign(pendingRight_.begin() + static_cast<ptrdiff_t>(from),
-                      pendingRight_.begin() + static_cast<ptrdiff_t>(to));
-  }
+  // When nothing of this chunk's input is needed again (no overlap), it moves to the job
+  // whole, and only what came after it stays.
+  const bool moved = from == 0 && SpanOf(nextIndex_ + 1).inputStart >= job->span.inputEnd;
+  const auto take = [&](std::vector<uint8_t>& pending, std::vector<uint8_t>& input) {
+    if (moved) {
+      std::vector<uint8_t> rest(pending.begin() + static_cast<ptrdiff_t>(to), pending.end());
+      input = std::move(pending);
+      input.resize(to);
+      pending = std::move(rest);
+    } else {
+      input.assign(pending.begin() + static_cast<ptrdiff_t>(from),
+                   pending.begin() + static_cast<ptrdiff_t>(to));
+    }
+  };
+  take(pendingLeft_, job->left);
+  if (stereo_) take(pendingRight_, job->right);
+  if (moved) pendingStart_ = job->span.inputEnd;
   ++nextIndex_;
   // What the next chunk's input does not reach is no longer needed.
   const int64_t keepFrom = std::min(received_, SpanOf(nextIndex_).inputStart);
