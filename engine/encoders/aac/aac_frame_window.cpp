@@ -1,5 +1,7 @@
 #include "engine/encoders/aac/aac_frame_window.h"
 
+#include "engine/encoders/bit_cursor.h"
+
 #include <algorithm>
 
 namespace sonorell {
@@ -14,36 +16,6 @@ constexpr unsigned kFill = 6;
 // An ADTS header is 7 bytes, 9 with its CRC (protection_absent 0).
 constexpr size_t kAdtsHeaderBytes = 7;
 constexpr size_t kAdtsCrcBytes = 2;
-
-// Reads bits most significant first; reading past the end fails every later read.
-class BitCursor {
- public:
-  BitCursor(const uint8_t* data, size_t size) : data_(data), bits_(size * 8) {}
-
-  std::optional<unsigned> Read(int count) {
-    if (count < 0 || bits_ - at_ < static_cast<size_t>(count)) {
-      at_ = bits_;
-      return std::nullopt;
-    }
-    unsigned value = 0;
-    for (int i = 0; i < count; ++i, ++at_) {
-      value = (value << 1) | ((data_[at_ / 8] >> (7 - at_ % 8)) & 1u);
-    }
-    return value;
-  }
-  bool Skip(size_t count) {
-    if (bits_ - at_ < count) return false;
-    at_ += count;
-    return true;
-  }
-  // To the next byte boundary of the block.
-  void Align() { at_ = std::min(bits_, (at_ + 7) / 8 * 8); }
-
- private:
-  const uint8_t* data_;
-  size_t bits_;
-  size_t at_ = 0;
-};
 
 // Skips a fill element after its id: count bytes, with an escape for 15 and more.
 bool SkipFill(BitCursor& bits) {

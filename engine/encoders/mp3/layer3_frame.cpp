@@ -1,31 +1,12 @@
 #include "engine/encoders/mp3/layer3_frame.h"
 
+#include "engine/encoders/bit_cursor.h"
+
 namespace sonorell {
 namespace {
 
 using platform::ffmpeg::MpegAudioHeader;
 using platform::ffmpeg::ParseMpegAudioHeader;
-
-// Bits, most significant first.
-class BitReader {
- public:
-  explicit BitReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
-  // The next count bits (at most 16); 0 past the end, which the caller has ruled out.
-  int Take(int count) {
-    int value = 0;
-    for (int i = 0; i < count; ++i, ++at_) {
-      const size_t byte = at_ / 8;
-      const int bit = byte < bytes_.size() ? (bytes_[byte] >> (7 - at_ % 8)) & 1 : 0;
-      value = (value << 1) | bit;
-    }
-    return value;
-  }
-  void Skip(int count) { at_ += static_cast<size_t>(count); }
-
- private:
-  std::span<const uint8_t> bytes_;
-  size_t at_ = 0;
-};
 
 // The CRC-16 of MPEG audio (polynomial 0x8005, starting at all ones) over the header's last
 // two bytes and the side information; stored after the header.
@@ -66,7 +47,9 @@ std::optional<Layer3SideInfo> ReadLayer3SideInfo(std::span<const uint8_t> frame)
   info.header = *header;
   info.channels = header->channelMode == 3 ? 1 : 2;
   info.granules = header->mpeg1 ? 2 : 1;
-  BitReader bits(frame.subspan(header->MainDataOffset() - header->SideInfoBytes()));
+  const std::span<const uint8_t> sideInfo =
+      frame.subspan(header->MainDataOffset() - header->SideInfoBytes());
+  BitCursor bits(sideInfo.data(), sideInfo.size());
   const bool mono = info.channels == 1;
   if (header->mpeg1) {
     info.mainDataBegin = bits.Take(9);
