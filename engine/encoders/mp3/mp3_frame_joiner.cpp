@@ -28,20 +28,23 @@ constexpr int kMaxRaiseSteps = 14;
 // padding bytes one join leaves unused serve the next.
 constexpr int kUnwrittenSeconds = 30;
 
+// A chunk encoder's first frame that a cut may fall on: the first whose coding reaches back
+// over nothing but the chunk's own audio (not the silence its encoder starts with).
+int FirstJoinable(const Mp3FrameGrid& grid) {
+  return (grid.encoderDelay + kTransformReach + grid.frameSamples - 1) / grid.frameSamples;
+}
+
 }  // namespace
 
 Mp3FrameJoiner::Mp3FrameJoiner(StagedOutput& out, Mp3TagBlocks tags, const Mp3FrameGrid& grid)
     : out_(out),
       tags_(std::move(tags)),
       grid_(grid),
-      firstJoinable_((grid.encoderDelay + kTransformReach + grid.frameSamples - 1) /
-                     grid.frameSamples),
+      firstJoinable_(FirstJoinable(grid)),
       unwrittenLimit_(static_cast<size_t>(kUnwrittenSeconds * grid.outRate / grid.frameSamples)) {}
 
 int Mp3FrameJoiner::TailFrames(const Mp3FrameGrid& grid) {
-  const int firstJoinable =
-      (grid.encoderDelay + kTransformReach + grid.frameSamples - 1) / grid.frameSamples;
-  return firstJoinable + static_cast<int>(kCutCandidates + kFlushReachFrames) + 1;
+  return FirstJoinable(grid) + static_cast<int>(kCutCandidates + kFlushReachFrames) + 1;
 }
 
 int64_t Mp3FrameJoiner::FirstFrame(const ChunkSpan& span) const {
