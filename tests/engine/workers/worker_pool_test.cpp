@@ -402,12 +402,21 @@ TEST(WorkerPool, TheLastJobsShareThePlacesLeftFree) {
   if (std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()) > 1) {
     GTEST_SKIP() << "an earlier test of this process left a thread running";
   }
-  const auto cores = [](size_t jobCount, int parallel) {
+  // The second job holds its place until the third has started (a marker file it waits
+  // for), so the third always starts beside it; the others start together at once.
+  TempFolder marks;
+  const std::string started = marks / "third-started";
+  const auto cores = [&](size_t jobCount, int parallel) {
+    std::error_code ec;
+    fs::remove(started, ec);
     std::vector<WorkerJob> jobs;
     for (size_t i = 0; i < jobCount; ++i) {
       WorkerJob job;
-      job.body = [](int fd, int given) {
-        ::usleep(50 * 1000);  // the others start meanwhile
+      job.body = [i, jobCount, &started](int fd, int given) {
+        if (jobCount == 3 && i == 2) testing::WriteFileBytes(started, "");
+        if (jobCount == 3 && i == 1) {
+          for (int waited = 0; waited < 2000 && !fs::exists(started); ++waited) ::usleep(5000);
+        }
         Say(fd, std::to_string(given));
         return 0;
       };
