@@ -49,7 +49,7 @@ VorbisEncoder::VorbisEncoder(StagedOutput& out) : out_(out) {
 
 VorbisEncoder::~VorbisEncoder() {
   // The stream is ended by Finish only: after a failure the file is discarded anyway.
-  if (streamReady_) ogg_stream_clear(&stream_);
+  pages_.reset();
   if (blockReady_) vorbis_block_clear(&block_);
   if (dspReady_) vorbis_dsp_clear(&dsp_);
   vorbis_comment_clear(&comment_);
@@ -76,20 +76,13 @@ void VorbisEncoder::AddComments(const std::vector<CommentField>& fields) {
   }
 }
 
-bool VorbisEncoder::WritePage(const ogg_page& page) {
-  // A failed write leaves its reason as the failure note.
-  return out_.Write(page.header, static_cast<size_t>(page.header_len)) &&
-         out_.Write(page.body, static_cast<size_t>(page.body_len));
-}
-
 bool VorbisEncoder::WriteHeaders(int serial) {
   if (!configured_ || dspReady_) return false;
   if (vorbis_analysis_init(&dsp_, &info_) != 0) return false;
   dspReady_ = true;
   if (vorbis_block_init(&dsp_, &block_) != 0) return false;
   blockReady_ = true;
-  if (ogg_stream_init(&stream_, serial) != 0) return false;
-  streamReady_ = true;
+  pages_.emplace(out_, serial, OggFlushFill::kLibogg);
 
   ogg_packet identification;
   ogg_packet comments;
@@ -97,15 +90,9 @@ bool VorbisEncoder::WriteHeaders(int serial) {
   if (vorbis_analysis_headerout(&dsp_, &comment_, &identification, &comments, &setup) != 0) {
     return false;
   }
-  ogg_stream_packetin(&stream_, &identification);
-  ogg_stream_packetin(&stream_, &comments);
-  ogg_stream_packetin(&stream_, &setup);
   // The audio starts on a page of its own.
-  ogg_page page;
-  while (ogg_stream_flush(&stream_, &page) != 0) {
-    if (!WritePage(page)) return false;
-  }
-  return true;
+  return pages_->Add(identification) && pages_->Add(comments) && pages_->Add(setup) &&
+         pages_->Flush();
 }
 
 bool VorbisEncoder::Drain() {
@@ -114,19 +101,15 @@ bool VorbisEncoder::Drain() {
     if (vorbis_bitrate_addblock(&block_) != 0) return false;
     ogg_packet packet;
     while (vorbis_bitrate_flushpacket(&dsp_, &packet) == 1) {
-      ogg_stream_packetin(&stream_, &packet);
-      ogg_page page;
-      while (!endPageWritten_ && ogg_stream_pageout(&stream_, &page) != 0) {
-        if (!WritePage(page)) return false;
-        if (ogg_page_eos(&page)) endPageWritten_ = true;
-      }
+      if (pages_->Ended()) continue;  // nothing follows the stream's last page
+      if (!pages_->Add(packet) || !pages_->WriteFullPages()) return false;
     }
   }
   return true;
 }
 
 bool VorbisEncoder::WritePcm(const void* left, const void* right, int frames) {
-  if (!streamReady_ || ended_ || left == nullptr) return false;
+  if (!pages_ || ended_ || left == nullptr) return false;
   if (frames <= 0) return true;  // an empty block must not end the stream
   if (channels_ == 2 && right == nullptr) return false;
   float** buffer = vorbis_analysis_buffer(&dsp_, frames);
@@ -138,16 +121,11 @@ bool VorbisEncoder::WritePcm(const void* left, const void* right, int frames) {
 }
 
 bool VorbisEncoder::Finish() {
-  if (!streamReady_ || ended_) return false;
+  if (!pages_ || ended_) return false;
   ended_ = true;
   if (vorbis_analysis_wrote(&dsp_, 0) != 0 || !Drain()) return false;
   // Whatever libogg still holds, the end-of-stream page included.
-  ogg_page page;
-  while (!endPageWritten_ && ogg_stream_flush(&stream_, &page) != 0) {
-    if (!WritePage(page)) return false;
-    if (ogg_page_eos(&page)) endPageWritten_ = true;
-  }
-  return endPageWritten_ && !out_.Failed();
+  return pages_->Flush() && pages_->Ended();
 }
 
 int EncodeOggFile(InputTypeCode inputType, const std::string& sourcePath,

@@ -3,11 +3,13 @@
 #include <ogg/ogg.h>
 #include <vorbis/codec.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/encoders/conditioning_plan.h"
 #include "engine/encoders/encoder_entry.h"
+#include "engine/encoders/ogg_page_writer.h"
 #include "engine/encoders/ogg_stream_serial.h"
 #include "engine/encoders/pcm_sink.h"
 #include "engine/encoders/staged_output.h"
@@ -62,21 +64,18 @@ class VorbisEncoder : public FormatWriter {
  private:
   // Encodes what libvorbis has buffered and writes the pages libogg releases.
   bool Drain();
-  bool WritePage(const ogg_page& page);
 
   StagedOutput& out_;
   vorbis_info info_{};
   vorbis_comment comment_{};
   vorbis_dsp_state dsp_{};
   vorbis_block block_{};
-  ogg_stream_state stream_{};
+  std::optional<OggPageWriter> pages_;  // from WriteHeaders on
   int channels_ = 0;
   bool configured_ = false;
   bool dspReady_ = false;
   bool blockReady_ = false;
-  bool streamReady_ = false;
   bool ended_ = false;
-  bool endPageWritten_ = false;
 };
 
 }  // namespace sonorell

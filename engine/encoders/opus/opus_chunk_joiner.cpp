@@ -17,7 +17,7 @@ int Segments(size_t bytes) {
 }  // namespace
 
 OpusChunkJoiner::OpusChunkJoiner(StagedOutput& out, int serial, int rate, OpusPackets header)
-    : pages_(out, serial), rate_(rate), header_(std::move(header)) {}
+    : pages_(out, serial, OggFlushFill::kFullPages), rate_(rate), header_(std::move(header)) {}
 
 int64_t OpusChunkJoiner::FrameAt(int64_t position) const {
   return OpusPacketsBefore(position, rate_);
