@@ -86,30 +86,22 @@ bool RenumberFlacFrame(std::vector<uint8_t>& frame, uint64_t number) {
                        (rateCode == 12                       ? 1
                         : (rateCode == 13 || rateCode == 14) ? 2
                                                              : 0);
-  const size_t headerEnd = 4 + numberLength + extra;  // where the CRC-8 sits
-  if (frame.size() < headerEnd + 1 + 2) return false;
+  if (frame.size() < 4 + numberLength + extra + 1 + 2) return false;
 
   const std::vector<uint8_t> coded = CodedNumber(number);
+  const auto numberAt = frame.begin() + 4;
   if (coded.size() == numberLength) {
     // The usual case: the number keeps its length, and the frame is mended where it lies.
-    std::copy(coded.begin(), coded.end(), frame.begin() + 4);
-    frame[headerEnd] = Crc8(frame.data(), headerEnd);
-    const uint16_t crc = Crc16(frame.data(), frame.size() - 2);
-    frame[frame.size() - 2] = static_cast<uint8_t>(crc >> 8);
-    frame[frame.size() - 1] = static_cast<uint8_t>(crc & 0xFF);
-    return true;
+    std::copy(coded.begin(), coded.end(), numberAt);
+  } else {
+    frame.erase(numberAt, numberAt + static_cast<ptrdiff_t>(numberLength));
+    frame.insert(frame.begin() + 4, coded.begin(), coded.end());
   }
-  std::vector<uint8_t> renumbered(frame.begin(), frame.begin() + 4);
-  renumbered.insert(renumbered.end(), coded.begin(), coded.end());
-  renumbered.insert(renumbered.end(), frame.begin() + static_cast<ptrdiff_t>(4 + numberLength),
-                    frame.begin() + static_cast<ptrdiff_t>(headerEnd));
-  renumbered.push_back(Crc8(renumbered.data(), renumbered.size()));
-  renumbered.insert(renumbered.end(), frame.begin() + static_cast<ptrdiff_t>(headerEnd + 1),
-                    frame.end() - 2);
-  const uint16_t crc = Crc16(renumbered.data(), renumbered.size());
-  renumbered.push_back(static_cast<uint8_t>(crc >> 8));
-  renumbered.push_back(static_cast<uint8_t>(crc & 0xFF));
-  frame = std::move(renumbered);
+  const size_t headerEnd = 4 + coded.size() + extra;  // where the CRC-8 sits
+  frame[headerEnd] = Crc8(frame.data(), headerEnd);
+  const uint16_t crc = Crc16(frame.data(), frame.size() - 2);
+  frame[frame.size() - 2] = static_cast<uint8_t>(crc >> 8);
+  frame[frame.size() - 1] = static_cast<uint8_t>(crc & 0xFF);
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <bit>
 
+#include "engine/dsp/interleave.h"
 #include "engine/encoders/flac/flac_frame_number.h"
 #include "engine/encoders/split/frame_joiner.h"
 #include "platform/ffmpeg/md5_digest.h"
@@ -37,6 +38,11 @@ uint32_t BlockSizeOf(const PcmFormat& format, int level) {
   return FLAC__stream_encoder_get_blocksize(e.get());
 }
 
+// The stream's number of the frame a position falls in: every frame holds one block.
+int64_t FrameOf(int64_t position, uint32_t blockSize) {
+  return position / blockSize;
+}
+
 // One chunk's frames from a libFLAC encoder of its own, without metadata or signature.
 class FlacChunkEncoder : public ChunkEncoder {
  public:
@@ -58,7 +64,7 @@ class FlacChunkEncoder : public ChunkEncoder {
   // overlap the chunk's first frame is the one its start falls on.
   bool Finish(EncodedChunk& chunk) override {
     bool ok = FLAC__stream_encoder_finish(encoder_.get());
-    const uint64_t first = static_cast<uint64_t>(chunk.span.inputStart) / blockSize_;
+    const auto first = static_cast<uint64_t>(FrameOf(chunk.span.inputStart, blockSize_));
     for (size_t j = 0; ok && j < frames_.size(); ++j) ok = RenumberFlacFrame(frames_[j], first + j);
     chunk.units = std::move(frames_);
     return ok;
@@ -89,21 +95,15 @@ class FlacJoiner : public FrameJoiner {
 
   // FLAC's signature: every sample little-endian in its own width's bytes, interleaved.
   void Sign(const void* left, const void* right, int frames) {
+    const int channels = format_.channels;
     if (format_.bits == 16 && std::endian::native == std::endian::little) {
-      // The common case at memory speed: the cells are the bytes, interleaved.
-      const auto* l = static_cast<const int16_t*>(left);
-      const auto* r = static_cast<const int16_t*>(right);
-      const int channels = format_.channels;
-      interleaved_.resize(static_cast<size_t>(frames) * static_cast<size_t>(channels));
-      for (int i = 0; i < frames; ++i) {
-        interleaved_[static_cast<size_t>(i * channels)] = l[i];
-        if (channels == 2) interleaved_[static_cast<size_t>(i * 2 + 1)] = r[i];
-      }
-      md5_.Add(reinterpret_cast<const uint8_t*>(interleaved_.data()), interleaved_.size() * 2);
+      // The common case at memory speed: the samples' own bytes, interleaved.
+      signing_.resize(static_cast<size_t>(frames) * static_cast<size_t>(2 * channels));
+      InterleaveBlock(left, right, frames, channels, 2, signing_.data());
+      md5_.Add(signing_.data(), signing_.size());
       return;
     }
     const int width = (format_.bits + 7) / 8;
-    const int channels = format_.channels;
     signing_.resize(static_cast<size_t>(frames) * static_cast<size_t>(width * channels));
     uint8_t* at = signing_.data();
     for (int i = 0; i < frames; ++i) {
@@ -118,8 +118,10 @@ class FlacJoiner : public FrameJoiner {
   }
 
  protected:
-  int64_t FirstFrame(const ChunkSpan& span) const override { return span.inputStart / blockSize_; }
-  int64_t FrameAt(int64_t position) const override { return position / blockSize_; }
+  int64_t FirstFrame(const ChunkSpan& span) const override {
+    return FrameOf(span.inputStart, blockSize_);
+  }
+  int64_t FrameAt(int64_t position) const override { return FrameOf(position, blockSize_); }
   bool Emit(std::vector<uint8_t>& unit, int64_t /*frame*/) override {
     return writer_->AppendFrame(unit);
   }
@@ -135,7 +137,6 @@ class FlacJoiner : public FrameJoiner {
   uint32_t blockSize_;
   platform::ffmpeg::Md5Digest md5_;
   std::vector<uint8_t> signing_;
-  std::vector<int16_t> interleaved_;
 };
 
 }  // namespace
