@@ -49,7 +49,6 @@ VorbisEncoder::VorbisEncoder(StagedOutput& out) : out_(out) {
 
 VorbisEncoder::~VorbisEncoder() {
   // The stream is ended by Finish only: after a failure the file is discarded anyway.
-  pages_.reset();
   if (blockReady_) vorbis_block_clear(&block_);
   if (dspReady_) vorbis_dsp_clear(&dsp_);
   vorbis_comment_clear(&comment_);
