@@ -4,20 +4,14 @@
 #include <utility>
 
 namespace sonorell {
-namespace {
-
-// Long enough to bridge the gap between two blocks, short enough not to matter when the
-// file has ended.
-constexpr auto kSpin = std::chrono::microseconds(300);
-
+// The spin is long enough to bridge the gap between two blocks, short enough not to matter
+// when the file has ended.
 template <typename Ready>
-void SpinUntil(Ready ready) {
-  const auto until = std::chrono::steady_clock::now() + kSpin;
+void SideWorker::SpinUntil(Ready ready) const {
+  const auto until = std::chrono::steady_clock::now() + spin_;
   while (!ready() && std::chrono::steady_clock::now() < until) {
   }
 }
-
-}  // namespace
 
 SideWorker::~SideWorker() {
   if (!thread_.joinable()) return;

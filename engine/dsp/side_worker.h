@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -12,10 +13,12 @@ namespace sonorell {
 // file's right channel is filtered on it while the caller filters the left one; the two
 // filters share nothing, so the output is the same as filtering them one after the other.
 // Jobs come once per block, a few tens of microseconds apart, so both sides spin briefly
-// before they sleep: waking a sleeping thread would cost more than the job saves.
+// before they sleep: waking a sleeping thread would cost more than the job saves. A worker
+// beside threads that need every core (a file split across them) spins for no time at all.
 class SideWorker {
  public:
-  SideWorker() = default;
+  static constexpr std::chrono::microseconds kSpin{300};
+  explicit SideWorker(std::chrono::microseconds spin = kSpin) : spin_(spin) {}
   SideWorker(const SideWorker&) = delete;
   SideWorker& operator=(const SideWorker&) = delete;
   ~SideWorker();
@@ -27,7 +30,10 @@ class SideWorker {
 
  private:
   void Loop();
+  template <typename Ready>
+  void SpinUntil(Ready ready) const;
 
+  const std::chrono::microseconds spin_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::function<bool()> job_;

@@ -45,7 +45,9 @@ class LoudnessMeter : public PcmSink {
   LoudnessHistogram blocks_;
   // The block being measured beside the writer, copied out of the caller's buffers.
   std::vector<uint8_t> staged_[2];
-  SideWorker side_;
+  // Without a spin: a block's measure is short beside its encoding, so the caller rarely
+  // waits, and a spinning thread would take a core from a file split across all of them.
+  SideWorker side_{std::chrono::microseconds(0)};
   bool measuring_ = false;
 };
 
