@@ -14,12 +14,6 @@ constexpr int kStepsPerLu = 100;
 // the energy sums overflow.
 constexpr int kHighestStep = 30 * kStepsPerLu;
 
-double EnergyOf(double lufs) {
-  return std::pow(10.0, (lufs + 0.691) / 10.0);
-}
-double LufsOf(double energy) {
-  return -0.691 + 10.0 * std::log10(energy);
-}
 double LevelOf(int step) {
   return static_cast<double>(step) / kStepsPerLu;
 }
@@ -30,14 +24,21 @@ std::optional<double> GatedMean(const std::map<int, uint64_t>& counts, double ga
   uint64_t blocks = 0;
   for (const auto& [step, count] : counts) {
     if (LevelOf(step) < gateLufs) continue;
-    energy += EnergyOf(LevelOf(step)) * static_cast<double>(count);
+    energy += EnergyOfLufs(LevelOf(step)) * static_cast<double>(count);
     blocks += count;
   }
   if (blocks == 0) return std::nullopt;
-  return LufsOf(energy / static_cast<double>(blocks));
+  return LufsOfEnergy(energy / static_cast<double>(blocks));
 }
 
 }  // namespace
+
+double EnergyOfLufs(double lufs) {
+  return std::pow(10.0, (lufs + 0.691) / 10.0);
+}
+double LufsOfEnergy(double energy) {
+  return -0.691 + 10.0 * std::log10(energy);
+}
 
 void LoudnessHistogram::Add(double blockLufs) {
   if (!(blockLufs >= kAbsoluteGateLufs)) return;  // also NaN and -inf (digital silence)

@@ -8,6 +8,11 @@
 
 namespace sonorell {
 
+// BS.1770 loudness and the mean square energy it is taken from, both ways; silence (energy 0)
+// is -infinity LUFS.
+double EnergyOfLufs(double lufs);
+double LufsOfEnergy(double energy);
+
 // The 400 ms loudness blocks of EBU R128 (taken every 100 ms), counted by level in steps of
 // 1/100 LU. Integrated loudness needs every block of a programme, but only their levels:
 // the counts are all one file hands on, and the counts of several files merged give the

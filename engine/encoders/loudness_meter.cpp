@@ -1,12 +1,25 @@
 #include "engine/encoders/loudness_meter.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <numeric>
 
 #include "engine/dsp/float_samples.h"
 #include "engine/dsp/sample_width.h"
 
 namespace sonorell {
+namespace {
+
+void AddFrames(ebur128_state* state, const int16_t* interleaved, size_t frames) {
+  ebur128_add_frames_short(state, interleaved, frames);
+}
+void AddFrames(ebur128_state* state, const float* interleaved, size_t frames) {
+  ebur128_add_frames_float(state, interleaved, frames);
+}
+
+}  // namespace
 
 void LoudnessMeter::StateFree::operator()(ebur128_state* state) const {
   ebur128_destroy(&state);
@@ -15,86 +28,125 @@ void LoudnessMeter::StateFree::operator()(ebur128_state* state) const {
 bool LoudnessMeter::Open(const PcmFormat& format) {
   if (format.rate <= 0 || (format.channels != 1 && format.channels != 2)) return false;
   format_ = format;
+  // Momentary mode keeps the last 400 ms; the peak is taken here, from the samples as given.
   state_.reset(ebur128_init(static_cast<unsigned>(format.channels),
-                            static_cast<unsigned long>(format.rate),
-                            EBUR128_MODE_M | EBUR128_MODE_SAMPLE_PEAK));
+                            static_cast<unsigned long>(format.rate), EBUR128_MODE_M));
   if (!state_) return false;
-  // A block is 400 ms; one ends every 100 ms once the first is complete.
   blockFrames_ = (static_cast<size_t>(format.rate) + 5) / 10;
-  framesToBlock_ = 4 * blockFrames_;
+  framesToBlock_ = blockFrames_;
+  batchFrames_ = std::max(format.rate / 2, 1);
   return true;
 }
 
 bool LoudnessMeter::WritePcm(const void* left, const void* right, int frames) {
   if (state_ && frames > 0) {
-    WaitForBlock();
-    const size_t bytes = BlockBytes(frames, format_.bits);
-    const void* planes[2] = {left, right};
-    for (int c = 0; c < format_.channels; ++c) {
-      std::vector<uint8_t>& copy = staged_[c];
-      copy.resize(bytes);
-      std::memcpy(copy.data(), planes[c], bytes);
-    }
-    measuring_ = true;
-    side_.Start([this, frames] {
-      Measure(staged_[0].data(), staged_[1].data(), frames);
-      return true;
-    });
+    Append(left, right, frames);
+    if (gathering_.frames >= batchFrames_) MeasureGathered();
   }
   return next_.WritePcm(left, right, frames);
 }
 
-void LoudnessMeter::WaitForBlock() {
-  if (measuring_) side_.Wait();
-  measuring_ = false;
+void LoudnessMeter::Append(const void* left, const void* right, int frames) {
+  const size_t bytes = BlockBytes(frames, format_.bits);
+  const void* planes[2] = {left, right};
+  for (int c = 0; c < format_.channels; ++c) {
+    std::vector<uint8_t>& plane = gathering_.planes[c];
+    const size_t at = plane.size();
+    plane.resize(at + bytes);
+    std::memcpy(plane.data() + at, planes[c], bytes);
+  }
+  gathering_.frames += frames;
+}
+
+// The gathered batch goes to the helper, once it has finished the one before.
+void LoudnessMeter::MeasureGathered() {
+  WaitForBatch();
+  if (gathering_.frames == 0) return;
+  std::swap(gathering_, measuring_);
+  gathering_.frames = 0;
+  for (std::vector<uint8_t>& plane : gathering_.planes) plane.clear();
+  busy_ = true;
+  side_.Start([this] {
+    Measure(measuring_);
+    return true;
+  });
+}
+
+void LoudnessMeter::WaitForBatch() {
+  if (busy_) side_.Wait();
+  busy_ = false;
 }
 
 const LoudnessHistogram& LoudnessMeter::Blocks() {
-  WaitForBlock();
+  MeasureGathered();
+  WaitForBatch();
   return blocks_;
 }
 
-void LoudnessMeter::Measure(const void* left, const void* right, int frames) {
-  const int channels = format_.channels;
-  const size_t count = static_cast<size_t>(frames);
-  interleaved_.resize(count * static_cast<size_t>(channels));
-  channel_.resize(count);
-  const void* planes[2] = {left, right};
-  for (int c = 0; c < channels; ++c) {
-    if (format_.bits == 8) {
-      Convert8ToFloat(static_cast<const uint8_t*>(planes[c]), channel_.data(), frames);
-    } else if (format_.bits == 16) {
-      Convert16ToFloat(static_cast<const int16_t*>(planes[c]), channel_.data(), frames);
-    } else {
-      ConvertWideToFloat(static_cast<const int32_t*>(planes[c]), format_.bits, channel_.data(),
-                         frames);
-    }
-    for (size_t i = 0; i < count; ++i) interleaved_[i * channels + c] = channel_[i];
-  }
-  // Fed up to each block's end, so that every block is read as it completes.
-  size_t done = 0;
-  while (done < count) {
-    const size_t piece = std::min(count - done, framesToBlock_);
-    ebur128_add_frames_float(state_.get(), interleaved_.data() + done * channels, piece);
-    done += piece;
-    framesToBlock_ -= piece;
-    if (framesToBlock_ == 0) {
-      double lufs = 0.0;
-      if (ebur128_loudness_momentary(state_.get(), &lufs) == EBUR128_SUCCESS) blocks_.Add(lufs);
-      framesToBlock_ = blockFrames_;
-    }
-  }
+double LoudnessMeter::Peak() {
+  Blocks();
+  return peak_;
 }
 
-double LoudnessMeter::Peak() {
-  WaitForBlock();
-  double peak = 0.0;
-  for (int c = 0; state_ && c < format_.channels; ++c) {
-    double value = 0.0;
-    if (ebur128_sample_peak(state_.get(), static_cast<unsigned>(c), &value) == EBUR128_SUCCESS)
-      peak = std::max(peak, value);
+void LoudnessMeter::Measure(const Batch& batch) {
+  const int channels = format_.channels;
+  const size_t count = static_cast<size_t>(batch.frames);
+  if (format_.bits == 16) {
+    // libebur128 reads 16-bit samples as they are; the peak is the largest magnitude.
+    shorts_.resize(count * static_cast<size_t>(channels));
+    int largest = 0;
+    for (int c = 0; c < channels; ++c) {
+      const auto* plane = reinterpret_cast<const int16_t*>(batch.planes[c].data());
+      for (size_t i = 0; i < count; ++i) {
+        shorts_[i * channels + c] = plane[i];
+        largest = std::max(largest, std::abs(static_cast<int>(plane[i])));
+      }
+    }
+    peak_ = std::max(peak_, largest / 32768.0);
+    Feed(shorts_.data(), count);
+    return;
   }
-  return peak;
+  floats_.resize(count * static_cast<size_t>(channels));
+  channel_.resize(count);
+  float largest = 0.0f;
+  for (int c = 0; c < channels; ++c) {
+    const uint8_t* plane = batch.planes[c].data();
+    if (format_.bits == 8) {
+      Convert8ToFloat(plane, channel_.data(), batch.frames);
+    } else {
+      ConvertWideToFloat(reinterpret_cast<const int32_t*>(plane), format_.bits, channel_.data(),
+                         batch.frames);
+    }
+    for (size_t i = 0; i < count; ++i) {
+      floats_[i * channels + c] = channel_[i];
+      largest = std::max(largest, std::fabs(channel_[i]));
+    }
+  }
+  peak_ = std::max(peak_, static_cast<double>(largest));
+  Feed(floats_.data(), count);
+}
+
+// Fed up to the end of each 100 ms, so that every stretch is read as it completes; a block
+// ends with every stretch from the fourth on.
+template <typename Sample>
+void LoudnessMeter::Feed(const Sample* interleaved, size_t frames) {
+  const size_t channels = static_cast<size_t>(format_.channels);
+  size_t done = 0;
+  while (done < frames) {
+    const size_t piece = std::min(frames - done, framesToBlock_);
+    AddFrames(state_.get(), interleaved + done * channels, piece);
+    done += piece;
+    framesToBlock_ -= piece;
+    if (framesToBlock_ > 0) continue;
+    framesToBlock_ = blockFrames_;
+    double lufs = 0.0;
+    if (ebur128_loudness_window(state_.get(), 100, &lufs) != EBUR128_SUCCESS) continue;
+    stretches_[stretchCount_++ % stretches_.size()] = EnergyOfLufs(lufs);
+    if (stretchCount_ < stretches_.size()) continue;
+    const double mean =
+        std::accumulate(stretches_.begin(), stretches_.end(), 0.0) / stretches_.size();
+    blocks_.Add(LufsOfEnergy(mean));
+  }
 }
 
 }  // namespace sonorell

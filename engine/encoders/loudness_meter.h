@@ -2,6 +2,7 @@
 
 #include <ebur128.h>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -14,8 +15,9 @@ namespace sonorell {
 
 // Measures the loudness of the conditioned PCM on its way into the writer (so after gain and
 // channel mixing, at the output's rate): the EBU R128 blocks, through libebur128, and the
-// sample peak. Each block is measured on a helper thread while the writer encodes it, so the
-// measure costs a file next to no time of its own.
+// sample peak. The samples are gathered into batches of half a second, and each batch is
+// measured on a helper thread while the writer encodes the next, so the measure costs a file
+// next to no time of its own and wakes the helper only twice a second.
 class LoudnessMeter : public PcmSink {
  public:
   explicit LoudnessMeter(PcmSink& next) : next_(next) {}
@@ -23,7 +25,7 @@ class LoudnessMeter : public PcmSink {
   bool Open(const PcmFormat& format);
   bool WritePcm(const void* left, const void* right, int frames) override;
 
-  // What was measured; the block measured last is waited for.
+  // What was measured, once every sample given has been.
   const LoudnessHistogram& Blocks();
   // The largest sample magnitude over all channels, 1.0 being full scale.
   double Peak();
@@ -32,23 +34,40 @@ class LoudnessMeter : public PcmSink {
   struct StateFree {
     void operator()(ebur128_state* state) const;
   };
-  void Measure(const void* left, const void* right, int frames);
-  void WaitForBlock();
+  // Planar samples as the writer was given them.
+  struct Batch {
+    std::array<std::vector<uint8_t>, 2> planes;
+    int frames = 0;
+  };
+  void Append(const void* left, const void* right, int frames);
+  void MeasureGathered();
+  void WaitForBatch();
+  void Measure(const Batch& batch);
+  template <typename Sample>
+  void Feed(const Sample* interleaved, size_t frames);
 
   PcmSink& next_;
   PcmFormat format_;
   std::unique_ptr<ebur128_state, StateFree> state_;
-  std::vector<float> interleaved_;
+  int batchFrames_ = 0;
+  Batch gathering_;
+  Batch measuring_;
+  bool busy_ = false;
+  // Used on the helper thread only.
+  std::vector<int16_t> shorts_;
+  std::vector<float> floats_;
   std::vector<float> channel_;
   size_t blockFrames_ = 0;    // 100 ms, counted as libebur128 counts it
-  size_t framesToBlock_ = 0;  // until the next block ends
+  size_t framesToBlock_ = 0;  // until the next 100 ms ends
+  // The energies of the last four 100 ms stretches: a 400 ms block is their mean, so each
+  // sample is summed once rather than in each of the four blocks that hold it.
+  std::array<double, 4> stretches_{};
+  size_t stretchCount_ = 0;
+  double peak_ = 0.0;
   LoudnessHistogram blocks_;
-  // The block being measured beside the writer, copied out of the caller's buffers.
-  std::vector<uint8_t> staged_[2];
-  // Without a spin: a block's measure is short beside its encoding, so the caller rarely
+  // Without a spin: a batch's measure is short beside its encoding, so the caller rarely
   // waits, and a spinning thread would take a core from a file split across all of them.
   SideWorker side_{std::chrono::microseconds(0)};
-  bool measuring_ = false;
 };
 
 }  // namespace sonorell

@@ -22,22 +22,30 @@ class NullSink : public PcmSink {
   bool WritePcm(const void*, const void*, int) override { return true; }
 };
 
-// Feeds a 16-bit stereo WAV, as sox delivers its samples, through a meter in planar blocks.
-bool Measure(const std::string& path, LoudnessMeter& meter) {
+// Feeds a WAV, as sox delivers its samples at `bits` (8, 16 or 32), through a meter in
+// planar blocks of `blockFrames`.
+bool Measure(const std::string& path, LoudnessMeter& meter, PcmFormat format = {44100, 2, 16},
+             int blockFrames = 4096) {
+  const int bytes = format.bits / 8;
+  const std::string encoding = format.bits == 8 ? "unsigned" : "signed";
   const std::optional<std::string> raw =
-      CommandOutput("sox " + testing::ShellQuote(path) + " -t raw -e signed -b 16 -L -c 2 -");
-  if (!raw || !meter.Open({44100, 2, 16})) return false;
-  std::vector<int16_t> samples(raw->size() / 2);
-  std::memcpy(samples.data(), raw->data(), samples.size() * 2);
-  const size_t frames = samples.size() / 2;
-  std::vector<int16_t> left(4096), right(4096);
-  for (size_t at = 0; at < frames; at += left.size()) {
-    const size_t n = std::min(left.size(), frames - at);
+      CommandOutput("sox " + testing::ShellQuote(path) + " -t raw -e " + encoding + " -b " +
+                    std::to_string(format.bits) + " -L -c " + std::to_string(format.channels) +
+                    " -");
+  if (!raw || !meter.Open(format)) return false;
+  const size_t frameBytes = static_cast<size_t>(bytes * format.channels);
+  const size_t frames = raw->size() / frameBytes;
+  std::vector<uint8_t> planes[2];
+  for (std::vector<uint8_t>& plane : planes) plane.resize(static_cast<size_t>(blockFrames * bytes));
+  for (size_t at = 0; at < frames; at += static_cast<size_t>(blockFrames)) {
+    const size_t n = std::min(static_cast<size_t>(blockFrames), frames - at);
     for (size_t k = 0; k < n; ++k) {
-      left[k] = samples[2 * (at + k)];
-      right[k] = samples[2 * (at + k) + 1];
+      for (int c = 0; c < format.channels; ++c) {
+        std::memcpy(planes[c].data() + k * bytes, raw->data() + (at + k) * frameBytes + c * bytes,
+                    static_cast<size_t>(bytes));
+      }
     }
-    meter.WritePcm(left.data(), right.data(), static_cast<int>(n));
+    meter.WritePcm(planes[0].data(), planes[1].data(), static_cast<int>(n));
   }
   return true;
 }
@@ -74,6 +82,34 @@ TEST(LoudnessMeter, TrackAndAlbumLoudnessAgreeWithFfmpegsEbur128) {
 
   // What a worker hands its parent is the same measure.
   EXPECT_EQ(LoudnessHistogram::FromText(album.Text()), album);
+}
+
+// Other rates, widths and channel counts, in blocks that fit no 100 ms grid.
+TEST(LoudnessMeter, EveryWidthAndRateAgreesWithFfmpegsEbur128) {
+  if (!ToolAvailable("sox") || !ToolAvailable("ffmpeg")) GTEST_SKIP() << "sox or ffmpeg missing";
+  TempFolder dir;
+  const struct {
+    PcmFormat format;
+    int blockFrames;
+    const char* level;
+  } cases[] = {{{11025, 1, 8}, 333, "-9"}, {{22050, 2, 32}, 1152, "-20"},
+               {{48000, 1, 16}, 48000, "-1"}, {{96000, 2, 32}, 100001, "-12"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.format.rate) + " Hz, " + std::to_string(c.format.bits) + " bits");
+    const std::string wav = dir / ("pink" + std::to_string(c.format.rate) + ".wav");
+    ASSERT_TRUE(CommandOutput("sox -n -r " + std::to_string(c.format.rate) + " -c " +
+                              std::to_string(c.format.channels) + " -b 24 " + wav +
+                              " synth 7 pinknoise vol " + c.level + "dB"));
+    NullSink sink;
+    LoudnessMeter meter(sink);
+    ASSERT_TRUE(Measure(wav, meter, c.format, c.blockFrames));
+    const std::optional<testing::Ebur128Summary> reference = FfmpegEbur128(wav);
+    ASSERT_TRUE(reference);
+    ASSERT_TRUE(meter.Blocks().Integrated());
+    EXPECT_NEAR(*meter.Blocks().Integrated(), reference->integrated, 0.1);
+    // 8-bit samples lose the top of the peak to their coarse steps.
+    EXPECT_NEAR(20 * std::log10(meter.Peak()), reference->peakDb, c.format.bits == 8 ? 0.3 : 0.1);
+  }
 }
 
 TEST(LoudnessMeter, SilenceAndShortFilesHaveNoLoudnessAndBadTextIsRefused) {
