@@ -126,7 +126,10 @@ inline void SplitChannels(const std::vector<int16_t>& interleaved, int channels,
 }
 
 inline std::string SamplePath(const std::string& name) {
-  return std::string(SONORELL_SAMPLES_DIR) + "/" + name;
+  std::string path = SONORELL_SAMPLES_DIR;  // built by appending: g++ 12 warns falsely on a + b + c
+  path += '/';
+  path += name;
+  return path;
 }
 
 }  // namespace sonorell::testing

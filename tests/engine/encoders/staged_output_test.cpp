@@ -152,7 +152,9 @@ TEST(StagedOutput, FolderThatTakesNoFileFailsToOpen) {
 
 TEST(StagedOutput, VeryLongTargetNameStillStagesAndFailsOnlyAtTheRename) {
   TempFolder dir;
-  const std::string target = dir / (std::string(300, 'n') + ".wav");  // longer than a name may be
+  std::string name(300, 'n');  // longer than a name may be
+  name += ".wav";
+  const std::string target = dir / name;
   StagedOutput out;
   ASSERT_TRUE(out.Open(target));
   out.Write("x", 1);
