@@ -202,6 +202,7 @@ TEST_F(WmaOutput, EverySampleConvertsForSeveralEncodingsOfTheList) {
     int rate, bitRate, channels;
   } encodings[] = {{44100, 128000, 2}, {22050, 32000, 1}, {48000, 192000, 2}, {16000, 24000, 1}};
   testing::SweepShare share;
+  int converted = 0;
   for (const char* name : {"chord-16bit.wav", "chord.flac", "chord.mp3", "chord.wma",
                            "speech-mono-48k.wav", "chord-ulaw.au", "clip-with-video.mp4"}) {
     if (!std::filesystem::exists(SamplePath(name))) continue;
@@ -221,8 +222,10 @@ TEST_F(WmaOutput, EverySampleConvertsForSeveralEncodingsOfTheList) {
       EXPECT_EQ(probe.channels, e.channels);
       EXPECT_EQ(probe.bitRate, e.bitRate);
       EXPECT_NEAR(testing::FfprobeSeconds(out), sourceSeconds, 0.1);
+      ++converted;
     }
   }
+  if (converted == 0) GTEST_SKIP() << "no sample recordings here";
   EXPECT_EQ(ListFolder(dir.path()), "out.wma\n");
 }
 
