@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <numeric>
 
 #include "engine/dsp/float_samples.h"
@@ -50,10 +49,8 @@ void LoudnessMeter::Append(const void* left, const void* right, int frames) {
   const size_t bytes = BlockBytes(frames, format_.bits);
   const void* planes[2] = {left, right};
   for (int c = 0; c < format_.channels; ++c) {
-    std::vector<uint8_t>& plane = gathering_.planes[c];
-    const size_t at = plane.size();
-    plane.resize(at + bytes);
-    std::memcpy(plane.data() + at, planes[c], bytes);
+    const auto* samples = static_cast<const uint8_t*>(planes[c]);
+    gathering_.planes[c].insert(gathering_.planes[c].end(), samples, samples + bytes);
   }
   gathering_.frames += frames;
 }
