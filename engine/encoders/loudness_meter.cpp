@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <numeric>
 
 #include "engine/dsp/float_samples.h"
+#include "engine/dsp/interleave.h"
 #include "engine/dsp/sample_width.h"
 
 namespace sonorell {
@@ -16,6 +16,14 @@ void AddFrames(ebur128_state* state, const int16_t* interleaved, size_t frames) 
 }
 void AddFrames(ebur128_state* state, const float* interleaved, size_t frames) {
   ebur128_add_frames_float(state, interleaved, frames);
+}
+
+template <typename Sample>
+double LargestMagnitude(const Sample* samples, int count) {
+  double largest = 0.0;
+  for (int i = 0; i < count; ++i)
+    largest = std::max(largest, std::fabs(static_cast<double>(samples[i])));
+  return largest;
 }
 
 }  // namespace
@@ -87,40 +95,35 @@ double LoudnessMeter::Peak() {
 
 void LoudnessMeter::Measure(const Batch& batch) {
   const int channels = format_.channels;
-  const size_t count = static_cast<size_t>(batch.frames);
+  const size_t samples = static_cast<size_t>(batch.frames) * static_cast<size_t>(channels);
   if (format_.bits == 16) {
-    // libebur128 reads 16-bit samples as they are; the peak is the largest magnitude.
-    shorts_.resize(count * static_cast<size_t>(channels));
-    int largest = 0;
+    // libebur128 reads 16-bit samples as they are.
     for (int c = 0; c < channels; ++c) {
       const auto* plane = reinterpret_cast<const int16_t*>(batch.planes[c].data());
-      for (size_t i = 0; i < count; ++i) {
-        shorts_[i * channels + c] = plane[i];
-        largest = std::max(largest, std::abs(static_cast<int>(plane[i])));
-      }
+      peak_ = std::max(peak_, LargestMagnitude(plane, batch.frames) / 32768.0);
     }
-    peak_ = std::max(peak_, largest / 32768.0);
-    Feed(shorts_.data(), count);
+    shorts_.resize(samples);
+    InterleaveBlock(batch.planes[0].data(), batch.planes[1].data(), batch.frames, channels,
+                    sizeof(int16_t), shorts_.data());
+    Feed(shorts_.data(), static_cast<size_t>(batch.frames));
     return;
   }
-  floats_.resize(count * static_cast<size_t>(channels));
-  channel_.resize(count);
-  float largest = 0.0f;
+  // Other widths go to it as floats.
   for (int c = 0; c < channels; ++c) {
-    const uint8_t* plane = batch.planes[c].data();
+    std::vector<float>& plane = planes_[c];
+    plane.resize(static_cast<size_t>(batch.frames));
     if (format_.bits == 8) {
-      Convert8ToFloat(plane, channel_.data(), batch.frames);
+      Convert8ToFloat(batch.planes[c].data(), plane.data(), batch.frames);
     } else {
-      ConvertWideToFloat(reinterpret_cast<const int32_t*>(plane), format_.bits, channel_.data(),
-                         batch.frames);
+      ConvertWideToFloat(reinterpret_cast<const int32_t*>(batch.planes[c].data()), format_.bits,
+                         plane.data(), batch.frames);
     }
-    for (size_t i = 0; i < count; ++i) {
-      floats_[i * channels + c] = channel_[i];
-      largest = std::max(largest, std::fabs(channel_[i]));
-    }
+    peak_ = std::max(peak_, LargestMagnitude(plane.data(), batch.frames));
   }
-  peak_ = std::max(peak_, static_cast<double>(largest));
-  Feed(floats_.data(), count);
+  floats_.resize(samples);
+  InterleaveBlock(planes_[0].data(), planes_[1].data(), batch.frames, channels, sizeof(float),
+                  floats_.data());
+  Feed(floats_.data(), static_cast<size_t>(batch.frames));
 }
 
 // Fed up to the end of each 100 ms, so that every stretch is read as it completes; a block

@@ -55,8 +55,8 @@ class LoudnessMeter : public PcmSink {
   bool busy_ = false;
   // Used on the helper thread only.
   std::vector<int16_t> shorts_;
+  std::array<std::vector<float>, 2> planes_;
   std::vector<float> floats_;
-  std::vector<float> channel_;
   size_t blockFrames_ = 0;    // 100 ms, counted as libebur128 counts it
   size_t framesToBlock_ = 0;  // until the next 100 ms ends
   // The energies of the last four 100 ms stretches: a 400 ms block is their mean, so each
