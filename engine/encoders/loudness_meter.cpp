@@ -5,40 +5,25 @@
 #include <numeric>
 
 #include "engine/dsp/float_samples.h"
-#include "engine/dsp/interleave.h"
 #include "engine/dsp/sample_width.h"
 
 namespace sonorell {
 namespace {
 
-void AddFrames(ebur128_state* state, const int16_t* interleaved, size_t frames) {
-  ebur128_add_frames_short(state, interleaved, frames);
-}
-void AddFrames(ebur128_state* state, const float* interleaved, size_t frames) {
-  ebur128_add_frames_float(state, interleaved, frames);
-}
-
-template <typename Sample>
-double LargestMagnitude(const Sample* samples, int count) {
-  double largest = 0.0;
-  for (int i = 0; i < count; ++i)
-    largest = std::max(largest, std::fabs(static_cast<double>(samples[i])));
+double LargestMagnitude(const std::vector<float>& samples) {
+  float largest = 0.0f;
+  for (const float sample : samples) largest = std::max(largest, std::fabs(sample));
   return largest;
 }
 
 }  // namespace
 
-void LoudnessMeter::StateFree::operator()(ebur128_state* state) const {
-  ebur128_destroy(&state);
-}
-
 bool LoudnessMeter::Open(const PcmFormat& format) {
-  if (format.rate <= 0 || (format.channels != 1 && format.channels != 2)) return false;
+  if (!KWeighting::Defined(format.rate) || (format.channels != 1 && format.channels != 2)) {
+    return false;
+  }
   format_ = format;
-  // Momentary mode keeps the last 400 ms; the peak is taken here, from the samples as given.
-  state_.reset(ebur128_init(static_cast<unsigned>(format.channels),
-                            static_cast<unsigned long>(format.rate), EBUR128_MODE_M));
-  if (!state_) return false;
+  weighting_.emplace(format.rate);
   blockFrames_ = (static_cast<size_t>(format.rate) + 5) / 10;
   framesToBlock_ = blockFrames_;
   batchFrames_ = std::max(format.rate / 2, 1);
@@ -46,7 +31,7 @@ bool LoudnessMeter::Open(const PcmFormat& format) {
 }
 
 bool LoudnessMeter::WritePcm(const void* left, const void* right, int frames) {
-  if (state_ && frames > 0) {
+  if (weighting_ && frames > 0) {
     Append(left, right, frames);
     if (gathering_.frames >= batchFrames_) MeasureGathered();
   }
@@ -94,54 +79,40 @@ double LoudnessMeter::Peak() {
 }
 
 void LoudnessMeter::Measure(const Batch& batch) {
-  const int channels = format_.channels;
-  const size_t samples = static_cast<size_t>(batch.frames) * static_cast<size_t>(channels);
-  if (format_.bits == 16) {
-    // libebur128 reads 16-bit samples as they are.
-    for (int c = 0; c < channels; ++c) {
-      const auto* plane = reinterpret_cast<const int16_t*>(batch.planes[c].data());
-      peak_ = std::max(peak_, LargestMagnitude(plane, batch.frames) / 32768.0);
-    }
-    shorts_.resize(samples);
-    InterleaveBlock(batch.planes[0].data(), batch.planes[1].data(), batch.frames, channels,
-                    sizeof(int16_t), shorts_.data());
-    Feed(shorts_.data(), static_cast<size_t>(batch.frames));
-    return;
-  }
-  // Other widths go to it as floats.
-  for (int c = 0; c < channels; ++c) {
+  for (int c = 0; c < format_.channels; ++c) {
     std::vector<float>& plane = planes_[c];
     plane.resize(static_cast<size_t>(batch.frames));
+    const uint8_t* samples = batch.planes[c].data();
     if (format_.bits == 8) {
-      Convert8ToFloat(batch.planes[c].data(), plane.data(), batch.frames);
+      Convert8ToFloat(samples, plane.data(), batch.frames);
+    } else if (format_.bits == 16) {
+      Convert16ToFloat(reinterpret_cast<const int16_t*>(samples), plane.data(), batch.frames);
     } else {
-      ConvertWideToFloat(reinterpret_cast<const int32_t*>(batch.planes[c].data()), format_.bits,
-                         plane.data(), batch.frames);
+      ConvertWideToFloat(reinterpret_cast<const int32_t*>(samples), format_.bits, plane.data(),
+                         batch.frames);
     }
-    peak_ = std::max(peak_, LargestMagnitude(plane.data(), batch.frames));
+    peak_ = std::max(peak_, LargestMagnitude(plane));
   }
-  floats_.resize(samples);
-  InterleaveBlock(planes_[0].data(), planes_[1].data(), batch.frames, channels, sizeof(float),
-                  floats_.data());
-  Feed(floats_.data(), static_cast<size_t>(batch.frames));
+  Feed(static_cast<size_t>(batch.frames));
 }
 
-// Fed up to the end of each 100 ms, so that every stretch is read as it completes; a block
-// ends with every stretch from the fourth on.
-template <typename Sample>
-void LoudnessMeter::Feed(const Sample* interleaved, size_t frames) {
-  const size_t channels = static_cast<size_t>(format_.channels);
+// Filtered up to the end of each 100 ms, so that every stretch's energy is known as it
+// completes; a block ends with every stretch from the fourth on.
+void LoudnessMeter::Feed(size_t frames) {
+  const bool stereo = format_.channels == 2;
   size_t done = 0;
   while (done < frames) {
     const size_t piece = std::min(frames - done, framesToBlock_);
-    AddFrames(state_.get(), interleaved + done * channels, piece);
+    weighting_->Add(planes_[0].data() + done, stereo ? planes_[1].data() + done : nullptr,
+                    format_.channels, piece, squares_);
     done += piece;
     framesToBlock_ -= piece;
     if (framesToBlock_ > 0) continue;
     framesToBlock_ = blockFrames_;
-    double lufs = 0.0;
-    if (ebur128_loudness_window(state_.get(), 100, &lufs) != EBUR128_SUCCESS) continue;
-    stretches_[stretchCount_++ % stretches_.size()] = EnergyOfLufs(lufs);
+    // Every channel weighs 1: mono, left and right alike.
+    stretches_[stretchCount_++ % stretches_.size()] =
+        (squares_[0] + squares_[1]) / static_cast<double>(blockFrames_);
+    squares_ = {};
     if (stretchCount_ < stretches_.size()) continue;
     const double mean =
         std::accumulate(stretches_.begin(), stretches_.end(), 0.0) / stretches_.size();

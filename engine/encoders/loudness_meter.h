@@ -1,11 +1,10 @@
 #pragma once
 
-#include <ebur128.h>
-
 #include <array>
-#include <memory>
+#include <optional>
 #include <vector>
 
+#include "engine/dsp/k_weighting.h"
 #include "engine/dsp/loudness_histogram.h"
 #include "engine/dsp/sample_converter.h"
 #include "engine/dsp/side_worker.h"
@@ -14,14 +13,14 @@
 namespace sonorell {
 
 // Measures the loudness of the conditioned PCM on its way into the writer (so after gain and
-// channel mixing, at the output's rate): the EBU R128 blocks, through libebur128, and the
-// sample peak. The samples are gathered into batches of half a second, and each batch is
+// channel mixing, at the output's rate): the EBU R128 blocks of the K-weighted samples, and
+// the sample peak. The samples are gathered into batches of half a second, and each batch is
 // measured on a helper thread while the writer encodes the next, so the measure costs a file
 // next to no time of its own and wakes the helper only twice a second.
 class LoudnessMeter : public PcmSink {
  public:
   explicit LoudnessMeter(PcmSink& next) : next_(next) {}
-  // False when libebur128 takes no measure of this format.
+  // False for more than two channels, or a rate too low for the weighting (3364 Hz or less).
   bool Open(const PcmFormat& format);
   bool WritePcm(const void* left, const void* right, int frames) override;
 
@@ -31,9 +30,6 @@ class LoudnessMeter : public PcmSink {
   double Peak();
 
  private:
-  struct StateFree {
-    void operator()(ebur128_state* state) const;
-  };
   // Planar samples as the writer was given them.
   struct Batch {
     std::array<std::vector<uint8_t>, 2> planes;
@@ -43,22 +39,20 @@ class LoudnessMeter : public PcmSink {
   void MeasureGathered();
   void WaitForBatch();
   void Measure(const Batch& batch);
-  template <typename Sample>
-  void Feed(const Sample* interleaved, size_t frames);
+  void Feed(size_t frames);
 
   PcmSink& next_;
   PcmFormat format_;
-  std::unique_ptr<ebur128_state, StateFree> state_;
+  std::optional<KWeighting> weighting_;
   int batchFrames_ = 0;
   Batch gathering_;
   Batch measuring_;
   bool busy_ = false;
   // Used on the helper thread only.
-  std::vector<int16_t> shorts_;
   std::array<std::vector<float>, 2> planes_;
-  std::vector<float> floats_;
-  size_t blockFrames_ = 0;    // 100 ms, counted as libebur128 counts it
-  size_t framesToBlock_ = 0;  // until the next 100 ms ends
+  size_t blockFrames_ = 0;           // 100 ms, rounded to the nearest frame
+  size_t framesToBlock_ = 0;         // until the next 100 ms ends
+  std::array<double, 2> squares_{};  // of each channel, since the last 100 ms ended
   // The energies of the last four 100 ms stretches: a 400 ms block is their mean, so each
   // sample is summed once rather than in each of the four blocks that hold it.
   std::array<double, 4> stretches_{};

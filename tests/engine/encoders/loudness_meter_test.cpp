@@ -28,10 +28,9 @@ bool Measure(const std::string& path, LoudnessMeter& meter, PcmFormat format = {
              int blockFrames = 4096) {
   const int bytes = format.bits / 8;
   const std::string encoding = format.bits == 8 ? "unsigned" : "signed";
-  const std::optional<std::string> raw =
-      CommandOutput("sox " + testing::ShellQuote(path) + " -t raw -e " + encoding + " -b " +
-                    std::to_string(format.bits) + " -L -c " + std::to_string(format.channels) +
-                    " -");
+  const std::optional<std::string> raw = CommandOutput(
+      "sox " + testing::ShellQuote(path) + " -t raw -e " + encoding + " -b " +
+      std::to_string(format.bits) + " -L -c " + std::to_string(format.channels) + " -");
   if (!raw || !meter.Open(format)) return false;
   const size_t frameBytes = static_cast<size_t>(bytes * format.channels);
   const size_t frames = raw->size() / frameBytes;
@@ -84,22 +83,30 @@ TEST(LoudnessMeter, TrackAndAlbumLoudnessAgreeWithFfmpegsEbur128) {
   EXPECT_EQ(LoudnessHistogram::FromText(album.Text()), album);
 }
 
-// Other rates, widths and channel counts, in blocks that fit no 100 ms grid.
+// Other rates, widths and channel counts, in blocks that fit no 100 ms grid; tones where the
+// weighting's shelf and high pass are steepest, and a signal that falls silent for seconds
+// between its bursts.
 TEST(LoudnessMeter, EveryWidthAndRateAgreesWithFfmpegsEbur128) {
   if (!ToolAvailable("sox") || !ToolAvailable("ffmpeg")) GTEST_SKIP() << "sox or ffmpeg missing";
   TempFolder dir;
   const struct {
     PcmFormat format;
     int blockFrames;
-    const char* level;
-  } cases[] = {{{11025, 1, 8}, 333, "-9"}, {{22050, 2, 32}, 1152, "-20"},
-               {{48000, 1, 16}, 48000, "-1"}, {{96000, 2, 32}, 100001, "-12"}};
+    const char* synth;
+  } cases[] = {{{8000, 1, 16}, 4410, "synth 7 sine 35 vol -3dB"},
+               {{11025, 1, 8}, 333, "synth 7 pinknoise vol -9dB"},
+               {{22050, 2, 32}, 1152, "synth 7 pinknoise vol -20dB"},
+               {{44100, 2, 16}, 4096, "synth 7 sine 1500 sine 9000 vol -6dB"},
+               {{48000, 1, 16}, 48000, "synth 7 pinknoise vol -1dB"},
+               {{48000, 2, 16}, 2048, "synth 2 pinknoise vol -18dB pad 0 6 repeat 2"},
+               {{96000, 2, 32}, 100001, "synth 7 pinknoise vol -12dB"},
+               {{192000, 2, 32}, 7000, "synth 7 sine 60 sine 16000 vol -10dB"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.format.rate) + " Hz, " + std::to_string(c.format.bits) + " bits");
-    const std::string wav = dir / ("pink" + std::to_string(c.format.rate) + ".wav");
+    SCOPED_TRACE(std::to_string(c.format.rate) + " Hz, " + std::to_string(c.format.bits) +
+                 " bits: " + c.synth);
+    const std::string wav = dir / "signal.wav";
     ASSERT_TRUE(CommandOutput("sox -n -r " + std::to_string(c.format.rate) + " -c " +
-                              std::to_string(c.format.channels) + " -b 24 " + wav +
-                              " synth 7 pinknoise vol " + c.level + "dB"));
+                              std::to_string(c.format.channels) + " -b 24 " + wav + " " + c.synth));
     NullSink sink;
     LoudnessMeter meter(sink);
     ASSERT_TRUE(Measure(wav, meter, c.format, c.blockFrames));
@@ -127,6 +134,10 @@ TEST(LoudnessMeter, SilenceAndShortFilesHaveNoLoudnessAndBadTextIsRefused) {
   brief.WritePcm(loud.data(), nullptr, static_cast<int>(loud.size()));
   EXPECT_FALSE(brief.Blocks().Integrated());
   EXPECT_NEAR(brief.Peak(), 20000.0 / 32768, 1e-6);
+
+  // No measure where the weighting has no meaning, rather than a wrong one.
+  EXPECT_FALSE(LoudnessMeter(sink).Open({3000, 1, 16}));
+  EXPECT_FALSE(LoudnessMeter(sink).Open({48000, 6, 16}));
 
   for (const char* text : {"x", "1:", ":1", "-2300:0", "-99999:1", "5:1;6:1"}) {
     EXPECT_FALSE(LoudnessHistogram::FromText(text)) << text;
