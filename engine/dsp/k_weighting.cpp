@@ -55,22 +55,30 @@ inline Pair Step(const Stage& f, History& h, Pair x) {
   return y;
 }
 
-template <bool kStereo, typename Stage, typename History>
-auto Run(const Stage& shelf, const Stage& highPass, History& shelfState, History& highPassState,
-         const float* left, const float* right, size_t frames) {
+template <bool kStereo, typename Stage, typename History, typename Sample>
+void Run(const Stage& shelf, const Stage& highPass, History& shelfState, History& highPassState,
+         const Sample* left, const Sample* right, size_t frames, double scale,
+         KWeighting::Sums& sums) {
   using Pair = decltype(History::x1);
   // Kept in registers for the loop, and stored back once.
   History s = shelfState;
   History h = highPassState;
   Pair squares{};
+  Pair largest{};
   for (size_t i = 0; i < frames; ++i) {
-    const Pair x = {left[i], kStereo ? right[i] : 0.0f};
+    const Pair x =
+        Pair{static_cast<double>(left[i]), kStereo ? static_cast<double>(right[i]) : 0.0} * scale;
+    const Pair magnitude = x < Pair{} ? -x : x;
+    largest = magnitude > largest ? magnitude : largest;
     const Pair y = Step(highPass, h, Step(shelf, s, x));
     squares += y * y;
   }
   shelfState = s;
   highPassState = h;
-  return squares;
+  for (int c = 0; c < (kStereo ? 2 : 1); ++c) {
+    sums.squares[c] += squares[c];
+    sums.peak[c] = std::max(sums.peak[c], largest[c]);
+  }
 }
 
 template <typename History>
@@ -88,16 +96,27 @@ void KWeighting::FlushTinyState() {
 }
 
 void KWeighting::Add(const float* left, const float* right, int channels, size_t frames,
-                     std::array<double, 2>& squares) {
-  const bool stereo = channels == 2;
+                     Sums& sums) {
+  AddScaled(left, right, channels, frames, 1.0, sums);
+}
+
+void KWeighting::Add(const int16_t* left, const int16_t* right, int channels, size_t frames,
+                     Sums& sums) {
+  AddScaled(left, right, channels, frames, 1.0 / 32768, sums);
+}
+
+template <typename Sample>
+void KWeighting::AddScaled(const Sample* left, const Sample* right, int channels, size_t frames,
+                           double scale, Sums& sums) {
   for (size_t done = 0; done < frames;) {
     const size_t piece = std::min(frames - done, kFlushFrames);
-    const Pair sums = stereo ? Run<true>(shelf_, highPass_, shelfState_, highPassState_,
-                                         left + done, right + done, piece)
-                             : Run<false>(shelf_, highPass_, shelfState_, highPassState_,
-                                          left + done, nullptr, piece);
-    squares[0] += sums[0];
-    if (stereo) squares[1] += sums[1];
+    if (channels == 2) {
+      Run<true>(shelf_, highPass_, shelfState_, highPassState_, left + done, right + done, piece,
+                scale, sums);
+    } else {
+      Run<false>(shelf_, highPass_, shelfState_, highPassState_, left + done, right, piece, scale,
+                 sums);
+    }
     FlushTinyState();
     done += piece;
   }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 namespace sonorell {
 
@@ -18,11 +19,19 @@ class KWeighting {
   // For a rate the weighting is defined at.
   explicit KWeighting(int rate);
 
-  // Filters the next `frames` samples of each channel (full scale being 1.0; `right` is
-  // ignored for one channel) and adds the mean square's numerator, the sum of the weighted
-  // samples' squares, to `squares` for each channel.
-  void Add(const float* left, const float* right, int channels, size_t frames,
-           std::array<double, 2>& squares);
+  // What the samples filtered so far add up to, for each channel.
+  struct Sums {
+    // The weighted samples' squares: the numerator of their mean square.
+    std::array<double, 2> squares{};
+    // The largest magnitude of the samples as given, before the weighting; it is taken in
+    // the same pass, where it costs nothing beside the filters' wait for their feedback.
+    std::array<double, 2> peak{};
+  };
+
+  // Filters the next `frames` samples of each channel (`right` is not read for one channel)
+  // and adds them to `sums`. Full scale is 1.0 for floats and 32768 for 16-bit samples.
+  void Add(const float* left, const float* right, int channels, size_t frames, Sums& sums);
+  void Add(const int16_t* left, const int16_t* right, int channels, size_t frames, Sums& sums);
 
  private:
   struct Biquad {
@@ -33,6 +42,9 @@ class KWeighting {
   struct History {
     Pair x1{}, x2{}, y1{}, y2{};
   };
+  template <typename Sample>
+  void AddScaled(const Sample* left, const Sample* right, int channels, size_t frames, double scale,
+                 Sums& sums);
   void FlushTinyState();
 
   Biquad shelf_{};

@@ -1,23 +1,12 @@
 #include "engine/encoders/loudness_meter.h"
 
 #include <algorithm>
-#include <cmath>
 #include <numeric>
 
 #include "engine/dsp/float_samples.h"
 #include "engine/dsp/sample_width.h"
 
 namespace sonorell {
-namespace {
-
-double LargestMagnitude(const std::vector<float>& samples) {
-  float largest = 0.0f;
-  for (const float sample : samples) largest = std::max(largest, std::fabs(sample));
-  return largest;
-}
-
-}  // namespace
-
 bool LoudnessMeter::Open(const PcmFormat& format) {
   if (!KWeighting::Defined(format.rate) || (format.channels != 1 && format.channels != 2)) {
     return false;
@@ -40,11 +29,12 @@ bool LoudnessMeter::WritePcm(const void* left, const void* right, int frames) {
 
 void LoudnessMeter::Append(const void* left, const void* right, int frames) {
   const size_t bytes = BlockBytes(frames, format_.bits);
-  const void* planes[2] = {left, right};
-  for (int c = 0; c < format_.channels; ++c) {
-    const auto* samples = static_cast<const uint8_t*>(planes[c]);
-    gathering_.planes[c].insert(gathering_.planes[c].end(), samples, samples + bytes);
-  }
+  const auto append = [bytes](std::vector<uint8_t>& plane, const void* samples) {
+    const auto* from = static_cast<const uint8_t*>(samples);
+    plane.insert(plane.end(), from, from + bytes);
+  };
+  append(gathering_.planes[0], left);
+  if (format_.channels == 2) append(gathering_.planes[1], right);
   gathering_.frames += frames;
 }
 
@@ -75,44 +65,50 @@ const LoudnessHistogram& LoudnessMeter::Blocks() {
 
 double LoudnessMeter::Peak() {
   Blocks();
-  return peak_;
+  return std::max(sums_.peak[0], sums_.peak[1]);
 }
 
 void LoudnessMeter::Measure(const Batch& batch) {
+  const auto frames = static_cast<size_t>(batch.frames);
+  if (format_.bits == 16) {
+    // Filtered as they are.
+    Feed(reinterpret_cast<const int16_t*>(batch.planes[0].data()),
+         reinterpret_cast<const int16_t*>(batch.planes[1].data()), frames);
+    return;
+  }
+  // Other widths as floats.
   for (int c = 0; c < format_.channels; ++c) {
     std::vector<float>& plane = planes_[c];
-    plane.resize(static_cast<size_t>(batch.frames));
+    plane.resize(frames);
     const uint8_t* samples = batch.planes[c].data();
     if (format_.bits == 8) {
       Convert8ToFloat(samples, plane.data(), batch.frames);
-    } else if (format_.bits == 16) {
-      Convert16ToFloat(reinterpret_cast<const int16_t*>(samples), plane.data(), batch.frames);
     } else {
       ConvertWideToFloat(reinterpret_cast<const int32_t*>(samples), format_.bits, plane.data(),
                          batch.frames);
     }
-    peak_ = std::max(peak_, LargestMagnitude(plane));
   }
-  Feed(static_cast<size_t>(batch.frames));
+  Feed(planes_[0].data(), planes_[1].data(), frames);
 }
 
 // Filtered up to the end of each 100 ms, so that every stretch's energy is known as it
 // completes; a block ends with every stretch from the fourth on.
-void LoudnessMeter::Feed(size_t frames) {
-  const bool stereo = format_.channels == 2;
+template <typename Sample>
+void LoudnessMeter::Feed(const Sample* left, const Sample* right, size_t frames) {
   size_t done = 0;
   while (done < frames) {
     const size_t piece = std::min(frames - done, framesToBlock_);
-    weighting_->Add(planes_[0].data() + done, stereo ? planes_[1].data() + done : nullptr,
-                    format_.channels, piece, squares_);
+    // The right plane is empty, and not read, for one channel.
+    weighting_->Add(left + done, format_.channels == 2 ? right + done : nullptr, format_.channels,
+                    piece, sums_);
     done += piece;
     framesToBlock_ -= piece;
     if (framesToBlock_ > 0) continue;
     framesToBlock_ = blockFrames_;
     // Every channel weighs 1: mono, left and right alike.
     stretches_[stretchCount_++ % stretches_.size()] =
-        (squares_[0] + squares_[1]) / static_cast<double>(blockFrames_);
-    squares_ = {};
+        (sums_.squares[0] + sums_.squares[1]) / static_cast<double>(blockFrames_);
+    sums_.squares = {};
     if (stretchCount_ < stretches_.size()) continue;
     const double mean =
         std::accumulate(stretches_.begin(), stretches_.end(), 0.0) / stretches_.size();

@@ -39,7 +39,8 @@ class LoudnessMeter : public PcmSink {
   void MeasureGathered();
   void WaitForBatch();
   void Measure(const Batch& batch);
-  void Feed(size_t frames);
+  template <typename Sample>
+  void Feed(const Sample* left, const Sample* right, size_t frames);
 
   PcmSink& next_;
   PcmFormat format_;
@@ -48,16 +49,16 @@ class LoudnessMeter : public PcmSink {
   Batch gathering_;
   Batch measuring_;
   bool busy_ = false;
-  // Used on the helper thread only.
+  // Used on the helper thread only: the samples of widths other than 16 bits, as floats.
   std::array<std::vector<float>, 2> planes_;
-  size_t blockFrames_ = 0;           // 100 ms, rounded to the nearest frame
-  size_t framesToBlock_ = 0;         // until the next 100 ms ends
-  std::array<double, 2> squares_{};  // of each channel, since the last 100 ms ended
+  size_t blockFrames_ = 0;    // 100 ms, rounded to the nearest frame
+  size_t framesToBlock_ = 0;  // until the next 100 ms ends
+  // The squares since the last 100 ms ended, and the peak since the start.
+  KWeighting::Sums sums_;
   // The energies of the last four 100 ms stretches: a 400 ms block is their mean, so each
   // sample is summed once rather than in each of the four blocks that hold it.
   std::array<double, 4> stretches_{};
   size_t stretchCount_ = 0;
-  double peak_ = 0.0;
   LoudnessHistogram blocks_;
   // Without a spin: a batch's measure is short beside its encoding, so the caller rarely
   // waits, and a spinning thread would take a core from a file split across all of them.
